@@ -1,0 +1,117 @@
+// The in-memory form of one loaded XM module: the song fields and playback state of a
+// ModulePlayer, its patterns, instruments and samples. Every record and block is allocated
+// zero-filled and the code relies on it: a field the file does not supply reads as zero.
+#pragma once
+
+#include <cstdint>
+
+namespace ostrel {
+
+struct Sample {
+    int16_t* data;          // length frames + 8 spare frames, guard frame at the play end; owned
+    uint32_t length;        // frames
+    uint32_t loopStart;     // frames
+    uint32_t loopLength;    // frames; loopStart + loopLength is the play end for every loop type
+    uint8_t volume;         // 0..64 as stored
+    int8_t finetune;        // as stored; E5y may overwrite it during playback
+    int32_t panning;        // 0..255
+    uint8_t bitsPerSample;  // 16 once converted
+    uint8_t loopType;       // 1 no loop, 2 forward, 4 ping-pong
+    int8_t relativeNote;    // semitones
+};
+
+enum : uint8_t { loopNone = 1, loopForward = 2, loopPingPong = 4 };
+
+struct EnvelopePoint {
+    uint16_t x;  // tick
+    uint16_t y;  // 0..64
+};
+
+constexpr int envelopePointSlots = 20;
+constexpr int envelopeFilePoints = 12;
+constexpr int maxSamplesPerInstrument = 16;
+
+struct Instrument {
+    int32_t sampleCount;
+    Sample* samples[maxSamplesPerInstrument];  // [0, sampleCount) owned, the rest &emptySample
+    uint8_t sampleMap[96];                     // entry n serves note n + 1
+    EnvelopePoint volumeEnvelope[envelopePointSlots];
+    EnvelopePoint panningEnvelope[envelopePointSlots];
+    uint8_t volumeEnvelopePointCount;
+    uint8_t panningEnvelopePointCount;
+    uint8_t volumeSustainPoint;
+    uint8_t volumeLoopStartPoint;
+    uint8_t volumeLoopEndPoint;
+    uint8_t panningSustainPoint;
+    uint8_t panningLoopStartPoint;
+    uint8_t panningLoopEndPoint;
+    uint8_t volumeEnvelopeFlags;   // bit 0 on, bit 1 sustain, bit 2 loop
+    uint8_t panningEnvelopeFlags;  // same bits
+    uint8_t vibratoType;
+    uint8_t vibratoSweep;
+    uint8_t vibratoDepth;
+    uint8_t vibratoRate;
+    uint16_t fadeout;  // twice the file's value
+};
+
+enum : uint8_t { envelopeOn = 1, envelopeSustain = 2, envelopeLoop = 4 };
+
+struct PatternCell {
+    uint8_t note;        // 0 none, 1..96 C-0..B-7, 255 key-off
+    uint8_t instrument;  // 0 none, 1..128
+    uint8_t volume;      // volume-column byte as stored
+    uint8_t effect;
+    uint8_t effectParam;
+};
+
+constexpr uint8_t noteKeyOff = 255;
+
+struct Pattern {
+    int32_t rowCount;
+    PatternCell* cells;  // rowCount x channelCount, row by row; owned
+};
+
+struct ModulePlayer;
+using TickFunction = void (*)(ModulePlayer* player);
+// Supplies a sample's final (not delta-coded) bytes in place of the stream.
+using SampleDataProvider = void (*)(void* buffer, int32_t byteCount, int32_t bitsPerSample,
+                                    int32_t instrumentIndex, int32_t sampleIndex);
+
+struct ModulePlayer {
+    Pattern* patterns;        // patternSlotCount records; owned
+    Instrument* instruments;  // instrumentCount records; owned
+    int32_t samplesLeftInTick;
+    int32_t samplesPerTick;
+    int16_t songLength;
+    int16_t restartPosition;
+    int16_t channelCount;
+    int32_t usedPatternCount;
+    int32_t patternSlotCount;
+    int16_t instrumentCount;
+    uint16_t flags;  // bit 0: linear frequency table
+    int16_t defaultTempo;
+    int16_t defaultBpm;
+    uint8_t orderTable[256];
+    uint8_t initialGlobalVolume;
+    // Playback state, owned by the sequencer.
+    int32_t globalVolume;
+    uint8_t globalVolumeSlideMemory;  // shared by all channels; not reset at start
+    int32_t tick;
+    int32_t tempo;
+    int32_t bpm;
+    int32_t row;
+    int32_t order;
+    int32_t patternDelayTicks;
+    int32_t nextRow;
+    int32_t nextOrder;
+    int32_t timeMs;
+    TickFunction tickFunction;
+    SampleDataProvider sampleDataProvider;
+};
+
+constexpr uint16_t flagLinearFrequencies = 1;
+
+extern Sample emptySample;
+extern Instrument emptyInstrument;
+
+}  // namespace ostrel

@@ -1,0 +1,52 @@
+// The five stream operations the loader reads through, the ModuleStream that pairs an open
+// handle with them, the memory stream over the built-in module, a file stream, and the two
+// operations that own a player's life.
+#pragma once
+
+#include <cstdint>
+
+#include "module/module.h"
+
+namespace ostrel {
+
+using StreamOpenHook = void* (*)(const char* name);
+using StreamCloseHook = void (*)(void* handle);
+using StreamReadHook = int32_t (*)(void* destination, int32_t count, void* handle);
+using StreamSeekHook = void (*)(void* handle, int32_t offset, int32_t whence);
+using StreamTellHook = int32_t (*)(void* handle);
+
+struct StreamHooks {
+    StreamOpenHook open;
+    StreamCloseHook close;
+    StreamReadHook read;
+    StreamSeekHook seek;
+    StreamTellHook tell;
+};
+
+// All five set, or all five null when any argument is null.
+void registerStreamHooks(StreamOpenHook open, StreamCloseHook close, StreamReadHook read,
+                         StreamSeekHook seek, StreamTellHook tell);
+// 1 when all five hooks are registered.
+int streamHooksRegistered();
+
+struct ModuleStream;
+ModuleStream* streamOpen(const char* name);
+void streamClose(ModuleStream* stream);
+int32_t streamRead(void* destination, int32_t count, ModuleStream* stream);
+void streamSeek(ModuleStream* stream, int32_t offset, int32_t whence);
+int32_t streamTell(ModuleStream* stream);
+
+// The memory stream over the built-in module: its five hooks.
+void* memoryStreamOpen(const char* name);
+void memoryStreamClose(void* handle);
+int32_t memoryStreamRead(void* destination, int32_t count, void* handle);
+void memoryStreamSeek(void* handle, int32_t offset, int32_t whence);
+int32_t memoryStreamTell(void* handle);
+
+ModulePlayer* createPlayer(const char* name, SampleDataProvider provider);
+int32_t destroyPlayer(ModulePlayer* player);
+
+// Reads one XM module into a zero-filled player; 1 on success, 0 on failure.
+int32_t loadModule(ModulePlayer* player, ModuleStream* stream);
+
+}  // namespace ostrel

@@ -1,0 +1,2 @@
+// PLACEHOLDER: replaced by the headless backend.
+#include "platform/platform.h"

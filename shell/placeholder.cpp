@@ -1,0 +1,1 @@
+// PLACEHOLDER: removed once shell/ has sources.
