@@ -1,0 +1,1 @@
+// PLACEHOLDER: removed once win32/ has sources.
