@@ -43,10 +43,20 @@ int32_t memoryStreamRead(void* destination, int32_t count, void* handle);
 void memoryStreamSeek(void* handle, int32_t offset, int32_t whence);
 int32_t memoryStreamTell(void* handle);
 
+// A stream over a file on disk (name = path), for xmrender and tests with real XM files.
+void* fileStreamOpen(const char* path);
+void fileStreamClose(void* handle);
+int32_t fileStreamRead(void* destination, int32_t count, void* handle);
+void fileStreamSeek(void* handle, int32_t offset, int32_t whence);
+int32_t fileStreamTell(void* handle);
+
 ModulePlayer* createPlayer(const char* name, SampleDataProvider provider);
 int32_t destroyPlayer(ModulePlayer* player);
 
 // Reads one XM module into a zero-filled player; 1 on success, 0 on failure.
 int32_t loadModule(ModulePlayer* player, ModuleStream* stream);
+// Why the last createPlayer or loadModule failed, as a short lower-case phrase for a user
+// ("not an XM module", "file is truncated", ...); "" after a success.
+const char* lastLoadError();
 
 }  // namespace ostrel
