@@ -1,3 +1,6 @@
+#include <cstdlib>
+
+#include "module/internal.h"
 #include "module/module.h"
 
 namespace ostrel {
@@ -8,4 +11,19 @@ Sample emptySample = {};
 // Stands in for an instrument number beyond instrumentCount. Never freed.
 Instrument emptyInstrument = {};
 
-}  // namespace ostrel
+namespace {
+ZeroAllocator zeroAllocator = nullptr;
+}
+
+void* allocateZeroed(std::size_t count, std::size_t size) {
+    if (zeroAllocator) {
+        return zeroAllocator(count, size);
+    }
+    return std::calloc(count, size);
+}
+
+void setZeroAllocator(ZeroAllocator allocator) {
+    zeroAllocator = allocator;
+}
+
+} // namespace ostrel

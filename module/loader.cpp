@@ -1,0 +1,513 @@
+// The XM loader: reads one module front to back through a ModuleStream into a zero-filled
+// ModulePlayer. It is the only code that knows the file format.
+//
+// Everything the file says is treated as hostile: every read must deliver all it asked for,
+// every size is checked against what the stream still holds before it is allocated, and every
+// value the playback engine indexes with is brought into range here, so the engine and the
+// mixer can index without tests. Values are clamped where a tracker would still play the file
+// and rejected where no tracker could have written them.
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "module/internal.h"
+#include "module/module.h"
+#include "module/stream.h"
+#include "player/sequencer.h"
+
+namespace ostrel {
+
+namespace {
+
+const char* const errorNotXm = "not an XM module";
+const char* const errorTruncated = "file is truncated";
+const char* const errorMemory = "out of memory";
+const char* const errorHeaderSize = "header size out of range";
+const char* const errorChannels = "bad channel count";
+const char* const errorInstrumentCount = "bad instrument count";
+const char* const errorTooManySamples = "instrument has more than 16 samples";
+const char* const errorTooLarge = "module is too large";
+
+const char xmId[17] = {'E', 'x', 't', 'e', 'n', 'd', 'e', 'd', ' ',
+                       'M', 'o', 'd', 'u', 'l', 'e', ':', ' '};
+
+constexpr int32_t patternHeaderBytes = 9;
+constexpr int32_t sampleHeaderBytes = 40;
+constexpr int32_t maxChannels = 32; // the engine keeps channel state for 32 channels
+constexpr int32_t addedPatternRows = 64;
+// The most pattern cells a module may hold: 256 patterns of 1024 rows over 32 channels, more
+// than any tracker saves. Patterns with no packed data cost the file 9 bytes however many rows
+// they claim, so without this bound a small file could ask for terabytes.
+constexpr int64_t maxModuleCells = 256 * 1024 * 32;
+
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+struct Loader {
+    ModulePlayer* player;
+    ModuleStream* stream;
+    int64_t streamSize;
+    int32_t fileChannels; // cells per row in the packed data, possibly above 32
+    int64_t cellsAllocated;
+};
+
+int32_t fail(const char* reason) {
+    setLoadError(reason);
+    return 0;
+}
+
+bool readExact(Loader& loader, void* destination, int32_t count) {
+    return streamRead(destination, count, loader.stream) == count;
+}
+
+bool readByte(Loader& loader, uint8_t* value) {
+    return readExact(loader, value, 1);
+}
+
+int64_t bytesLeft(Loader& loader) {
+    int64_t left = loader.streamSize - streamTell(loader.stream);
+    return left < 0 ? 0 : left;
+}
+
+// A seek target start + size, or -1 when it leaves the stream's 32-bit range.
+int64_t seekTargetAfter(int64_t start, uint32_t size) {
+    int64_t target = start + static_cast<int64_t>(size);
+    return target > INT32_MAX || target < 0 ? -1 : target;
+}
+
+int32_t allocateCells(Loader& loader, Pattern& pattern) {
+    int64_t cells = static_cast<int64_t>(pattern.rowCount) * loader.player->channelCount;
+    if (loader.cellsAllocated + cells > maxModuleCells) {
+        return fail(errorTooLarge);
+    }
+    loader.cellsAllocated += cells;
+    pattern.cells = static_cast<PatternCell*>(
+        allocateZeroed(static_cast<std::size_t>(cells), sizeof(PatternCell)));
+    return pattern.cells ? 1 : fail(errorMemory);
+}
+
+// One packed cell, every byte with a stream call of its own. Notes 98..254 mean nothing in
+// the format; they become "no note" so the period tables are never indexed past B-7.
+bool decodeCell(Loader& loader, PatternCell* cell) {
+    uint8_t first = 0;
+    if (!readByte(loader, &first)) {
+        return false;
+    }
+    uint8_t fields[5] = {};
+    if (first & 0x80) {
+        for (int bit = 0; bit < 5; ++bit) {
+            if ((first & (1 << bit)) && !readByte(loader, &fields[bit])) {
+                return false;
+            }
+        }
+    } else {
+        fields[0] = first;
+        for (int k = 1; k < 5; ++k) {
+            if (!readByte(loader, &fields[k])) {
+                return false;
+            }
+        }
+    }
+    uint8_t note = fields[0];
+    if (note == 97) {
+        note = noteKeyOff;
+    } else if (note > 97 && note != noteKeyOff) {
+        note = 0;
+    }
+    cell->note = note;
+    cell->instrument = fields[1] > 128 ? 0 : fields[1];
+    cell->volume = fields[2];
+    cell->effect = fields[3];
+    cell->effectParam = fields[4];
+    return true;
+}
+
+int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
+    ModulePlayer* player = loader.player;
+    if (static_cast<int64_t>(filePatternCount) * patternHeaderBytes > bytesLeft(loader)) {
+        return fail(errorTruncated);
+    }
+    player->patterns = static_cast<Pattern*>(
+        allocateZeroed(static_cast<std::size_t>(player->patternSlotCount), sizeof(Pattern)));
+    if (!player->patterns) {
+        return fail(errorMemory);
+    }
+    for (int32_t p = 0; p < filePatternCount; ++p) {
+        Pattern& pattern = player->patterns[p];
+        // The header length field is not trusted: the header is always these 9 bytes.
+        uint8_t header[patternHeaderBytes];
+        if (!readExact(loader, header, patternHeaderBytes)) {
+            return fail(errorTruncated);
+        }
+        int32_t fileRows = le16(header + 5);
+        uint16_t packedSize = le16(header + 7);
+        // A pattern of 0 rows would leave the sequencer no row to stand on; it plays as the
+        // empty 64-row pattern that stands in for a missing one.
+        pattern.rowCount = fileRows ? fileRows : addedPatternRows;
+        int64_t fileCells = static_cast<int64_t>(fileRows) * loader.fileChannels;
+        // Every packed cell takes at least one byte: rows the stream cannot hold are refused
+        // before they are allocated.
+        if (packedSize != 0 && fileCells > bytesLeft(loader)) {
+            return fail(errorTruncated);
+        }
+        if (!allocateCells(loader, pattern)) {
+            return 0;
+        }
+        if (packedSize == 0) {
+            continue;
+        }
+        // The packed size does not bound the decoding; the cell count does. Channels past 32
+        // are decoded to keep the stream in step and then dropped.
+        for (int32_t r = 0; r < fileRows; ++r) {
+            for (int32_t c = 0; c < loader.fileChannels; ++c) {
+                PatternCell dropped;
+                PatternCell* cell = c < player->channelCount
+                                        ? &pattern.cells[r * player->channelCount + c]
+                                        : &dropped;
+                if (!decodeCell(loader, cell)) {
+                    return fail(errorTruncated);
+                }
+            }
+        }
+    }
+    // Song positions naming a pattern the file lacks play 64 empty rows.
+    for (int32_t p = filePatternCount; p < player->usedPatternCount; ++p) {
+        player->patterns[p].rowCount = addedPatternRows;
+        if (!allocateCells(loader, player->patterns[p])) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// The readers index envelope points with these counts and indices: at most the 12 points the
+// file can give, indices inside the points in use.
+void sanitiseEnvelope(uint8_t* pointCount, uint8_t* sustain, uint8_t* loopStart, uint8_t* loopEnd) {
+    if (*pointCount > envelopeFilePoints) {
+        *pointCount = envelopeFilePoints;
+    }
+    uint8_t last = *pointCount ? static_cast<uint8_t>(*pointCount - 1) : 0;
+    for (uint8_t* index : {sustain, loopStart, loopEnd}) {
+        if (*index > last) {
+            *index = last;
+        }
+    }
+}
+
+void readEnvelope(const uint8_t* bytes, EnvelopePoint* points) {
+    for (int k = 0; k < envelopeFilePoints; ++k) {
+        points[k].x = le16(bytes + 4 * k);
+        points[k].y = le16(bytes + 4 * k + 2);
+    }
+}
+
+// The instrument header past the sample count: map, envelopes, vibrato and fade-out.
+int32_t readInstrumentBody(Loader& loader, Instrument& instrument) {
+    uint8_t sampleHeaderSize[4];
+    uint8_t volumePoints[48];
+    uint8_t panningPoints[48];
+    uint8_t tail[16];
+    if (!readExact(loader, sampleHeaderSize, 4) || !readExact(loader, instrument.sampleMap, 96) ||
+        !readExact(loader, volumePoints, 48) || !readExact(loader, panningPoints, 48) ||
+        !readExact(loader, tail, 16)) {
+        return fail(errorTruncated);
+    }
+    readEnvelope(volumePoints, instrument.volumeEnvelope);
+    readEnvelope(panningPoints, instrument.panningEnvelope);
+    instrument.volumeEnvelopePointCount = tail[0];
+    instrument.panningEnvelopePointCount = tail[1];
+    instrument.volumeSustainPoint = tail[2];
+    instrument.volumeLoopStartPoint = tail[3];
+    instrument.volumeLoopEndPoint = tail[4];
+    instrument.panningSustainPoint = tail[5];
+    instrument.panningLoopStartPoint = tail[6];
+    instrument.panningLoopEndPoint = tail[7];
+    instrument.volumeEnvelopeFlags = instrument.volumeEnvelopePointCount < 2 ? 0 : tail[8];
+    instrument.panningEnvelopeFlags = instrument.panningEnvelopePointCount < 2 ? 0 : tail[9];
+    instrument.vibratoType = tail[10];
+    instrument.vibratoSweep = tail[11];
+    instrument.vibratoDepth = tail[12];
+    instrument.vibratoRate = tail[13];
+    instrument.fadeout = static_cast<uint16_t>(le16(tail + 14) * 2);
+    sanitiseEnvelope(&instrument.volumeEnvelopePointCount, &instrument.volumeSustainPoint,
+                     &instrument.volumeLoopStartPoint, &instrument.volumeLoopEndPoint);
+    sanitiseEnvelope(&instrument.panningEnvelopePointCount, &instrument.panningSustainPoint,
+                     &instrument.panningLoopStartPoint, &instrument.panningLoopEndPoint);
+    return 1;
+}
+
+// One 40-byte sample header into a fresh Sample, with its data block allocated. dataBytes
+// accumulates what the instrument's samples will read, which the stream must still hold.
+int32_t readSampleHeader(Loader& loader, Sample* sample, int64_t* dataBytes) {
+    uint8_t head[14];
+    uint8_t type = 0;
+    uint8_t panningAndNote[2];
+    if (!readExact(loader, head, 14) || !readByte(loader, &type) ||
+        !readExact(loader, panningAndNote, 2)) {
+        return fail(errorTruncated);
+    }
+    sample->length = le32(head);
+    sample->loopStart = le32(head + 4);
+    sample->loopLength = le32(head + 8);
+    sample->volume = head[12];
+    sample->finetune = static_cast<int8_t>(head[13]);
+    sample->loopType = loopNone;
+    sample->bitsPerSample = 8;
+    if (type & 1) {
+        sample->loopType = loopForward;
+    }
+    if (type & 2) {
+        sample->loopType = loopPingPong;
+    }
+    if (type & 0x10) {
+        sample->bitsPerSample = 16;
+    }
+    if (sample->loopType == loopNone) {
+        sample->loopStart = 0;
+        sample->loopLength = sample->length;
+    }
+    if (sample->bitsPerSample == 16) {
+        sample->length >>= 1;
+        sample->loopStart >>= 1;
+        sample->loopLength >>= 1;
+    }
+    if (sample->loopLength == 0) {
+        sample->loopStart = 0;
+        sample->loopType = loopNone;
+        sample->loopLength = sample->length;
+    }
+    // The loop end is where play ends and where the guard frame goes: keep it inside the
+    // sample. A loop starting past the end leaves nothing to loop and plays as a one-shot.
+    uint64_t loopEnd = static_cast<uint64_t>(sample->loopStart) + sample->loopLength;
+    if (sample->loopStart >= sample->length) {
+        sample->loopType = loopNone;
+        sample->loopStart = 0;
+        sample->loopLength = sample->length;
+    } else if (loopEnd > sample->length) {
+        sample->loopLength = sample->length - sample->loopStart;
+    }
+    sample->panning = panningAndNote[0];
+    sample->relativeNote = static_cast<int8_t>(panningAndNote[1]);
+    streamSeek(loader.stream, sampleHeaderBytes - 17, 1); // reserved byte and name
+
+    if (sample->length == 0) {
+        return 1;
+    }
+    *dataBytes += static_cast<int64_t>(sample->length) * sample->bitsPerSample / 8;
+    if (*dataBytes > bytesLeft(loader)) {
+        return fail(errorTruncated);
+    }
+    // length frames, the guard frame's room and spare frames for the mixer's look-ahead.
+    sample->data = static_cast<int16_t*>(
+        allocateZeroed(static_cast<std::size_t>(sample->length) + 8, sizeof(int16_t)));
+    return sample->data ? 1 : fail(errorMemory);
+}
+
+// Brings the stored bytes at the start of the data block into absolute 16-bit frames, in place.
+void convertSampleData(Sample* sample, bool deltaCoded) {
+    auto* bytes = reinterpret_cast<uint8_t*>(sample->data);
+    uint32_t length = sample->length;
+    if (sample->bitsPerSample == 8) {
+        // Backwards, so each byte is read before the frame that overlaps it is written.
+        for (uint32_t k = length; k-- > 0;) {
+            int32_t value = static_cast<int8_t>(bytes[k]) * 256;
+            sample->data[k] = static_cast<int16_t>(value);
+        }
+        sample->bitsPerSample = 16;
+    } else {
+        for (uint32_t k = 0; k < length; ++k) {
+            sample->data[k] = static_cast<int16_t>(le16(bytes + 2 * k));
+        }
+    }
+    if (deltaCoded) {
+        // Summing widened 8-bit deltas gives the same frames as summing bytes and widening.
+        uint32_t sum = 0;
+        for (uint32_t k = 0; k < length; ++k) {
+            sum += static_cast<uint16_t>(sample->data[k]);
+            sample->data[k] = static_cast<int16_t>(sum & 0xFFFF);
+        }
+    }
+    // The mixer interpolates towards the frame after the one it plays.
+    uint32_t loopEnd = sample->loopStart + sample->loopLength;
+    if (sample->loopType == loopPingPong) {
+        sample->data[loopEnd] = sample->data[loopEnd - 1];
+    } else if (sample->loopType == loopForward) {
+        sample->data[loopEnd] = sample->data[sample->loopStart];
+    }
+}
+
+int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
+                       int32_t sampleIndex) {
+    int32_t byteCount =
+        static_cast<int32_t>(static_cast<int64_t>(sample->length) * sample->bitsPerSample / 8);
+    ModulePlayer* player = loader.player;
+    if (player->sampleDataProvider) {
+        player->sampleDataProvider(sample->data, byteCount, sample->bitsPerSample, instrumentIndex,
+                                   sampleIndex);
+        streamSeek(loader.stream, byteCount, 1);
+        convertSampleData(sample, false);
+        return 1;
+    }
+    if (!readExact(loader, sample->data, byteCount)) {
+        return fail(errorTruncated);
+    }
+    convertSampleData(sample, true);
+    return 1;
+}
+
+void pointSlotsAtEmptySample(Instrument& instrument, int32_t from) {
+    for (int32_t j = from; j < maxSamplesPerInstrument; ++j) {
+        instrument.samples[j] = &emptySample;
+    }
+}
+
+int32_t loadInstruments(Loader& loader) {
+    ModulePlayer* player = loader.player;
+    player->instruments = static_cast<Instrument*>(
+        allocateZeroed(static_cast<std::size_t>(player->instrumentCount), sizeof(Instrument)));
+    if (!player->instruments && player->instrumentCount > 0) {
+        return fail(errorMemory);
+    }
+    for (int32_t i = 0; i < player->instrumentCount; ++i) {
+        Instrument& instrument = player->instruments[i];
+        int32_t start = streamTell(loader.stream);
+        uint8_t headerSize[4];
+        uint8_t sampleCount[2];
+        bool countRead = readExact(loader, headerSize, 4);
+        if (countRead) {
+            streamSeek(loader.stream, 23, 1); // name and type
+            countRead = readExact(loader, sampleCount, 2);
+        }
+        if (!countRead) {
+            // Trackers save songs whose last instruments are cut off: they load as empty.
+            for (int32_t k = i; k < player->instrumentCount; ++k) {
+                pointSlotsAtEmptySample(player->instruments[k], 0);
+            }
+            return 1;
+        }
+        uint16_t count = le16(sampleCount);
+        if (count > maxSamplesPerInstrument) {
+            return fail(errorTooManySamples);
+        }
+        int64_t headerEnd = seekTargetAfter(start, le32(headerSize));
+        if (headerEnd < 0) {
+            return fail(errorHeaderSize);
+        }
+        instrument.sampleCount = count;
+        if (count == 0) {
+            pointSlotsAtEmptySample(instrument, 0);
+            streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
+            continue;
+        }
+        if (!readInstrumentBody(loader, instrument)) {
+            return 0;
+        }
+        streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
+        int64_t dataBytes = 0;
+        for (int32_t j = 0; j < count; ++j) {
+            auto* sample = static_cast<Sample*>(allocateZeroed(1, sizeof(Sample)));
+            if (!sample) {
+                return fail(errorMemory);
+            }
+            instrument.samples[j] = sample;
+            if (!readSampleHeader(loader, sample, &dataBytes)) {
+                return 0;
+            }
+        }
+        pointSlotsAtEmptySample(instrument, count);
+        for (int32_t j = 0; j < count; ++j) {
+            if (instrument.samples[j]->length != 0 &&
+                !readSampleData(loader, instrument.samples[j], i, j)) {
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+} // namespace
+
+int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
+    setLoadError("");
+    if (!player || !stream) {
+        return fail(errorNotXm);
+    }
+    Loader loader = {player, stream, 0, 0, 0};
+    char id[sizeof xmId];
+    streamSeek(stream, 0, 0);
+    if (!readExact(loader, id, sizeof id) || std::memcmp(id, xmId, sizeof id) != 0) {
+        return fail(errorNotXm);
+    }
+    player->tickFunction = playerTick;
+    player->initialGlobalVolume = 64;
+
+    // The stream's length bounds every size the file claims.
+    streamSeek(stream, 0, 2);
+    loader.streamSize = streamTell(stream);
+
+    streamSeek(stream, 60, 0);
+    uint8_t headerSize[4];
+    uint8_t counts[6];
+    uint8_t patternCount[2];
+    uint8_t rest[264];
+    if (!readExact(loader, headerSize, 4) || !readExact(loader, counts, 6) ||
+        !readExact(loader, patternCount, 2) || !readExact(loader, rest, 264)) {
+        return fail(errorTruncated);
+    }
+    int64_t patternsStart = seekTargetAfter(60, le32(headerSize));
+    if (patternsStart < 0) {
+        return fail(errorHeaderSize);
+    }
+
+    // The order table has 256 entries and a song has at least one position.
+    uint16_t songLength = le16(counts);
+    if (songLength > 256) {
+        songLength = 256;
+    }
+    if (songLength == 0) {
+        songLength = 1;
+    }
+    player->songLength = static_cast<int16_t>(songLength);
+    uint16_t restart = le16(counts + 2);
+    player->restartPosition = static_cast<int16_t>(restart < songLength ? restart : 0);
+
+    uint16_t channels = le16(counts + 4);
+    if (channels == 0) {
+        return fail(errorChannels);
+    }
+    loader.fileChannels = channels;
+    player->channelCount = static_cast<int16_t>(channels < maxChannels ? channels : maxChannels);
+
+    uint16_t instruments = le16(rest);
+    if (instruments > INT16_MAX) {
+        return fail(errorInstrumentCount);
+    }
+    player->instrumentCount = static_cast<int16_t>(instruments);
+    player->flags = le16(rest + 2);
+    player->defaultTempo = static_cast<int16_t>(le16(rest + 4));
+    player->defaultBpm = static_cast<int16_t>(le16(rest + 6));
+    std::memcpy(player->orderTable, rest + 8, sizeof player->orderTable);
+    streamSeek(stream, static_cast<int32_t>(patternsStart), 0);
+
+    player->usedPatternCount = 0;
+    for (int32_t pos = 0; pos < player->songLength; ++pos) {
+        if (player->orderTable[pos] >= player->usedPatternCount) {
+            player->usedPatternCount = player->orderTable[pos] + 1;
+        }
+    }
+    uint16_t filePatterns = le16(patternCount);
+    player->patternSlotCount =
+        filePatterns > player->usedPatternCount ? filePatterns : player->usedPatternCount;
+
+    if (!loadPatterns(loader, filePatterns) || !loadInstruments(loader)) {
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace ostrel
