@@ -1,12 +1,126 @@
-// PLACEHOLDER: replaced by the engine implementation.
+// The tick step, the tick length and the playback start state. The row and order positions
+// move only at a row tick, so `row` and `order` always name the row that is sounding.
 #include "player/sequencer.h"
 
+#include <cstring>
+
+#include "audio/output.h"
+#include "player/engine.h"
+
 namespace ostrel {
+
 ChannelState channelStates[channelStateCount];
-void playerTick(ModulePlayer*) {}
+
+namespace {
+// A zero cell for every channel: what a row outside its pattern plays.
+const PatternCell emptyRow[channelStateCount] = {};
+} // namespace
+
+const Pattern* patternAt(const ModulePlayer* player, int32_t order) {
+    if (order < 0 || order >= 256 || player->patterns == nullptr) {
+        return nullptr;
+    }
+    int32_t number = player->orderTable[order];
+    if (number >= player->patternSlotCount) {
+        return nullptr;
+    }
+    return &player->patterns[number];
+}
+
+int32_t activeChannelCount(const ModulePlayer* player) {
+    int32_t count = player->channelCount;
+    if (count < 0) {
+        return 0;
+    }
+    return count > channelStateCount ? channelStateCount : count;
+}
+
+const PatternCell* currentRowCells(const ModulePlayer* player) {
+    const Pattern* pattern = patternAt(player, player->order);
+    if (pattern == nullptr || pattern->cells == nullptr) {
+        return nullptr;
+    }
+    // A pattern break may name a row the pattern does not have, and a pattern loop back to row
+    // 0 leaves the row at -1 until the next row tick: such a row is played as an empty row.
+    if (player->row < 0 || player->row >= pattern->rowCount) {
+        return emptyRow;
+    }
+    return pattern->cells + static_cast<int64_t>(player->row) * player->channelCount;
+}
+
 void setBpm(ModulePlayer* player, int32_t bpm) {
     player->bpm = bpm;
-    player->samplesPerTick = 882;
+    // Single-precision constants widened to double; the products and the quotient are formed in
+    // double and the result truncated.
+    double framesPerMs = static_cast<double>(0.001f) * outputRate;
+    double frames = 0.0;
+    if (bpm > 0) {
+        frames = framesPerMs * (static_cast<double>(1000.0f) / (static_cast<double>(0.4f) * bpm));
+    }
+    // A tick of no frames would never let the renderer move on: a song with BPM 0 (or a rate
+    // too low for its BPM) still advances one frame per tick.
+    if (!(frames >= 1.0)) {
+        player->samplesPerTick = 1;
+    } else if (frames >= 2147483647.0) {
+        player->samplesPerTick = 2147483647;
+    } else {
+        player->samplesPerTick = static_cast<int32_t>(frames);
+    }
 }
-void resetPlaybackState(ModulePlayer*) {}
-}  // namespace ostrel
+
+void resetPlaybackState(ModulePlayer* player) {
+    player->row = 0;
+    player->order = 0;
+    player->nextRow = -1;
+    player->nextOrder = -1;
+    player->samplesLeftInTick = 0;
+    player->tick = 0;
+    player->patternDelayTicks = 0;
+    player->globalVolume = player->initialGlobalVolume;
+    player->timeMs = 0;
+    player->tempo = player->defaultTempo;
+    setBpm(player, player->defaultBpm);
+    int32_t channels = activeChannelCount(player);
+    for (int32_t i = 0; i < channels; ++i) {
+        std::memset(&channelStates[i], 0, sizeof(ChannelState));
+        channelStates[i].voice = &voiceTable[i];
+    }
+}
+
+void playerTick(ModulePlayer* player) {
+    if (player->tick == 0) {
+        if (player->nextOrder >= 0) {
+            player->order = player->nextOrder;
+        }
+        if (player->nextRow >= 0) {
+            player->row = player->nextRow;
+        }
+        processRow(player);
+        if (player->nextRow == -1) {
+            player->nextRow = player->row + 1;
+            const Pattern* pattern = patternAt(player, player->order);
+            int32_t rowCount = pattern != nullptr ? pattern->rowCount : 0;
+            if (player->nextRow >= rowCount) {
+                int32_t next = player->order + 1;
+                if (next >= player->songLength || next >= 256) {
+                    next = player->restartPosition;
+                    // A restart position outside the song would leave the order table.
+                    if (next < 0 || next >= player->songLength || next >= 256) {
+                        next = 0;
+                    }
+                }
+                player->nextOrder = next;
+                player->nextRow = 0;
+            }
+        }
+    } else {
+        processTick(player);
+    }
+    player->tick += 1;
+    if (player->tick >= player->patternDelayTicks + player->tempo) {
+        player->patternDelayTicks = 0;
+        player->tick = 0;
+    }
+}
+
+} // namespace ostrel

@@ -1,0 +1,181 @@
+// The steps that follow the instrument rather than the pattern: volume and panning envelopes,
+// the envelope position effect Lxx, the fade-out after key-off, and the automatic vibrato.
+#include <array>
+
+#include "player/engine.h"
+
+namespace ostrel {
+
+namespace {
+
+// The file supplies at most 12 points; a larger stored count must not walk past the point slots
+// (the position search also reads the point after the last).
+constexpr int32_t maxEnvelopePoints = envelopeFilePoints;
+
+inline int32_t usablePointCount(uint8_t count) {
+    return count > maxEnvelopePoints ? maxEnvelopePoints : count;
+}
+
+// Slope from point i to point i + 1 in 16.16 per tick, truncated toward zero.
+inline int32_t envelopeSlope(const EnvelopePoint* points, int32_t i) {
+    int32_t dx = points[i + 1].x - points[i].x;
+    if (dx == 0) {
+        return 0;
+    }
+    int64_t dy = (static_cast<int64_t>(points[i + 1].y) - points[i].y) * 65536;
+    return static_cast<int32_t>(dy / dx);
+}
+
+struct EnvelopeState {
+    int32_t* point;
+    int32_t* tick;
+    int32_t* valueFixed;
+    int32_t* value;
+    int32_t* step;
+    uint8_t* done;
+};
+
+struct EnvelopeShape {
+    uint8_t flags;
+    int32_t pointCount;
+    const EnvelopePoint* points;
+    int32_t loopEnd;
+    int32_t loopStart;
+    int32_t sustain;
+};
+
+void stepEnvelope(ChannelState* ch, const EnvelopeState& e, const EnvelopeShape& shape,
+                  uint8_t flagToMark) {
+    int32_t i = *e.point;
+    int32_t n = shape.pointCount;
+    const EnvelopePoint* x = shape.points;
+    if (i < n && x[i].x == *e.tick) {
+        // The loop test comes before the last-point test, which comes before the sustain test.
+        if ((shape.flags & envelopeLoop) && i == shape.loopEnd && shape.loopStart < n) {
+            i = shape.loopStart;
+            *e.tick = x[i].x;
+        }
+        if (i == n - 1) {
+            *e.point = i;
+            *e.value = x[i].y;
+            *e.done = 1;
+            ch->updateFlags |= flagToMark;
+            return;
+        }
+        if ((shape.flags & envelopeSustain) && i == shape.sustain && ch->keyOff == 0) {
+            *e.point = i;
+            *e.value = x[i].y;
+            ch->updateFlags |= flagToMark;
+            return;
+        }
+        *e.step = envelopeSlope(x, i);
+        *e.valueFixed = x[i].y * 65536;
+        i += 1;
+    } else if (i < n) {
+        *e.valueFixed += *e.step;
+    }
+    *e.point = i;
+    *e.value = *e.valueFixed >> 16;
+    *e.tick += 1;
+    ch->updateFlags |= flagToMark;
+}
+
+// sin(p * K) * 64 truncated, K the single-precision 2 pi / 256 of the original tables
+// (0.02454368770122528 widened, a little below 2 pi / 256): the peak stays at 63.
+constexpr std::array<int8_t, 256> makeAutoVibratoSine() {
+    std::array<int8_t, 256> table{};
+    constexpr double k = static_cast<double>(0.0245436877f);
+    for (int32_t p = 0; p < 256; ++p) {
+        table[p] = static_cast<int8_t>(__builtin_sin(p * k) * 64.0);
+    }
+    return table;
+}
+constexpr std::array<int8_t, 256> autoVibratoSine = makeAutoVibratoSine();
+
+} // namespace
+
+void stepVolumeEnvelope(ChannelState* ch, const Instrument* in) {
+    EnvelopeState state{&ch->volEnvPoint, &ch->volEnvTick, &ch->volEnvValueFixed,
+                        &ch->volEnvValue, &ch->volEnvStep, &ch->volEnvDone};
+    EnvelopeShape shape{in->volumeEnvelopeFlags,  usablePointCount(in->volumeEnvelopePointCount),
+                        in->volumeEnvelope,       in->volumeLoopEndPoint,
+                        in->volumeLoopStartPoint, in->volumeSustainPoint};
+    stepEnvelope(ch, state, shape, volumeChanged);
+}
+
+void stepPanningEnvelope(ChannelState* ch, const Instrument* in) {
+    EnvelopeState state{&ch->panEnvPoint, &ch->panEnvTick, &ch->panEnvValueFixed,
+                        &ch->panEnvValue, &ch->panEnvStep, &ch->panEnvDone};
+    EnvelopeShape shape{in->panningEnvelopeFlags,  usablePointCount(in->panningEnvelopePointCount),
+                        in->panningEnvelope,       in->panningLoopEndPoint,
+                        in->panningLoopStartPoint, in->panningSustainPoint};
+    stepEnvelope(ch, state, shape, panningChanged);
+}
+
+void setEnvelopePosition(ChannelState* ch, const Instrument* in, int32_t position) {
+    int32_t n = usablePointCount(in->volumeEnvelopePointCount);
+    if (n == 0) {
+        return; // no point to take a value from
+    }
+    const EnvelopePoint* x = in->volumeEnvelope;
+    int32_t i = 0;
+    while (i < n && position > x[i + 1].x) {
+        ++i;
+    }
+    ch->volEnvPoint = i;
+    if (i >= n - 1) {
+        ch->volEnvValue = x[n - 1].y;
+        ch->volEnvDone = 1;
+        return;
+    }
+    ch->volEnvDone = 0;
+    ch->volEnvTick = position;
+    ch->volEnvStep = envelopeSlope(x, i);
+    int64_t fixed = static_cast<int64_t>(position - x[i].x) * ch->volEnvStep +
+                    static_cast<int64_t>(x[i].y) * 65536;
+    ch->volEnvValueFixed = static_cast<int32_t>(fixed);
+    ch->volEnvPoint = i + 1;
+    ch->volEnvValue = ch->volEnvValueFixed >> 16;
+}
+
+void applyFadeout(ChannelState* ch, const Instrument* instrument) {
+    if (!ch->keyOff) {
+        return;
+    }
+    ch->fadeoutVolume -= instrument->fadeout;
+    if (ch->fadeoutVolume < 0) {
+        ch->fadeoutVolume = 0;
+    }
+    ch->updateFlags |= volumeChanged;
+}
+
+int32_t autoVibratoWave(int32_t type, int32_t p) {
+    switch (type) {
+    case 0:
+        return autoVibratoSine[p & 255];
+    case 1:
+        return p < 128 ? 64 : -64;
+    case 2:
+        return (128 - ((p + 128) & 255)) >> 1;
+    case 3:
+        return (128 - ((384 - p) & 255)) >> 1;
+    default:
+        return 0;
+    }
+}
+
+void stepAutoVibrato(ChannelState* ch, const Instrument* in) {
+    int32_t p = ch->autoVibratoPos & 255;
+    int32_t v = autoVibratoWave(in->vibratoType, p) * in->vibratoDepth;
+    if (in->vibratoSweep != 0) {
+        v = v * ch->autoVibratoSweep / in->vibratoSweep;
+    }
+    ch->periodDelta += v >> 6;
+    ch->autoVibratoSweep =
+        ch->autoVibratoSweep + 1 < in->vibratoSweep ? ch->autoVibratoSweep + 1 : in->vibratoSweep;
+    p += in->vibratoRate;
+    ch->autoVibratoPos = p > 255 ? p - 256 : p;
+    ch->updateFlags |= pitchChanged;
+}
+
+} // namespace ostrel

@@ -1,0 +1,388 @@
+// The ticks of a row after the row tick: the later-tick meanings of the volume and effect
+// columns (slides, portamentos, vibrato, tremolo, arpeggio, retriggers, note cut and delay,
+// tremor), and the oscillator steps the row tick shares.
+#include <array>
+
+#include "audio/mixer.h"
+#include "player/engine.h"
+
+namespace ostrel {
+
+namespace {
+
+// |sin(2 p * 0.049087375)| * 256, truncated, for every 8-bit position p. The constant is a little
+// below pi/64, so the peak at |p| = 16 truncates to 255, not 256.
+constexpr std::array<uint8_t, 256> makeVibratoSine() {
+    std::array<uint8_t, 256> table{};
+    for (int32_t i = 0; i < 256; ++i) {
+        int32_t p = i - 128;
+        double s = __builtin_sin(2.0 * p * 0.049087375);
+        table[i] = static_cast<uint8_t>((s < 0 ? -s : s) * 256.0);
+    }
+    return table;
+}
+constexpr std::array<uint8_t, 256> vibratoSineTable = makeVibratoSine();
+
+inline int8_t advancePosition(int8_t position, uint8_t speed) {
+    int8_t p = static_cast<int8_t>(static_cast<uint8_t>(position + speed));
+    if (p > 31) {
+        p = static_cast<int8_t>(p - 64);
+    }
+    return p;
+}
+
+void volumeSlide(ChannelState* ch) {
+    uint8_t m = ch->volumeSlideMemory;
+    if (m >> 4) {
+        ch->volume += m >> 4;
+        if (ch->volume > 64) {
+            ch->volume = 64;
+        }
+    } else if (m & 15) {
+        ch->volume -= m & 15;
+        if (ch->volume < 0) {
+            ch->volume = 0;
+        }
+    }
+    ch->updateFlags |= volumeChanged;
+}
+
+void retriggerVolume(ChannelState* ch) {
+    int32_t v = ch->volume;
+    switch (ch->retrigVolumeMode) {
+    case 0:
+        return; // no change, no clamp, no flag
+    case 1:
+        v -= 1;
+        break;
+    case 2:
+        v -= 2;
+        break;
+    case 3:
+        v -= 4;
+        break;
+    case 4:
+        v -= 8;
+        break;
+    case 5:
+        v -= 16;
+        break;
+    case 6:
+        v = 2 * v / 3;
+        break;
+    case 7:
+        v >>= 1;
+        break;
+    case 9:
+        v += 1;
+        break;
+    case 10:
+        v += 2;
+        break;
+    case 11:
+        v += 4;
+        break;
+    case 12:
+        v += 8;
+        break;
+    case 13:
+        v += 16;
+        break;
+    case 14:
+        v = 3 * v / 2;
+        break;
+    case 15:
+        v *= 2;
+        break;
+    default:
+        break; // 8: no change, but clamped and flagged like the others
+    }
+    ch->volume = v < 0 ? 0 : (v > 64 ? 64 : v);
+    ch->updateFlags |= volumeChanged;
+}
+
+void tickVolumeColumn(ChannelState* ch, uint8_t volumeByte) {
+    int32_t y = volumeByte & 15;
+    switch (volumeByte >> 4) {
+    case 0x6:
+        ch->volume = ch->volume - y < 0 ? 0 : ch->volume - y;
+        ch->updateFlags |= volumeChanged;
+        break;
+    case 0x7:
+        ch->volume = ch->volume + y > 64 ? 64 : ch->volume + y;
+        ch->updateFlags |= volumeChanged;
+        break;
+    case 0xB:
+        ch->vibratoDepth = static_cast<uint8_t>(y);
+        vibratoValue(ch);
+        advanceVibrato(ch);
+        break;
+    case 0xD:
+        ch->panning -= y;
+        ch->updateFlags |= panningChanged;
+        break;
+    case 0xE:
+        ch->panning += y;
+        ch->updateFlags |= panningChanged;
+        break;
+    case 0xF:
+        tonePortaStep(ch);
+        break;
+    default:
+        break;
+    }
+}
+
+void tickExtendedEffect(const ModulePlayer* player, ChannelState* ch, Sample* sample,
+                        const PatternCell& cell) {
+    uint8_t x = cell.effectParam >> 4;
+    int32_t y = cell.effectParam & 15;
+    int32_t tick = player->tick;
+    switch (x) {
+    case 9:
+        if (y != 0 && tick % y == 0) {
+            ch->updateFlags |= triggerNote | pitchChanged | volumeChanged;
+        }
+        break;
+    case 12:
+        if (tick == y) {
+            ch->volume = 0;
+            ch->updateFlags |= volumeChanged;
+        }
+        break;
+    case 13:
+        if (tick == y) {
+            resetChannelForInstrument(ch, sample);
+            ch->period = ch->notePeriod;
+            ch->updateFlags |= pitchChanged;
+            if (cell.volume != 0) {
+                applyVolumeColumn(ch, cell.volume);
+            }
+            ch->updateFlags |= triggerNote; // a volume-column tone portamento cannot stop it
+        } else {
+            ch->updateFlags &= static_cast<uint8_t>(
+                ~(pitchChanged | volumeChanged | panningChanged | triggerNote));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void tickEffect(ModulePlayer* player, ChannelState* ch, Sample* sample, const PatternCell& cell) {
+    uint8_t param = cell.effectParam;
+    switch (cell.effect) {
+    case 0:
+        if (param != 0) {
+            int32_t phase = player->tick % 3;
+            int32_t d = phase == 1 ? param >> 4 : (phase == 2 ? param & 15 : 0);
+            if (phase != 0) {
+                if (player->flags & flagLinearFrequencies) {
+                    ch->periodDelta = 64 * d;
+                } else {
+                    // The note sum is not wrapped: notes past 255 extend the curve.
+                    ch->periodDelta = amigaPeriod(ch->realNote + d, sample->finetune) -
+                                      amigaPeriod(ch->realNote, sample->finetune);
+                }
+            }
+            ch->updateFlags |= pitchChanged;
+        }
+        break;
+    case 1:
+        ch->periodDelta = 0;
+        ch->period -= 4 * ch->portaUpMemory;
+        if (ch->period <= 55) {
+            ch->period = 56;
+        }
+        ch->updateFlags |= pitchChanged;
+        break;
+    case 2:
+        ch->periodDelta = 0;
+        ch->period += 4 * ch->portaDownMemory;
+        ch->updateFlags |= pitchChanged;
+        break;
+    case 3:
+        ch->periodDelta = 0;
+        tonePortaStep(ch);
+        break;
+    case 4:
+        vibratoValue(ch);
+        advanceVibrato(ch);
+        break;
+    case 5:
+        ch->periodDelta = 0;
+        tonePortaStep(ch);
+        volumeSlide(ch);
+        break;
+    case 6:
+        vibratoValue(ch);
+        advanceVibrato(ch);
+        volumeSlide(ch);
+        break;
+    case 7:
+        tremoloStep(ch);
+        break;
+    case 10:
+        volumeSlide(ch);
+        break;
+    case 14:
+        tickExtendedEffect(player, ch, sample, cell);
+        break;
+    case 17: {
+        // Player-wide and flag-free: every channel carrying Hxy slides again on the same tick.
+        uint8_t m = player->globalVolumeSlideMemory;
+        if (m >> 4) {
+            player->globalVolume += m >> 4;
+            if (player->globalVolume > 64) {
+                player->globalVolume = 64;
+            }
+        } else if (m & 15) {
+            player->globalVolume -= m & 15;
+            if (player->globalVolume < 0) {
+                player->globalVolume = 0;
+            }
+        }
+        break;
+    }
+    case 25: {
+        uint8_t m = ch->panningSlideMemory;
+        if (m >> 4) {
+            ch->panning += m >> 4;
+            if (ch->panning > 255) {
+                ch->panning = 255;
+            }
+        } else if (m & 15) {
+            ch->panning -= m & 15;
+            if (ch->panning < 0) {
+                ch->panning = 0;
+            }
+        }
+        ch->updateFlags |= panningChanged;
+        break;
+    }
+    case 27:
+        if (ch->retrigInterval != 0 && player->tick % ch->retrigInterval == 0) {
+            retriggerVolume(ch);
+            ch->updateFlags |= triggerNote;
+        }
+        break;
+    case 29:
+        tremorStep(ch);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+int32_t vibratoSine(int32_t position) {
+    return vibratoSineTable[(position + 128) & 255];
+}
+
+int32_t vibratoRamp(int32_t position) {
+    if (position >= 0) {
+        return 8 * position;
+    }
+    return 255 - ((8 * position) & 255);
+}
+
+void vibratoValue(ChannelState* ch) {
+    int32_t p = ch->vibratoPos;
+    int32_t v;
+    switch (ch->waveControl & 3) {
+    case 0:
+        v = vibratoSine(p);
+        break;
+    case 1:
+        v = vibratoRamp(p);
+        break;
+    default:
+        v = 255;
+        break; // waveforms 2 and 3: square
+    }
+    int32_t delta = 4 * ((v * ch->vibratoDepth) / 128);
+    ch->periodDelta = p >= 0 ? -delta : delta;
+    ch->updateFlags |= pitchChanged;
+}
+
+void advanceVibrato(ChannelState* ch) {
+    ch->vibratoPos = advancePosition(ch->vibratoPos, ch->vibratoSpeed);
+}
+
+void tremoloStep(ChannelState* ch) {
+    int32_t p = ch->tremoloPos;
+    int32_t v;
+    switch ((ch->waveControl >> 4) & 3) {
+    case 1:
+        v = vibratoRamp(p);
+        break;
+    case 2:
+        v = 255;
+        break;
+    default:
+        v = vibratoSine(p);
+        break; // 0 and 3: the tremolo treats 3 as sine
+    }
+    int32_t d = (v * ch->tremoloDepth) / 64;
+    if (p >= 0) {
+        ch->volumeDelta = ch->volume + d > 64 ? 64 - ch->volume : d;
+    } else {
+        ch->volumeDelta = -d < -ch->volume ? -ch->volume : -d;
+    }
+    ch->tremoloPos = advancePosition(ch->tremoloPos, ch->tremoloSpeed);
+    ch->updateFlags |= volumeChanged;
+}
+
+void tremorStep(ChannelState* ch) {
+    if (ch->tremorCounter >= ch->tremorOnTicks) {
+        ch->volumeDelta = -ch->volume;
+    }
+    ch->tremorCounter = static_cast<uint8_t>(ch->tremorCounter + 1);
+    // "Reached" includes "passed": a new Txy with shorter times must not leave the counter
+    // running on past the cycle until it wraps at 256.
+    if (ch->tremorCounter >= ch->tremorOnTicks + ch->tremorOffTicks) {
+        ch->tremorCounter = 0;
+    }
+    ch->updateFlags |= volumeChanged;
+}
+
+void tonePortaStep(ChannelState* ch) {
+    int32_t speed = 4 * ch->portaSpeed;
+    if (ch->period < ch->portaTarget) {
+        ch->period = ch->period + speed < ch->portaTarget ? ch->period + speed : ch->portaTarget;
+    } else if (ch->period > ch->portaTarget) {
+        ch->period = ch->period - speed > ch->portaTarget ? ch->period - speed : ch->portaTarget;
+    }
+    ch->updateFlags |= pitchChanged;
+}
+
+void processTick(ModulePlayer* player) {
+    const PatternCell* cells = currentRowCells(player);
+    if (cells == nullptr) {
+        return;
+    }
+    int32_t channels = activeChannelCount(player);
+    for (int32_t n = 0; n < channels; ++n) {
+        ChannelState* ch = &channelStates[n];
+        const PatternCell& cell = cells[n];
+        const Instrument* instrument = selectInstrument(player, ch);
+        Sample* sample = selectSample(instrument, ch);
+        ch->volumeDelta = 0;
+        ch->periodDelta = 0;
+        ch->updateFlags = 0;
+        if ((instrument->volumeEnvelopeFlags & envelopeOn) && ch->volEnvDone == 0) {
+            stepVolumeEnvelope(ch, instrument);
+        }
+        if ((instrument->panningEnvelopeFlags & envelopeOn) && ch->panEnvDone == 0) {
+            stepPanningEnvelope(ch, instrument);
+        }
+        applyFadeout(ch, instrument);
+        tickVolumeColumn(ch, cell.volume);
+        tickEffect(player, ch, sample, cell);
+        stepAutoVibrato(ch, instrument);
+        updateVoice(ch, sample, player);
+    }
+}
+
+} // namespace ostrel

@@ -1,0 +1,105 @@
+// Turns a channel's volume, panning, period and trigger into the fields of its voice. A note
+// that starts while the channel's slot still sounds moves to the partner slot (32 apart); the
+// old slot keeps playing with target volume 0, so the mixer ramps it down instead of clicking.
+#include <cstdint>
+
+#include "audio/mixer.h"
+#include "audio/output.h"
+#include "player/engine.h"
+
+namespace ostrel {
+
+namespace {
+
+void startNote(ChannelState* ch, Sample* sample) {
+    Voice* v = ch->voice;
+    if (v->sample != nullptr) {
+        // The slot number comes from the voice's place in the table, which always names a slot
+        // inside it, whatever the record's index field holds.
+        int32_t slot = static_cast<int32_t>(v - voiceTable);
+        int32_t partnerSlot = slot <= 31 ? slot + 32 : slot - 32;
+        Voice* partner = &voiceTable[partnerSlot];
+        *partner = *v;
+        v->volume = 0;
+        v->volumeCopy = 0;
+        v->targetVolume0 = 0;
+        v->targetVolume1 = 0;
+        partner->index = partnerSlot;
+        ch->voice = partner;
+        v = partner;
+    }
+    v->sample = sample;
+    if (static_cast<uint32_t>(v->startOffset) >= sample->loopStart + sample->loopLength) {
+        v->startOffset = 0;
+    }
+    v->positionInt = static_cast<uint32_t>(v->startOffset);
+    v->positionFrac = 0;
+    v->direction = 1;
+    v->startOffset = 0; // a later retrigger of this note starts from frame 0
+    v->currentVolume0 = 0;
+    v->currentVolume1 = 0;
+    v->rampFramesLeft = 0;
+}
+
+} // namespace
+
+void updateVoice(ChannelState* ch, Sample* sample, const ModulePlayer* player) {
+    uint8_t flags = ch->updateFlags;
+    if (static_cast<int64_t>(ch->period) + ch->periodDelta == 0) {
+        flags &= static_cast<uint8_t>(~pitchChanged);
+    }
+    if (flags & triggerNote) {
+        startNote(ch, sample);
+    }
+    Voice* v = ch->voice;
+    if (flags & volumeChanged) {
+        // Every partial product is an integer below 2^53 and 255 * 2^-35 is exact, so the
+        // product is exact and only the floor rounds.
+        double product = static_cast<double>(ch->volEnvValue) * ch->fadeoutVolume *
+                         player->globalVolume * (ch->volume + ch->volumeDelta);
+        double scaled = product * (255.0 / 34359738368.0);
+        double whole = static_cast<double>(static_cast<int64_t>(scaled));
+        if (whole > scaled) {
+            whole -= 1.0; // floor for negative products
+        }
+        int32_t vol = static_cast<int32_t>(whole);
+        v->volume = vol;
+        v->volumeCopy = vol;
+        v->targetVolume0 = vol * v->panning / 255;
+        v->targetVolume1 = (255 - v->panning) * vol / 255;
+    }
+    if (flags & panningChanged) {
+        int32_t distance = ch->panning - 128;
+        if (distance < 0) {
+            distance = -distance;
+        }
+        int32_t q = (128 - distance) / 32; // divided before it scales the envelope offset
+        int32_t pan = ch->panning + (ch->panEnvValue - 32) * q;
+        pan = pan < 0 ? 0 : (pan > 255 ? 255 : pan);
+        v->panning = pan;
+        v->panningCopy = pan;
+        v->targetVolume0 = v->volume * pan / 255;
+        v->targetVolume1 = (255 - pan) * v->volume / 255;
+    }
+    if (flags & pitchChanged) {
+        int32_t f = (player->flags & flagLinearFrequencies)
+                        ? linearFrequency(ch->period, ch->periodDelta)
+                        : amigaFrequency(ch->period, ch->periodDelta);
+        v->frequency = f;
+        uint32_t rate = outputRate > 0 ? static_cast<uint32_t>(outputRate) : 1u;
+        uint32_t stepHz = f < 100 ? 100u : static_cast<uint32_t>(f);
+        uint32_t stepInt = stepHz / rate;
+        // The dividend's low word holds stepInt rather than zero, as the original arithmetic
+        // did; it can raise the fraction by one unit.
+        uint64_t dividend = (static_cast<uint64_t>(stepHz % rate) << 32) | stepInt;
+        v->stepInt = stepInt;
+        v->stepFrac = static_cast<uint32_t>(dividend / rate);
+    }
+    if (flags & rewindVoice) {
+        v->positionFrac = 0;
+        v->positionInt = 0;
+        v->startOffset = 0;
+    }
+}
+
+} // namespace ostrel
