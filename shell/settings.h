@@ -1,0 +1,51 @@
+// The built-in settings, the window handles with the quit flag, and the key table. There is no
+// configuration file, command line or environment: the defaults are what the program runs with.
+#pragma once
+
+#include <cstdint>
+
+namespace ostrel {
+
+struct Settings {
+    const char* fontFace;    // face name of both fonts
+    const char* windowTitle; // window caption
+    int32_t active;          // frames are drawn only while non-zero; follows the minimised state
+    int32_t musicEnabled;    // music started at initialisation and stopped at shutdown
+    int32_t fullscreen;      // display-mode change; cleared when the start-up question says No
+    int32_t height;          // window / display-mode height in pixels
+    int32_t width;           // window / display-mode width in pixels
+    int32_t lastSyncRow;     // row at which the music's sync trigger last fired
+    float timeOffset;        // subtracted from the frame clock's elapsed time
+};
+
+// Handles are opaque here; each backend knows what they are (HWND, HDC, HGLRC, HINSTANCE on
+// Windows; the SDL window and GL context elsewhere, with no device context or instance).
+struct AppWindow {
+    void* window;
+    void* deviceContext;
+    void* renderingContext;
+    void* instance;
+    int32_t quit; // once set, never cleared
+};
+
+extern Settings settings;
+extern AppWindow appWindow;
+// 1 from a key's WM_KEYDOWN to its WM_KEYUP, indexed by virtual-key code.
+extern int32_t keyTable[256];
+
+// The built-in defaults. The offset is minus zero: subtracting it leaves the elapsed time exactly
+// as it is.
+inline constexpr Settings builtinSettings = {
+    "Comic Sans MS", "Ostrel", 1, 1, 1, 720, 1280, -1, -0.0f};
+
+void setResolution(int32_t width, int32_t height);
+int32_t getWidth();
+int32_t getHeight();
+void setFullscreen(int32_t flag);
+int32_t isFullscreen();
+void setMusicEnabled(int32_t flag);
+int32_t isMusicEnabled();
+int32_t isQuitRequested();
+void requestQuit();
+
+} // namespace ostrel
