@@ -1,0 +1,528 @@
+// The loader on well-formed modules: header, patterns, instruments, samples and their data.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "module/stream.h"
+#include "player/sequencer.h"
+#include "tests/loader/loader_helpers.h"
+
+namespace ostrel {
+namespace {
+
+using loadertest::cellAt;
+using loadertest::load;
+using loadertest::loadBytes;
+using loadertest::withSamples;
+using xmtest::buildXm;
+using xmtest::XmInstrument;
+using xmtest::XmModule;
+using xmtest::XmSample;
+
+// ---- Header ----
+
+TEST(LoaderHeader, StoresTheSongFields) {
+    XmModule m;
+    m.songLength = 3;
+    m.restartPosition = 2;
+    m.channels = 4;
+    m.flags = 1;
+    m.tempo = 5;
+    m.bpm = 140;
+    m.orderTable[200] = 77;  // beyond songLength: kept, not counted
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->songLength, 3);
+    EXPECT_EQ(player->restartPosition, 2);
+    EXPECT_EQ(player->channelCount, 4);
+    EXPECT_EQ(player->flags, 1);
+    EXPECT_EQ(player->defaultTempo, 5);
+    EXPECT_EQ(player->defaultBpm, 140);
+    EXPECT_EQ(player->orderTable[200], 77);
+    EXPECT_EQ(player->usedPatternCount, 1);
+    EXPECT_EQ(player->initialGlobalVolume, 64);
+    EXPECT_EQ(player->tickFunction, &playerTick);
+}
+
+TEST(LoaderHeader, SeventeenthByteMustBeASpace) {
+    XmModule m;
+    m.id = "Extended Module:_";
+    EXPECT_FALSE(load(m));
+    EXPECT_STREQ(lastLoadError(), "not an XM module");
+}
+
+TEST(LoaderHeader, VersionAndMarkerMayHoldAnything) {
+    XmModule m;
+    m.version = 0xBEEF;
+    m.marker = 0x00;
+    EXPECT_TRUE(load(m));
+}
+
+// Marks the pattern so that reading its header from the wrong offset shows: 32 rows (a header
+// read 4 bytes early would see 0 rows) and a note in row 0.
+XmModule markedPatternModule(uint32_t headerSize) {
+    XmModule m;
+    m.headerSize = headerSize;
+    m.patterns[0].rows = 32;
+    m.patterns[0].cells = {{12, 0, 0, 0, 0}};
+    return m;
+}
+
+TEST(LoaderHeader, HeaderSize276StartsPatternsAt336) {
+    xmtest::XmImage image = buildXm(markedPatternModule(276));
+    ASSERT_EQ(image.patternOffsets[0], 336u);
+    auto player = loadBytes(image.bytes);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->patterns[0].rowCount, 32);
+    EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 12);
+}
+
+TEST(LoaderHeader, HeaderSize280SkipsFourBytes) {
+    xmtest::XmImage image = buildXm(markedPatternModule(280));
+    ASSERT_EQ(image.patternOffsets[0], 340u);
+    for (size_t k = 336; k < 340; ++k) {
+        image.bytes[k] = 0xFF;
+    }
+    auto player = loadBytes(image.bytes);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->patterns[0].rowCount, 32);
+    EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 12);
+}
+
+// ---- Patterns ----
+
+TEST(LoaderPatterns, OrderTableBeyondTheFileAddsEmpty64RowPatterns) {
+    XmModule m;
+    m.patterns.resize(3);
+    m.songLength = 2;
+    m.orderTable[0] = 1;
+    m.orderTable[1] = 5;
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->usedPatternCount, 6);
+    EXPECT_EQ(player->patternSlotCount, 6);
+    for (int p = 3; p < 6; ++p) {
+        ASSERT_EQ(player->patterns[p].rowCount, 64) << p;
+        for (int r = 0; r < 64; ++r) {
+            const PatternCell& c = cellAt(*player, p, r, 0);
+            EXPECT_EQ(c.note | c.instrument | c.volume | c.effect | c.effectParam, 0);
+        }
+    }
+}
+
+TEST(LoaderPatterns, UnusedFilePatternsAreKept) {
+    XmModule m;
+    m.patterns.resize(4);
+    m.patterns[3].rows = 16;
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->usedPatternCount, 1);
+    EXPECT_EQ(player->patternSlotCount, 4);
+    EXPECT_EQ(player->patterns[3].rowCount, 16);
+}
+
+TEST(LoaderPatterns, PackedSizeZeroConsumesOnlyTheHeader) {
+    XmModule m;
+    m.channels = 2;
+    m.patterns.resize(2);
+    m.patterns[0].rows = 4;  // no cells: written with packed size 0
+    m.patterns[1].rows = 2;
+    m.patterns[1].cells = {{1, 2, 3, 4, 5}, {}, {}, {6, 7, 8, 9, 10}};
+    xmtest::XmImage image = buildXm(m);
+    ASSERT_EQ(image.patternOffsets[1], image.patternOffsets[0] + 9);
+    auto player = loadBytes(image.bytes);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->patterns[0].rowCount, 4);
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(player->patterns[0].cells[k].note, 0);
+    }
+    EXPECT_EQ(cellAt(*player, 1, 0, 0).effectParam, 5);
+    EXPECT_EQ(cellAt(*player, 1, 1, 1).note, 6);
+    EXPECT_EQ(cellAt(*player, 1, 1, 1).effectParam, 10);
+}
+
+TEST(LoaderPatterns, HeaderLengthFieldIsIgnored) {
+    XmModule m;
+    m.patterns.resize(2);
+    m.patterns[0].headerLength = 200;
+    m.patterns[0].rows = 1;
+    m.patterns[0].cells = {{3}};
+    m.patterns[1].rows = 1;
+    m.patterns[1].cells = {{4}};
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 3);
+    EXPECT_EQ(cellAt(*player, 1, 0, 0).note, 4);
+}
+
+TEST(LoaderPatterns, PackedCellForms) {
+    XmModule m;
+    m.channels = 4;
+    m.patterns[0].rows = 1;
+    // channel 0: 0x80           -> empty cell, one byte
+    // channel 1: 0x81 49        -> note 49 only
+    // channel 2: 0x01 2 3 4 5   -> uncompressed: note 1, then four fields
+    // channel 3: 0x9E 7 8 9 10  -> mask without note: instrument, volume, effect, param
+    m.patterns[0].rawPacked =
+        std::vector<uint8_t>{0x80, 0x81, 49, 0x01, 2, 3, 4, 5, 0x9E, 7, 8, 9, 10};
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    const uint8_t expected[4][5] = {
+        {0, 0, 0, 0, 0}, {49, 0, 0, 0, 0}, {1, 2, 3, 4, 5}, {0, 7, 8, 9, 10}};
+    for (int c = 0; c < 4; ++c) {
+        const PatternCell& cell = cellAt(*player, 0, 0, c);
+        EXPECT_EQ(cell.note, expected[c][0]) << c;
+        EXPECT_EQ(cell.instrument, expected[c][1]) << c;
+        EXPECT_EQ(cell.volume, expected[c][2]) << c;
+        EXPECT_EQ(cell.effect, expected[c][3]) << c;
+        EXPECT_EQ(cell.effectParam, expected[c][4]) << c;
+    }
+}
+
+TEST(LoaderPatterns, MaskBitsFiveAndSixAreIgnored) {
+    XmModule m;
+    m.patterns[0].rows = 2;
+    m.patterns[0].rawPacked = std::vector<uint8_t>{0xE1, 30, 0xC0};
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 30);
+    EXPECT_EQ(cellAt(*player, 0, 1, 0).note, 0);
+}
+
+TEST(LoaderPatterns, KeyOffAndInstrumentRange) {
+    XmModule m;
+    m.patterns[0].rows = 3;
+    m.patterns[0].cells = {{97, 129}, {96, 128}, {1, 1}};
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 255);
+    EXPECT_EQ(cellAt(*player, 0, 0, 0).instrument, 0);
+    EXPECT_EQ(cellAt(*player, 0, 1, 0).note, 96);
+    EXPECT_EQ(cellAt(*player, 0, 1, 0).instrument, 128);
+    EXPECT_EQ(cellAt(*player, 0, 2, 0).note, 1);
+}
+
+// ---- Instruments ----
+
+TEST(LoaderInstruments, OneSampleLeavesTheOtherSlotsOnEmptySample) {
+    auto player = load(withSamples({XmSample::eightBit({1, 2})}));
+    ASSERT_TRUE(player);
+    const Instrument& ins = player->instruments[0];
+    EXPECT_EQ(ins.sampleCount, 1);
+    EXPECT_NE(ins.samples[0], &emptySample);
+    EXPECT_EQ(ins.samples[0]->length, 2u);
+    for (int j = 1; j < 16; ++j) {
+        EXPECT_EQ(ins.samples[j], &emptySample) << j;
+    }
+}
+
+TEST(LoaderInstruments, SixteenSamplesLoadSeventeenFail) {
+    XmModule m = withSamples(std::vector<XmSample>(16, XmSample::eightBit({5})));
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->instruments[0].sampleCount, 16);
+    EXPECT_EQ(player->instruments[0].samples[15]->data[0], 5 * 256);
+
+    m.instruments[0].samples.push_back(XmSample::eightBit({5}));
+    EXPECT_FALSE(load(m));
+    EXPECT_STREQ(lastLoadError(), "instrument has more than 16 samples");
+}
+
+TEST(LoaderInstruments, HeaderFieldsEnvelopesAndFadeout) {
+    XmModule m = withSamples({XmSample::eightBit({1})});
+    XmInstrument& ins = m.instruments[0];
+    ins.sampleMap[95] = 9;
+    ins.volumeEnvelope.pointCount = 3;
+    ins.volumeEnvelope.points[0] = {0, 64};
+    ins.volumeEnvelope.points[1] = {10, 32};
+    ins.volumeEnvelope.points[2] = {300, 0};
+    ins.volumeEnvelope.sustainPoint = 1;
+    ins.volumeEnvelope.loopStartPoint = 0;
+    ins.volumeEnvelope.loopEndPoint = 2;
+    ins.volumeEnvelope.flags = 7;
+    ins.panningEnvelope.pointCount = 2;
+    ins.panningEnvelope.points[1] = {5, 48};
+    ins.panningEnvelope.flags = 1;
+    ins.vibratoType = 1;
+    ins.vibratoSweep = 2;
+    ins.vibratoDepth = 3;
+    ins.vibratoRate = 4;
+    ins.fadeout = 256;
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    const Instrument& got = player->instruments[0];
+    EXPECT_EQ(got.sampleMap[95], 9);
+    EXPECT_EQ(got.volumeEnvelopePointCount, 3);
+    EXPECT_EQ(got.volumeEnvelope[2].x, 300);
+    EXPECT_EQ(got.volumeEnvelope[1].y, 32);
+    EXPECT_EQ(got.volumeEnvelope[12].x, 0);  // points past the file's 12 stay zero
+    EXPECT_EQ(got.volumeSustainPoint, 1);
+    EXPECT_EQ(got.volumeLoopEndPoint, 2);
+    EXPECT_EQ(got.volumeEnvelopeFlags, 7);
+    EXPECT_EQ(got.panningEnvelope[1].y, 48);
+    EXPECT_EQ(got.panningEnvelopeFlags, 1);
+    EXPECT_EQ(got.vibratoType, 1);
+    EXPECT_EQ(got.vibratoSweep, 2);
+    EXPECT_EQ(got.vibratoDepth, 3);
+    EXPECT_EQ(got.vibratoRate, 4);
+    EXPECT_EQ(got.fadeout, 512);
+}
+
+TEST(LoaderInstruments, FadeoutDoublesIn16Bits) {
+    XmModule m = withSamples({XmSample::eightBit({1})});
+    m.instruments[0].fadeout = 0x8001;
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->instruments[0].fadeout, 2);
+}
+
+TEST(LoaderInstruments, EnvelopeWithOnePointIsOff) {
+    XmModule m = withSamples({XmSample::eightBit({1})});
+    m.instruments[0].volumeEnvelope.pointCount = 1;
+    m.instruments[0].volumeEnvelope.flags = 7;
+    m.instruments[0].panningEnvelope.pointCount = 0;
+    m.instruments[0].panningEnvelope.flags = 3;
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->instruments[0].volumeEnvelopeFlags, 0);
+    EXPECT_EQ(player->instruments[0].panningEnvelopeFlags, 0);
+}
+
+TEST(LoaderInstruments, EmptyInstrumentWithHeaderSize29IsFollowedDirectly) {
+    XmModule m;
+    m.instruments.resize(2);
+    m.instruments[1].samples = {XmSample::eightBit({3})};
+    xmtest::XmImage image = buildXm(m);
+    ASSERT_EQ(image.instrumentOffsets[1], image.instrumentOffsets[0] + 29);
+    auto player = loadBytes(image.bytes);
+    ASSERT_TRUE(player);
+    const Instrument& empty = player->instruments[0];
+    EXPECT_EQ(empty.sampleCount, 0);
+    EXPECT_EQ(empty.volumeEnvelopeFlags, 0);
+    for (int j = 0; j < 16; ++j) {
+        EXPECT_EQ(empty.samples[j], &emptySample);
+    }
+    EXPECT_EQ(player->instruments[1].samples[0]->data[0], 3 * 256);
+}
+
+TEST(LoaderInstruments, EmptyInstrumentWithHeaderSize263SkipsTheRest) {
+    XmModule m;
+    m.instruments.resize(2);
+    m.instruments[0].headerSize = 263;
+    m.instruments[1].samples = {XmSample::eightBit({4})};
+    xmtest::XmImage image = buildXm(m);
+    ASSERT_EQ(image.instrumentOffsets[1], image.instrumentOffsets[0] + 263);
+    // Fill the 234 skipped bytes with what would read as a huge header if they were parsed.
+    for (size_t k = image.instrumentOffsets[0] + 29; k < image.instrumentOffsets[1]; ++k) {
+        image.bytes[k] = 0xFF;
+    }
+    auto player = loadBytes(image.bytes);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->instruments[1].samples[0]->data[0], 4 * 256);
+}
+
+// ---- Sample headers ----
+
+TEST(LoaderSamples, HeaderFields) {
+    XmSample s = XmSample::eightBit({1, 2, 3});
+    s.volume = 40;
+    s.finetune = -16;
+    s.panning = 200;
+    s.relativeNote = -12;
+    auto player = load(withSamples({s}));
+    ASSERT_TRUE(player);
+    const Sample& got = *player->instruments[0].samples[0];
+    EXPECT_EQ(got.volume, 40);
+    EXPECT_EQ(got.finetune, -16);
+    EXPECT_EQ(got.panning, 200);
+    EXPECT_EQ(got.relativeNote, -12);
+    EXPECT_EQ(got.bitsPerSample, 16);
+    EXPECT_EQ(got.loopType, loopNone);
+    EXPECT_EQ(got.loopStart, 0u);
+    EXPECT_EQ(got.loopLength, 3u);
+}
+
+TEST(LoaderSamples, SixteenBitLengthsAreHalvedAndSpareFramesAreZero) {
+    XmSample s = XmSample::sixteen(std::vector<int32_t>(50, 7));
+    auto player = load(withSamples({s}));
+    ASSERT_TRUE(player);
+    const Sample& got = *player->instruments[0].samples[0];
+    EXPECT_EQ(got.length, 50u);
+    // 58 frames in the block: the 8 after length read zero (the sanitizer build also checks
+    // that they exist).
+    for (int k = 50; k < 58; ++k) {
+        EXPECT_EQ(got.data[k], 0) << k;
+    }
+}
+
+TEST(LoaderSamples, EightBitHundredBytesGiveHundredFrames) {
+    auto player = load(withSamples({XmSample::eightBit(std::vector<int32_t>(100, 1))}));
+    ASSERT_TRUE(player);
+    const Sample& got = *player->instruments[0].samples[0];
+    EXPECT_EQ(got.length, 100u);
+    EXPECT_EQ(got.data[99], 256);
+    EXPECT_EQ(got.data[100], 0);
+    EXPECT_EQ(got.data[107], 0);
+}
+
+TEST(LoaderSamples, ZeroLoopLengthMakesAOneShot) {
+    XmSample s = XmSample::eightBit({1, 2, 3, 4});
+    s.loopKind = 1;
+    s.loopStart = 2;
+    s.loopLength = 0;
+    auto player = load(withSamples({s}));
+    ASSERT_TRUE(player);
+    const Sample& got = *player->instruments[0].samples[0];
+    EXPECT_EQ(got.loopType, loopNone);
+    EXPECT_EQ(got.loopStart, 0u);
+    EXPECT_EQ(got.loopLength, 4u);
+    EXPECT_EQ(got.data[4], 0);  // no guard copy for a one-shot
+}
+
+TEST(LoaderSamples, TypeBitsSelectTheLoop) {
+    // type bits -> loopType: 1 forward, 2 ping-pong, 3 ping-pong
+    const uint8_t kinds[] = {1, 2, 3};
+    const uint8_t expected[] = {loopForward, loopPingPong, loopPingPong};
+    for (int k = 0; k < 3; ++k) {
+        XmSample s = XmSample::eightBit({0, 0, 0, 0, 0, 0, 0, 0});
+        s.loopKind = kinds[k];
+        s.loopStart = 2;
+        s.loopLength = 4;
+        auto player = load(withSamples({s}));
+        ASSERT_TRUE(player);
+        EXPECT_EQ(player->instruments[0].samples[0]->loopType, expected[k]) << int(kinds[k]);
+    }
+}
+
+TEST(LoaderSamples, OddSixteenBitByteCountLeavesTheLastByteUnread) {
+    // Sample 0: 16-bit, 101 stored bytes -> 50 frames, 100 bytes read. The 101st byte (7)
+    // is then read as the first byte of sample 1, an 8-bit sample of one stored byte.
+    std::vector<uint8_t> raw(101, 0);
+    raw[100] = 7;
+    XmSample first;
+    first.sixteenBit = true;
+    first.rawData = raw;
+    XmSample second;
+    second.rawData = std::vector<uint8_t>{1};
+    auto player = load(withSamples({first, second}));
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->instruments[0].samples[0]->length, 50u);
+    EXPECT_EQ(player->instruments[0].samples[1]->data[0], 7 * 256);
+}
+
+// ---- Sample data ----
+
+TEST(LoaderSampleData, EightBitDeltasAreSummedAndWidened) {
+    XmSample s;
+    s.rawData = std::vector<uint8_t>{10, 246, 0xFF};  // deltas 10, -10, -1
+    auto player = load(withSamples({s}));
+    ASSERT_TRUE(player);
+    const int16_t* data = player->instruments[0].samples[0]->data;
+    EXPECT_EQ(data[0], 2560);
+    EXPECT_EQ(data[1], 0);
+    EXPECT_EQ(data[2], -256);
+}
+
+TEST(LoaderSampleData, SixteenBitDeltasAreSummed) {
+    XmSample s;
+    s.sixteenBit = true;
+    // deltas 1000, -500, then 32767 twice: the sum wraps in 16 bits
+    s.rawData = std::vector<uint8_t>{0xE8, 0x03, 0x0C, 0xFE, 0xFF, 0x7F, 0xFF, 0x7F};
+    auto player = load(withSamples({s}));
+    ASSERT_TRUE(player);
+    const int16_t* data = player->instruments[0].samples[0]->data;
+    EXPECT_EQ(data[0], 1000);
+    EXPECT_EQ(data[1], 500);
+    EXPECT_EQ(data[2], int16_t(500 + 32767));
+    EXPECT_EQ(data[3], int16_t(500 + 2 * 32767));
+}
+
+TEST(LoaderSampleData, WriterValuesRoundTrip) {
+    auto player = load(withSamples(
+        {XmSample::eightBit({0, 127, -128, -1, 5}), XmSample::sixteen({-32768, 32767, 0, -2})}));
+    ASSERT_TRUE(player);
+    const int16_t expected8[] = {0, 127 * 256, -128 * 256, -256, 5 * 256};
+    const int16_t expected16[] = {-32768, 32767, 0, -2};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(player->instruments[0].samples[0]->data[k], expected8[k]) << k;
+    }
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(player->instruments[0].samples[1]->data[k], expected16[k]) << k;
+    }
+}
+
+XmSample loopedSample(uint8_t kind) {
+    XmSample s = XmSample::eightBit({10, 20, 30, 40, 50, 60, 70, 80});
+    s.loopKind = kind;
+    s.loopStart = 2;
+    s.loopLength = 4;
+    return s;
+}
+
+TEST(LoaderSampleData, ForwardLoopGuardCopiesTheLoopStart) {
+    auto player = load(withSamples({loopedSample(1)}));
+    ASSERT_TRUE(player);
+    const int16_t* data = player->instruments[0].samples[0]->data;
+    EXPECT_EQ(data[6], 30 * 256);  // frame 2
+    EXPECT_EQ(data[7], 80 * 256);  // untouched
+}
+
+TEST(LoaderSampleData, PingPongGuardCopiesTheLastLoopFrame) {
+    auto player = load(withSamples({loopedSample(2)}));
+    ASSERT_TRUE(player);
+    const int16_t* data = player->instruments[0].samples[0]->data;
+    EXPECT_EQ(data[6], 60 * 256);  // frame 5
+}
+
+struct ProviderCall {
+    int32_t byteCount, bitsPerSample, instrumentIndex, sampleIndex;
+};
+std::vector<ProviderCall> providerCalls;
+
+// Writes final (not delta-coded) bytes 1, 2, 3, ... into the buffer.
+void countingProvider(void* buffer, int32_t byteCount, int32_t bitsPerSample,
+                      int32_t instrumentIndex, int32_t sampleIndex) {
+    providerCalls.push_back({byteCount, bitsPerSample, instrumentIndex, sampleIndex});
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    for (int32_t k = 0; k < byteCount; ++k) {
+        bytes[k] = uint8_t(k + 1);
+    }
+}
+
+TEST(LoaderSampleData, ProviderSuppliesFinalValuesAndTheStreamMovesOn) {
+    providerCalls.clear();
+    XmModule m = withSamples({XmSample::eightBit(std::vector<int32_t>(100, 99))});
+    // A second instrument after the skipped data proves the stream moved exactly 100 bytes.
+    m.instruments.push_back(XmInstrument{});
+    m.instruments[1].samples = {XmSample::sixteen({1000})};
+    auto player = load(m, countingProvider);
+    ASSERT_TRUE(player);
+    ASSERT_EQ(providerCalls.size(), 2u);
+    EXPECT_EQ(providerCalls[0].byteCount, 100);
+    EXPECT_EQ(providerCalls[0].bitsPerSample, 8);
+    EXPECT_EQ(providerCalls[0].instrumentIndex, 0);
+    EXPECT_EQ(providerCalls[0].sampleIndex, 0);
+    EXPECT_EQ(providerCalls[1].byteCount, 2);
+    EXPECT_EQ(providerCalls[1].bitsPerSample, 16);
+    EXPECT_EQ(providerCalls[1].instrumentIndex, 1);
+    const int16_t* data = player->instruments[0].samples[0]->data;
+    EXPECT_EQ(data[0], 1 * 256);  // widened, not summed
+    EXPECT_EQ(data[1], 2 * 256);
+    EXPECT_EQ(data[99], 100 * 256);
+    // 16-bit provider bytes 1, 2 read little-endian
+    EXPECT_EQ(player->instruments[1].samples[0]->data[0], 0x0201);
+}
+
+TEST(LoaderSampleData, ZeroLengthSampleHasNoDataAndNoProviderCall) {
+    providerCalls.clear();
+    XmSample empty;
+    auto player = load(withSamples({empty, XmSample::eightBit({2})}), countingProvider);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->instruments[0].samples[0]->data, nullptr);
+    EXPECT_EQ(player->instruments[0].samples[0]->length, 0u);
+    ASSERT_EQ(providerCalls.size(), 1u);
+    EXPECT_EQ(providerCalls[0].sampleIndex, 1);
+}
+
+}  // namespace
+}  // namespace ostrel
