@@ -36,4 +36,4 @@ inline xmtest::XmModule withSamples(std::vector<xmtest::XmSample> samples) {
     return m;
 }
 
-}  // namespace ostrel::loadertest
+} // namespace ostrel::loadertest

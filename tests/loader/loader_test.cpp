@@ -29,7 +29,7 @@ TEST(LoaderHeader, StoresTheSongFields) {
     m.flags = 1;
     m.tempo = 5;
     m.bpm = 140;
-    m.orderTable[200] = 77;  // beyond songLength: kept, not counted
+    m.orderTable[200] = 77; // beyond songLength: kept, not counted
     auto player = load(m);
     ASSERT_TRUE(player);
     EXPECT_EQ(player->songLength, 3);
@@ -125,7 +125,7 @@ TEST(LoaderPatterns, PackedSizeZeroConsumesOnlyTheHeader) {
     XmModule m;
     m.channels = 2;
     m.patterns.resize(2);
-    m.patterns[0].rows = 4;  // no cells: written with packed size 0
+    m.patterns[0].rows = 4; // no cells: written with packed size 0
     m.patterns[1].rows = 2;
     m.patterns[1].cells = {{1, 2, 3, 4, 5}, {}, {}, {6, 7, 8, 9, 10}};
     xmtest::XmImage image = buildXm(m);
@@ -255,7 +255,7 @@ TEST(LoaderInstruments, HeaderFieldsEnvelopesAndFadeout) {
     EXPECT_EQ(got.volumeEnvelopePointCount, 3);
     EXPECT_EQ(got.volumeEnvelope[2].x, 300);
     EXPECT_EQ(got.volumeEnvelope[1].y, 32);
-    EXPECT_EQ(got.volumeEnvelope[12].x, 0);  // points past the file's 12 stay zero
+    EXPECT_EQ(got.volumeEnvelope[12].x, 0); // points past the file's 12 stay zero
     EXPECT_EQ(got.volumeSustainPoint, 1);
     EXPECT_EQ(got.volumeLoopEndPoint, 2);
     EXPECT_EQ(got.volumeEnvelopeFlags, 7);
@@ -376,7 +376,7 @@ TEST(LoaderSamples, ZeroLoopLengthMakesAOneShot) {
     EXPECT_EQ(got.loopType, loopNone);
     EXPECT_EQ(got.loopStart, 0u);
     EXPECT_EQ(got.loopLength, 4u);
-    EXPECT_EQ(got.data[4], 0);  // no guard copy for a one-shot
+    EXPECT_EQ(got.data[4], 0); // no guard copy for a one-shot
 }
 
 TEST(LoaderSamples, TypeBitsSelectTheLoop) {
@@ -414,7 +414,7 @@ TEST(LoaderSamples, OddSixteenBitByteCountLeavesTheLastByteUnread) {
 
 TEST(LoaderSampleData, EightBitDeltasAreSummedAndWidened) {
     XmSample s;
-    s.rawData = std::vector<uint8_t>{10, 246, 0xFF};  // deltas 10, -10, -1
+    s.rawData = std::vector<uint8_t>{10, 246, 0xFF}; // deltas 10, -10, -1
     auto player = load(withSamples({s}));
     ASSERT_TRUE(player);
     const int16_t* data = player->instruments[0].samples[0]->data;
@@ -463,15 +463,15 @@ TEST(LoaderSampleData, ForwardLoopGuardCopiesTheLoopStart) {
     auto player = load(withSamples({loopedSample(1)}));
     ASSERT_TRUE(player);
     const int16_t* data = player->instruments[0].samples[0]->data;
-    EXPECT_EQ(data[6], 30 * 256);  // frame 2
-    EXPECT_EQ(data[7], 80 * 256);  // untouched
+    EXPECT_EQ(data[6], 30 * 256); // frame 2
+    EXPECT_EQ(data[7], 80 * 256); // untouched
 }
 
 TEST(LoaderSampleData, PingPongGuardCopiesTheLastLoopFrame) {
     auto player = load(withSamples({loopedSample(2)}));
     ASSERT_TRUE(player);
     const int16_t* data = player->instruments[0].samples[0]->data;
-    EXPECT_EQ(data[6], 60 * 256);  // frame 5
+    EXPECT_EQ(data[6], 60 * 256); // frame 5
 }
 
 struct ProviderCall {
@@ -506,7 +506,7 @@ TEST(LoaderSampleData, ProviderSuppliesFinalValuesAndTheStreamMovesOn) {
     EXPECT_EQ(providerCalls[1].bitsPerSample, 16);
     EXPECT_EQ(providerCalls[1].instrumentIndex, 1);
     const int16_t* data = player->instruments[0].samples[0]->data;
-    EXPECT_EQ(data[0], 1 * 256);  // widened, not summed
+    EXPECT_EQ(data[0], 1 * 256); // widened, not summed
     EXPECT_EQ(data[1], 2 * 256);
     EXPECT_EQ(data[99], 100 * 256);
     // 16-bit provider bytes 1, 2 read little-endian
@@ -524,5 +524,5 @@ TEST(LoaderSampleData, ZeroLengthSampleHasNoDataAndNoProviderCall) {
     EXPECT_EQ(providerCalls[0].sampleIndex, 1);
 }
 
-}  // namespace
-}  // namespace ostrel
+} // namespace
+} // namespace ostrel

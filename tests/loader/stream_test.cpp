@@ -36,7 +36,7 @@ TEST_F(MemoryStreamTest, OpenCopiesTheImageAndStartsAtZero) {
     EXPECT_EQ(stream->size, 22089);
     EXPECT_EQ(memoryStreamTell(stream), 0);
     EXPECT_NE(stream->bytes, image.data());
-    image[5] = 0xEE;  // a private copy: later changes to the source do not show
+    image[5] = 0xEE; // a private copy: later changes to the source do not show
     uint8_t bytes[8] = {};
     EXPECT_EQ(memoryStreamRead(bytes, 8, stream), 8);
     EXPECT_EQ(bytes[5], 5);
@@ -49,7 +49,7 @@ TEST_F(MemoryStreamTest, ReadAtTheEndDeliversTheRestThenNothing) {
     EXPECT_EQ(memoryStreamRead(bytes, 17, stream), 9);
     EXPECT_EQ(bytes[0], uint8_t(22080));
     EXPECT_EQ(bytes[8], uint8_t(22088));
-    EXPECT_EQ(bytes[9], 0);  // untouched
+    EXPECT_EQ(bytes[9], 0); // untouched
     EXPECT_EQ(memoryStreamTell(stream), 22089);
     EXPECT_EQ(memoryStreamRead(bytes, 17, stream), 0);
     EXPECT_EQ(memoryStreamTell(stream), 22089);
@@ -68,14 +68,14 @@ TEST_F(MemoryStreamTest, SeekFromEachOrigin) {
         int32_t from, offset, whence, expected;
     };
     const Step steps[] = {
-        {0, 0, 2, 22089},              // to the end
-        {0, 30000, 0, 22089},          // past the end stops at size
-        {10, 23, 1, 33},               // relative
-        {10, -4, 2, 22085},            // from the end backwards
-        {100, 5, 3, 100},              // unknown origin: unchanged
-        {10, -50, 1, 0},               // before the start stops at 0
-        {0, -1, 0, 0},                 // negative absolute target stops at 0
-        {22000, INT32_MAX, 1, 22089},  // overflowing sum still clamps
+        {0, 0, 2, 22089},             // to the end
+        {0, 30000, 0, 22089},         // past the end stops at size
+        {10, 23, 1, 33},              // relative
+        {10, -4, 2, 22085},           // from the end backwards
+        {100, 5, 3, 100},             // unknown origin: unchanged
+        {10, -50, 1, 0},              // before the start stops at 0
+        {0, -1, 0, 0},                // negative absolute target stops at 0
+        {22000, INT32_MAX, 1, 22089}, // overflowing sum still clamps
     };
     for (const Step& s : steps) {
         stream->position = s.from;
@@ -86,7 +86,7 @@ TEST_F(MemoryStreamTest, SeekFromEachOrigin) {
 }
 
 TEST_F(MemoryStreamTest, UnknownOriginIsStillClampedToSize) {
-    stream->position = 30000;  // as if something had put it past the end
+    stream->position = 30000; // as if something had put it past the end
     memoryStreamSeek(stream, 7, 3);
     EXPECT_EQ(memoryStreamTell(stream), 22089);
 }
@@ -144,7 +144,9 @@ struct HookTest : ::testing::Test {
     void TearDown() override { registerStreamHooks(nullptr, nullptr, nullptr, nullptr, nullptr); }
 };
 
-TEST_F(HookTest, AllFiveSetRegisters) { EXPECT_EQ(streamHooksRegistered(), 1); }
+TEST_F(HookTest, AllFiveSetRegisters) {
+    EXPECT_EQ(streamHooksRegistered(), 1);
+}
 
 TEST_F(HookTest, OneNullOperationClearsAllFive) {
     registerStreamHooks(countingOpen, countingClose, memoryStreamRead, nullptr, memoryStreamTell);
@@ -170,10 +172,10 @@ TEST_F(HookTest, StreamOperationsPassThroughToTheHooks) {
 TEST_F(HookTest, WhenceTravelsAsASignedByte) {
     ModuleStream* stream = streamOpen("x");
     ASSERT_NE(stream, nullptr);
-    streamSeek(stream, 0, 0x102);  // low byte 2: from the end
+    streamSeek(stream, 0, 0x102); // low byte 2: from the end
     EXPECT_EQ(hookLog.lastWhence, 2);
     EXPECT_EQ(streamTell(stream), 9);
-    streamSeek(stream, 0, 0xFF);  // signed byte -1
+    streamSeek(stream, 0, 0xFF); // signed byte -1
     EXPECT_EQ(hookLog.lastWhence, -1);
     streamClose(stream);
 }
@@ -220,7 +222,9 @@ TEST_F(HookTest, CreatePlayerOnAnXmClosesTheStreamOnceAndSucceeds) {
     EXPECT_EQ(destroyPlayer(player), 1);
 }
 
-TEST(PlayerLife, DestroyNullReturnsZero) { EXPECT_EQ(destroyPlayer(nullptr), 0); }
+TEST(PlayerLife, DestroyNullReturnsZero) {
+    EXPECT_EQ(destroyPlayer(nullptr), 0);
+}
 
 void noProvider(void*, int32_t, int32_t, int32_t, int32_t) {}
 
@@ -291,5 +295,5 @@ TEST_F(FileStreamTest, CreatePlayerLoadsAModuleFromAFile) {
     destroyPlayer(player);
 }
 
-}  // namespace
-}  // namespace ostrel
+} // namespace
+} // namespace ostrel

@@ -1,0 +1,370 @@
+// The loader on damaged and hostile files: truncation, sizes the stream cannot back, values
+// out of the engine's ranges, and failing allocations. Each must end in a clean failure (no
+// leak: the sanitizer build checks) or in the safe value.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "module/internal.h"
+#include "module/stream.h"
+#include "tests/loader/loader_helpers.h"
+
+namespace ostrel {
+namespace {
+
+using loadertest::cellAt;
+using loadertest::load;
+using loadertest::loadBytes;
+using loadertest::withSamples;
+using xmtest::buildXm;
+using xmtest::XmImage;
+using xmtest::XmModule;
+using xmtest::XmSample;
+
+// Two patterns with data and three instruments with 8- and 16-bit samples.
+XmModule richModule() {
+    XmModule m;
+    m.channels = 2;
+    m.songLength = 2;
+    m.orderTable[1] = 1;
+    m.patterns.resize(2);
+    m.patterns[0].rows = 4;
+    m.patterns[0].cells = {{49, 1, 0x40, 0, 0}, {}, {}, {50, 2, 0, 0xF, 3}};
+    m.patterns[1].rows = 2;
+    m.patterns[1].cells = {{97}, {1, 3}};
+    m.instruments.resize(3);
+    m.instruments[0].samples = {XmSample::eightBit({1, 2, 3, 4}), XmSample::sixteen({100, -100})};
+    m.instruments[1].samples = {XmSample::eightBit({9, 8, 7})};
+    m.instruments[2].samples = {XmSample::sixteen({5, 6, 7})};
+    return m;
+}
+
+void expectAllEmptyFrom(const ModulePlayer& player, int first) {
+    for (int i = first; i < player.instrumentCount; ++i) {
+        EXPECT_EQ(player.instruments[i].sampleCount, 0) << i;
+        for (int j = 0; j < 16; ++j) {
+            ASSERT_EQ(player.instruments[i].samples[j], &emptySample) << i << " " << j;
+        }
+    }
+}
+
+// Cutting the file at every length: only cuts inside an instrument's first 29 bytes (before
+// its sample count is complete) load, with that instrument and every later one empty.
+TEST(LoaderTruncation, EveryCutFailsExceptBeforeASampleCount) {
+    XmImage image = buildXm(richModule());
+    for (size_t cut = 0; cut < image.bytes.size(); ++cut) {
+        std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.begin() + long(cut));
+        int emptyFrom = -1;
+        for (int i = 0; i < 3; ++i) {
+            if (cut >= image.instrumentOffsets[i] && cut < image.instrumentOffsets[i] + 29) {
+                emptyFrom = i;
+            }
+        }
+        auto player = loadBytes(bytes);
+        if (emptyFrom < 0) {
+            ASSERT_FALSE(player) << "cut " << cut;
+            ASSERT_STREQ(lastLoadError(), cut < 17 ? "not an XM module" : "file is truncated")
+                << "cut " << cut;
+            continue;
+        }
+        ASSERT_TRUE(player) << "cut " << cut;
+        EXPECT_EQ(player->instrumentCount, 3);
+        expectAllEmptyFrom(*player, emptyFrom);
+        if (emptyFrom > 0) {
+            EXPECT_EQ(player->instruments[0].samples[1]->data[1], -100) << "cut " << cut;
+        }
+    }
+    EXPECT_TRUE(loadBytes(image.bytes));
+}
+
+TEST(LoaderTruncation, SampleLengthBeyondTheStreamFailsBeforeAllocating) {
+    XmSample s = XmSample::eightBit({1, 2, 3});
+    s.lengthBytesOverride = 0xFFFFFFF0u;
+    EXPECT_FALSE(load(withSamples({s})));
+    EXPECT_STREQ(lastLoadError(), "file is truncated");
+}
+
+TEST(LoaderTruncation, PackedRowsBeyondTheStreamFailBeforeAllocating) {
+    XmModule m;
+    m.channels = 32;
+    m.patterns[0].rows = 65535;
+    m.patterns[0].rawPacked = std::vector<uint8_t>{0x80, 0x80};
+    EXPECT_FALSE(load(m));
+    EXPECT_STREQ(lastLoadError(), "file is truncated");
+}
+
+TEST(LoaderTruncation, PatternCountBeyondTheStreamFails) {
+    XmModule m;
+    m.patternCountOverride = 60000;
+    EXPECT_FALSE(load(m));
+    EXPECT_STREQ(lastLoadError(), "file is truncated");
+}
+
+// ---- Header sizes ----
+
+TEST(LoaderHeaderSize, SongHeaderSizeThatOverflowsTheSeekFails) {
+    for (uint32_t size : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFF0u, 0xFFFFFFFFu}) {
+        std::vector<uint8_t> bytes = buildXm(XmModule{}).bytes;
+        bytes[60] = uint8_t(size);
+        bytes[61] = uint8_t(size >> 8);
+        bytes[62] = uint8_t(size >> 16);
+        bytes[63] = uint8_t(size >> 24);
+        EXPECT_FALSE(loadBytes(bytes)) << size;
+        EXPECT_STREQ(lastLoadError(), "header size out of range") << size;
+    }
+}
+
+TEST(LoaderHeaderSize, InstrumentHeaderSizeThatOverflowsTheSeekFails) {
+    XmImage image = buildXm(withSamples({XmSample::eightBit({1})}));
+    size_t at = image.instrumentOffsets[0];
+    for (int k = 0; k < 4; ++k) {
+        image.bytes[at + size_t(k)] = 0xFF;
+    }
+    EXPECT_FALSE(loadBytes(image.bytes));
+    EXPECT_STREQ(lastLoadError(), "header size out of range");
+}
+
+TEST(LoaderHeaderSize, HeaderSizeBeyondTheEndFindsNoPatterns) {
+    XmModule m;
+    m.headerSize = 100000; // inside 32 bits, past the end of the file
+    std::vector<uint8_t> bytes = buildXm(m).bytes;
+    bytes.resize(336 + 9);
+    EXPECT_FALSE(loadBytes(bytes));
+    EXPECT_STREQ(lastLoadError(), "file is truncated");
+}
+
+// ---- Song values ----
+
+TEST(LoaderSongValues, SongLengthIsKeptWithinTheOrderTable) {
+    // file songLength -> stored
+    const uint16_t given[] = {300, 0xFFFF, 256, 0, 1};
+    const int16_t stored[] = {256, 256, 256, 1, 1};
+    for (int k = 0; k < 5; ++k) {
+        XmModule m;
+        m.songLength = given[k];
+        auto player = load(m);
+        ASSERT_TRUE(player) << given[k];
+        EXPECT_EQ(player->songLength, stored[k]) << given[k];
+        EXPECT_EQ(player->usedPatternCount, 1);
+    }
+}
+
+TEST(LoaderSongValues, RestartPositionAtOrPastTheEndRestartsAtZero) {
+    // songLength, file restart -> stored restart
+    const uint16_t cases[][3] = {{4, 3, 3}, {4, 4, 0}, {4, 200, 0}, {4, 0x8000, 0}, {0, 0, 0}};
+    for (const auto& c : cases) {
+        XmModule m;
+        m.songLength = c[0];
+        m.restartPosition = c[1];
+        auto player = load(m);
+        ASSERT_TRUE(player);
+        EXPECT_EQ(player->restartPosition, int16_t(c[2])) << c[0] << " " << c[1];
+    }
+}
+
+TEST(LoaderSongValues, ZeroChannelsIsRejected) {
+    XmModule m;
+    m.channels = 0;
+    EXPECT_FALSE(load(m));
+    EXPECT_STREQ(lastLoadError(), "bad channel count");
+}
+
+TEST(LoaderSongValues, ChannelsPast32AreDecodedAndDropped) {
+    XmModule m;
+    m.channels = 40;
+    m.patterns.resize(2);
+    m.patterns[0].rows = 2;
+    m.patterns[0].cells.resize(80);
+    m.patterns[0].cells[31] = {31, 1};
+    m.patterns[0].cells[39] = {39, 2}; // dropped
+    m.patterns[0].cells[40] = {40, 3}; // row 1, channel 0
+    m.patterns[1].rows = 1;
+    m.patterns[1].cells = {{5}}; // the stream must still be in step here
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->channelCount, 32);
+    EXPECT_EQ(cellAt(*player, 0, 0, 31).note, 31);
+    EXPECT_EQ(cellAt(*player, 0, 1, 0).note, 40);
+    EXPECT_EQ(cellAt(*player, 1, 0, 0).note, 5);
+}
+
+TEST(LoaderSongValues, NegativeInstrumentCountIsRejected) {
+    XmModule m;
+    m.instrumentCountOverride = 0x8000;
+    EXPECT_FALSE(load(m));
+    EXPECT_STREQ(lastLoadError(), "bad instrument count");
+}
+
+TEST(LoaderSongValues, PatternOfZeroRowsPlaysAs64EmptyRows) {
+    XmModule m;
+    m.patterns.resize(2);
+    m.patterns[0].rows = 0;
+    m.patterns[0].packedSizeOverride = 5; // claims data, yet no cell is decoded
+    m.patterns[1].rows = 1;
+    m.patterns[1].cells = {{8}};
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->patterns[0].rowCount, 64);
+    EXPECT_EQ(cellAt(*player, 0, 63, 0).note, 0);
+    EXPECT_EQ(cellAt(*player, 1, 0, 0).note, 8);
+}
+
+TEST(LoaderSongValues, NotesWithoutMeaningBecomeNoNote) {
+    // stored note -> loaded note
+    const uint8_t given[] = {96, 97, 98, 120, 254, 255};
+    const uint8_t loaded[] = {96, 255, 0, 0, 0, 255};
+    XmModule m;
+    m.patterns[0].rows = 6;
+    for (uint8_t note : given) {
+        m.patterns[0].cells.push_back({note});
+    }
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    for (int r = 0; r < 6; ++r) {
+        EXPECT_EQ(cellAt(*player, 0, r, 0).note, loaded[r]) << int(given[r]);
+    }
+}
+
+TEST(LoaderSongValues, EmptyPatternsClaimingHugeRowCountsAreRefused) {
+    XmModule m;
+    m.channels = 32;
+    m.patterns.assign(1000, xmtest::XmPattern{});
+    for (auto& p : m.patterns) {
+        p.rows = 65535; // no data: 9 bytes of file each, 10 MB of cells each
+    }
+    EXPECT_FALSE(load(m));
+    EXPECT_STREQ(lastLoadError(), "module is too large");
+}
+
+// ---- Instrument values ----
+
+TEST(LoaderInstrumentValues, EnvelopePointCountsAreCappedAt12) {
+    XmModule m = withSamples({XmSample::eightBit({1})});
+    m.instruments[0].volumeEnvelope.pointCount = 13;
+    m.instruments[0].panningEnvelope.pointCount = 255;
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->instruments[0].volumeEnvelopePointCount, 12);
+    EXPECT_EQ(player->instruments[0].panningEnvelopePointCount, 12);
+}
+
+TEST(LoaderInstrumentValues, SustainAndLoopPointsStayInsideThePoints) {
+    XmModule m = withSamples({XmSample::eightBit({1})});
+    auto& v = m.instruments[0].volumeEnvelope;
+    v.pointCount = 4;
+    v.sustainPoint = 3; // last point: kept
+    v.loopStartPoint = 4;
+    v.loopEndPoint = 200;
+    v.flags = 7;
+    auto& p = m.instruments[0].panningEnvelope;
+    p.pointCount = 40; // capped at 12 first
+    p.sustainPoint = 12;
+    p.loopStartPoint = 11;
+    p.loopEndPoint = 255;
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    const Instrument& ins = player->instruments[0];
+    EXPECT_EQ(ins.volumeSustainPoint, 3);
+    EXPECT_EQ(ins.volumeLoopStartPoint, 3);
+    EXPECT_EQ(ins.volumeLoopEndPoint, 3);
+    EXPECT_EQ(ins.volumeEnvelopeFlags, 7);
+    EXPECT_EQ(ins.panningSustainPoint, 11);
+    EXPECT_EQ(ins.panningLoopStartPoint, 11);
+    EXPECT_EQ(ins.panningLoopEndPoint, 11);
+}
+
+TEST(LoaderInstrumentValues, LoopsAreClampedIntoTheSample) {
+    struct Case {
+        uint8_t kind;
+        uint32_t loopStart, loopLength; // as written (8-bit: bytes = frames)
+        uint8_t type;                   // loaded
+        uint32_t start, length;         // loaded
+    };
+    // An 8-frame sample, values 10..80.
+    const Case cases[] = {
+        {1, 2, 4, loopForward, 2, 4},           // inside: unchanged
+        {1, 6, 10, loopForward, 6, 2},          // end past the sample: cut at the end
+        {2, 5, 0xFFFFFFFF, loopPingPong, 5, 3}, // sum overflows 32 bits
+        {1, 8, 4, loopNone, 0, 8},              // starts at the end: a one-shot
+        {2, 0xFFFFFFF0, 0x20, loopNone, 0, 8},  // start far past, sum wraps to small
+    };
+    for (const Case& c : cases) {
+        XmSample s = XmSample::eightBit({10, 20, 30, 40, 50, 60, 70, 80});
+        s.loopKind = c.kind;
+        s.loopStartBytesOverride = c.loopStart;
+        s.loopLengthBytesOverride = c.loopLength;
+        auto player = load(withSamples({s}));
+        ASSERT_TRUE(player);
+        const Sample& got = *player->instruments[0].samples[0];
+        EXPECT_EQ(got.loopType, c.type) << c.loopStart << "+" << c.loopLength;
+        EXPECT_EQ(got.loopStart, c.start) << c.loopStart << "+" << c.loopLength;
+        EXPECT_EQ(got.loopLength, c.length) << c.loopStart << "+" << c.loopLength;
+        uint32_t end = got.loopStart + got.loopLength;
+        ASSERT_LE(end, got.length);
+        if (got.loopType == loopForward) {
+            EXPECT_EQ(got.data[end], got.data[got.loopStart]);
+        } else if (got.loopType == loopPingPong) {
+            EXPECT_EQ(got.data[end], got.data[end - 1]);
+        }
+    }
+}
+
+TEST(LoaderInstrumentValues, LoopOnAnEmptySampleBecomesNoLoop) {
+    XmSample s;
+    s.loopKind = 1;
+    s.loopStartBytesOverride = 4;
+    s.loopLengthBytesOverride = 4;
+    auto player = load(withSamples({s}));
+    ASSERT_TRUE(player);
+    const Sample& got = *player->instruments[0].samples[0];
+    EXPECT_EQ(got.data, nullptr);
+    EXPECT_EQ(got.loopType, loopNone);
+    EXPECT_EQ(got.loopStart + got.loopLength, 0u);
+}
+
+// ---- Failing allocations ----
+
+int allocationsLeft = -1; // -1: never fail
+int allocationCalls = 0;
+void* failingAllocator(std::size_t count, std::size_t size) {
+    ++allocationCalls;
+    if (allocationsLeft == 0) {
+        return nullptr;
+    }
+    if (allocationsLeft > 0) {
+        --allocationsLeft;
+    }
+    return std::calloc(count, size);
+}
+
+struct AllocationFailure : ::testing::Test {
+    void SetUp() override { setZeroAllocator(failingAllocator); }
+    void TearDown() override {
+        setZeroAllocator(nullptr);
+        allocationsLeft = -1;
+    }
+};
+
+// Failing the n-th allocation, for every n the load makes, fails the load without a leak;
+// the sanitizer build's leak check covers the "without a leak".
+TEST_F(AllocationFailure, EveryAllocationFailureFailsCleanly) {
+    std::vector<uint8_t> bytes = buildXm(richModule()).bytes;
+    allocationsLeft = -1;
+    allocationCalls = 0;
+    ASSERT_TRUE(loadBytes(bytes));
+    const int total = allocationCalls;
+    ASSERT_GT(total, 10);
+    for (int n = 0; n < total; ++n) {
+        allocationsLeft = n;
+        auto player = loadBytes(bytes);
+        ASSERT_FALSE(player) << "failing allocation " << n;
+        // The first three allocations open the stream: the ModuleStream and the memory
+        // stream's record and copy.
+        const char* expected = n < 3 ? "cannot open the module" : "out of memory";
+        EXPECT_STREQ(lastLoadError(), expected) << "failing allocation " << n;
+    }
+}
+
+} // namespace
+} // namespace ostrel
