@@ -1,7 +1,21 @@
-// PLACEHOLDER: replaced by the output implementation.
+// The output side: the sizes that follow from the device rate, the chunk ring the device loops,
+// the ChunkInfo record of every chunk, the chunk renderer and the audio thread that refills each
+// chunk as soon as the device has left it.
 #include "audio/output.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "audio/mixer.h"
+#include "module/stream.h"
+#include "platform/audio_device.h"
+#include "platform/platform.h"
+#include "player/sequencer.h"
+
 namespace ostrel {
+
 int32_t outputRate = 44100;
 int32_t bufferMs = 1000;
 int32_t chunkFrames = 0;
@@ -14,10 +28,247 @@ ModulePlayer* currentPlayer = nullptr;
 std::atomic<uint8_t> renderBusy{0};
 std::atomic<uint8_t> stopRequested{0};
 std::atomic<uint8_t> threadStopped{1};
-int32_t openAudio(uint32_t) { return 0; }
-int32_t closeAudio() { return 0; }
-int32_t startPlayback(ModulePlayer*) { return 0; }
-int32_t stopPlayback(ModulePlayer* player) { return player ? 1 : 0; }
-void renderChunk() {}
-uint32_t audioThreadMain(void*) { return 0; }
-}  // namespace ostrel
+
+namespace {
+
+constexpr int32_t bytesPerFrame = 4;  // 16-bit stereo
+constexpr int32_t pollMs = 5;         // the audio thread's look at the device
+constexpr int32_t stopPollMs = 50;    // the stopping thread's look at threadStopped
+constexpr uint32_t lowestRate = 1000; // below this a ramp would be shorter than one frame
+constexpr uint32_t highestRate = 384000;
+
+int16_t* pcmRing = nullptr;
+void* mixBlock = nullptr; // the allocation behind mixBuffer, kept for its release
+float* mixBuffer = nullptr;
+void* audioThread = nullptr;
+bool deviceOpen = false;
+
+// The three fields of an entry as single-field atomic accesses. timeMs sits at offset 2 of a
+// 6-byte record, so it is unaligned. On x86 an unaligned 4-byte load or store that stays inside
+// one cache line is still performed as one access, which is what the builtins below compile to
+// (and ThreadSanitizer understands them as atomics). An entry whose timeMs straddles a 64-byte
+// line can tear; the writer changes an entry once per chunk, so loadChunkInfo re-reads until two
+// consecutive reads agree.
+int32_t* timeField(ChunkInfo* entry) {
+    return reinterpret_cast<int32_t*>(reinterpret_cast<uint8_t*>(entry) +
+                                      offsetof(ChunkInfo, timeMs));
+}
+const int32_t* timeField(const ChunkInfo* entry) {
+    return reinterpret_cast<const int32_t*>(reinterpret_cast<const uint8_t*>(entry) +
+                                            offsetof(ChunkInfo, timeMs));
+}
+
+void releaseBuffers() {
+    std::free(mixBlock);
+    mixBlock = nullptr;
+    mixBuffer = nullptr;
+    std::free(chunkInfos);
+    chunkInfos = nullptr;
+}
+
+} // namespace
+
+__attribute__((no_sanitize("alignment"))) void storeChunkInfo(ChunkInfo* entry, uint8_t order,
+                                                              uint8_t row, int32_t timeMs) {
+    __atomic_store_n(&entry->order, order, __ATOMIC_RELAXED);
+    __atomic_store_n(&entry->row, row, __ATOMIC_RELAXED);
+    __atomic_store_n(timeField(entry), timeMs, __ATOMIC_RELAXED);
+}
+
+__attribute__((no_sanitize("alignment"))) ChunkInfo loadChunkInfo(const ChunkInfo* entry) {
+    ChunkInfo result;
+    result.order = __atomic_load_n(&entry->order, __ATOMIC_RELAXED);
+    result.row = __atomic_load_n(&entry->row, __ATOMIC_RELAXED);
+    int32_t time = __atomic_load_n(timeField(entry), __ATOMIC_RELAXED);
+    for (;;) {
+        int32_t again = __atomic_load_n(timeField(entry), __ATOMIC_RELAXED);
+        if (again == time)
+            break;
+        time = again;
+    }
+    result.timeMs = time;
+    return result;
+}
+
+int32_t openAudio(uint32_t rate) {
+    if (!streamHooksRegistered())
+        return 0;
+    closeAudio();
+    // A rate outside this range would give chunks or volume ramps of no frames, or overflow
+    // the ramp arithmetic; no device is asked for it.
+    if (rate < lowestRate || rate > highestRate)
+        return 0;
+    outputRate = static_cast<int32_t>(rate);
+    if (platform::audioDeviceOpen(rate) != 0)
+        return 0;
+    deviceOpen = true;
+    chunkFrames = (outputRate / 50 + 3) & ~3;
+    frameSeconds = 1.0f / static_cast<float>(outputRate);
+    ringFrames = (bufferMs / 20) * chunkFrames * 2;
+    setMixerRate(outputRate);
+    std::memset(static_cast<void*>(voiceTable), 0, sizeof voiceTable);
+    for (int32_t i = 0; i < voiceSlotCount; ++i) {
+        voiceTable[i].index = i;
+        voiceTable[i].stepInt = 1;
+    }
+    return 1;
+}
+
+int32_t closeAudio() {
+    // A thread still rendering would write into the ring released below.
+    if (currentPlayer)
+        stopPlayback(currentPlayer);
+    platform::audioDeviceReset();
+    // Only now, with the device reset, is the ring no longer read.
+    std::free(pcmRing);
+    pcmRing = nullptr;
+    deviceOpen = false;
+    return platform::audioDeviceClose();
+}
+
+int32_t startPlayback(ModulePlayer* player) {
+    if (!player)
+        return 0;
+    stopPlayback(player);
+    // Without an open device the sizes are unknown: nothing is rendered and no thread runs.
+    if (!deviceOpen)
+        return 0;
+    // A ring from an earlier start may still be looping on the device; silence the device
+    // before that ring goes.
+    if (pcmRing) {
+        platform::audioDeviceReset();
+        std::free(pcmRing);
+        pcmRing = nullptr;
+    }
+
+    resetPlaybackState(player);
+    currentPlayer = player;
+
+    const int32_t count = chunkCount();
+    chunkInfos =
+        static_cast<ChunkInfo*>(std::calloc(static_cast<size_t>(count), sizeof(ChunkInfo)));
+    pcmRing = static_cast<int16_t*>(
+        std::calloc(static_cast<size_t>(ringFrames), static_cast<size_t>(bytesPerFrame)));
+    mixBlock = std::calloc(static_cast<size_t>(ringFrames) * 8 + 256, 1);
+    if (!chunkInfos || !pcmRing || !mixBlock) {
+        releaseBuffers();
+        std::free(pcmRing);
+        pcmRing = nullptr;
+        currentPlayer = nullptr;
+        return 0;
+    }
+    const uintptr_t blockAddress = reinterpret_cast<uintptr_t>(mixBlock);
+    mixBuffer = reinterpret_cast<float*>((blockAddress + 15) & ~static_cast<uintptr_t>(15));
+    platform::audioDevicePrepare(pcmRing, static_cast<uint32_t>(ringFrames * bytesPerFrame));
+    writeIndex = 0;
+    audibleIndex = 0;
+
+    // The whole ring once, chunk 0 first: playback starts with a ring length in hand.
+    do {
+        renderChunk();
+    } while (writeIndex.load() != 0);
+
+    platform::audioDeviceWrite();
+    stopRequested = 0;
+    // Marked as running before the thread exists, so that a stop coming before the thread's
+    // first instruction still waits for it.
+    threadStopped = 0;
+    audioThread = platform::startTimeCriticalThread(audioThreadMain, nullptr);
+    // A host that grants no thread still plays the pre-rendered ring in a loop.
+    if (!audioThread)
+        threadStopped = 1;
+    return 1;
+}
+
+int32_t stopPlayback(ModulePlayer* player) {
+    if (!player)
+        return 0;
+    stopRequested = 1;
+    while (renderBusy.load() != 0) {
+    }
+    if (audioThread) {
+        while (threadStopped.load() == 0)
+            platform::sleepMs(stopPollMs);
+        platform::joinThread(audioThread);
+        audioThread = nullptr;
+    }
+    std::free(mixBlock);
+    mixBlock = nullptr;
+    mixBuffer = nullptr;
+    if (pcmRing)
+        platform::audioDeviceUnprepare();
+    currentPlayer = nullptr;
+    std::free(chunkInfos);
+    chunkInfos = nullptr;
+    return 1;
+}
+
+void renderChunk() {
+    ModulePlayer* player = currentPlayer;
+    const int32_t k = writeIndex.load();
+    float* area = mixBuffer + static_cast<size_t>(k) * static_cast<size_t>(chunkFrames) * 2;
+    std::memset(area, 0, static_cast<size_t>(chunkFrames) * 2 * sizeof(float));
+
+    // The song clock: whole milliseconds per piece, truncated, from the single-precision frame
+    // length widened to double. It falls slowly behind the exact time, by design.
+    const double msPerFrame = static_cast<double>(1000.0f) * static_cast<double>(frameSeconds);
+    int32_t left = player->samplesLeftInTick;
+    int32_t done = 0;
+    while (done < chunkFrames) {
+        if (left <= 0) {
+            if (player->tickFunction)
+                player->tickFunction(player);
+            // Read after the tick, so that a tempo change made by the tick already counts.
+            left = player->samplesPerTick;
+            // A tick of no frames would never let the chunk fill.
+            if (left < 1)
+                left = 1;
+        }
+        const int32_t n = left < chunkFrames - done ? left : chunkFrames - done;
+        mixVoices(area + static_cast<size_t>(done) * 2, n);
+        done += n;
+        left -= n;
+        player->timeMs += static_cast<int32_t>(msPerFrame * static_cast<double>(n));
+    }
+    storeChunkInfo(&chunkInfos[k], static_cast<uint8_t>(player->order),
+                   static_cast<uint8_t>(player->row), player->timeMs);
+    player->samplesLeftInTick = left;
+    convertToPcm16(pcmRing + static_cast<size_t>(k) * static_cast<size_t>(chunkFrames) * 2, area,
+                   chunkFrames);
+    const int32_t next = k + 1;
+    writeIndex = next == chunkCount() ? 0 : next;
+}
+
+uint32_t audioThreadMain(void* argument) {
+    threadStopped = 0;
+    const int32_t count = chunkCount();
+    const uint32_t ringBytes = static_cast<uint32_t>(ringFrames * bytesPerFrame);
+    // The device's byte count wraps at 2^32, which is not a whole number of laps. Following
+    // it by the unsigned difference between polls keeps the place in the ring continuous
+    // across that wrap instead of jumping to another chunk.
+    uint32_t previousBytes = 0;
+    uint32_t ringOffset = 0;
+    while (stopRequested.load() == 0) {
+        uint32_t bytes = 0;
+        if (platform::audioDeviceGetPosition(&bytes) == 0) {
+            const uint32_t step = bytes - previousBytes;
+            ringOffset =
+                static_cast<uint32_t>((static_cast<uint64_t>(ringOffset) + step) % ringBytes);
+            previousBytes = bytes;
+        }
+        const int32_t playing =
+            static_cast<int32_t>(ringOffset / static_cast<uint32_t>(bytesPerFrame)) / chunkFrames;
+        while (writeIndex.load() != playing) {
+            renderBusy = 1;
+            renderChunk();
+            const int32_t next = audibleIndex.load() + 1;
+            audibleIndex = next == count ? 0 : next;
+            renderBusy = 0;
+        }
+        platform::sleepMs(pollMs);
+    }
+    threadStopped = 1;
+    return 0;
+}
+
+} // namespace ostrel

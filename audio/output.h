@@ -20,12 +20,19 @@ struct ChunkInfo {
 #pragma pack(pop)
 static_assert(sizeof(ChunkInfo) == 6);
 
+// Writes the three fields of an entry, each as one atomic store.
+void storeChunkInfo(ChunkInfo* entry, uint8_t order, uint8_t row, int32_t timeMs);
+// Reads an entry field by field; safe while the audio thread rewrites it.
+ChunkInfo loadChunkInfo(const ChunkInfo* entry);
+
 extern int32_t outputRate;
 extern int32_t bufferMs;
 extern int32_t chunkFrames;
 extern int32_t ringFrames;
 extern float frameSeconds;
-inline int32_t chunkCount() { return chunkFrames ? ringFrames / chunkFrames : 0; }
+inline int32_t chunkCount() {
+    return chunkFrames ? ringFrames / chunkFrames : 0;
+}
 
 extern ChunkInfo* chunkInfos;
 extern std::atomic<int32_t> writeIndex;
@@ -42,4 +49,4 @@ int32_t stopPlayback(ModulePlayer* player);
 void renderChunk();
 uint32_t audioThreadMain(void* argument);
 
-}  // namespace ostrel
+} // namespace ostrel

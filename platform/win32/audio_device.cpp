@@ -1,0 +1,84 @@
+// Wave-out sound device: one looping buffer (begin-loop and end-loop flags, loop count all
+// ones) on the wave mapper, no callback, position queried in bytes.
+#include "platform/audio_device.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+namespace ostrel::platform {
+
+namespace {
+HWAVEOUT waveDevice = nullptr;
+WAVEHDR ringHeader;
+// Whether the driver still holds the header prepared. Unpreparing while the ring plays is
+// refused by the driver, so the reset unprepares again once playback has stopped.
+bool headerPrepared = false;
+} // namespace
+
+int audioDeviceOpen(uint32_t rate) {
+    WAVEFORMATEX format;
+    ZeroMemory(&format, sizeof format);
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 2;
+    format.nSamplesPerSec = rate;
+    format.nAvgBytesPerSec = rate * 4;
+    format.nBlockAlign = 4;
+    format.wBitsPerSample = 16;
+    format.cbSize = 0;
+    MMRESULT result = waveOutOpen(&waveDevice, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL);
+    if (result != MMSYSERR_NOERROR) {
+        waveDevice = nullptr;
+        return static_cast<int>(result);
+    }
+    return 0;
+}
+
+void audioDevicePrepare(int16_t* ring, uint32_t bytes) {
+    ZeroMemory(&ringHeader, sizeof ringHeader);
+    ringHeader.lpData = reinterpret_cast<LPSTR>(ring);
+    ringHeader.dwBufferLength = bytes;
+    ringHeader.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+    ringHeader.dwLoops = 0xFFFFFFFFu;
+    if (waveOutPrepareHeader(waveDevice, &ringHeader, sizeof ringHeader) == MMSYSERR_NOERROR)
+        headerPrepared = true;
+}
+
+void audioDeviceWrite() {
+    waveOutWrite(waveDevice, &ringHeader, sizeof ringHeader);
+}
+
+int audioDeviceGetPosition(uint32_t* bytes) {
+    MMTIME time;
+    ZeroMemory(&time, sizeof time);
+    time.wType = TIME_BYTES;
+    MMRESULT result = waveOutGetPosition(waveDevice, &time, sizeof time);
+    if (result != MMSYSERR_NOERROR || time.wType != TIME_BYTES)
+        return result != MMSYSERR_NOERROR ? static_cast<int>(result) : 1;
+    *bytes = time.u.cb;
+    return 0;
+}
+
+void audioDeviceUnprepare() {
+    if (waveOutUnprepareHeader(waveDevice, &ringHeader, sizeof ringHeader) == MMSYSERR_NOERROR)
+        headerPrepared = false;
+    ringHeader.dwFlags &= ~static_cast<DWORD>(WHDR_PREPARED);
+}
+
+void audioDeviceReset() {
+    if (!waveDevice)
+        return;
+    waveOutReset(waveDevice);
+    if (headerPrepared) {
+        ringHeader.dwFlags |= WHDR_PREPARED;
+        if (waveOutUnprepareHeader(waveDevice, &ringHeader, sizeof ringHeader) == MMSYSERR_NOERROR)
+            headerPrepared = false;
+    }
+}
+
+int audioDeviceClose() {
+    MMRESULT result = waveOutClose(waveDevice);
+    waveDevice = nullptr;
+    return static_cast<int>(result);
+}
+
+} // namespace ostrel::platform
