@@ -231,16 +231,16 @@ inline XmImage buildXm(const XmModule& m) {
         if (p.rawPacked) {
             packed = *p.rawPacked;
         } else {
-            std::vector<XmCell> cells = p.cells;
-            cells.resize(size_t(p.rows) * m.channels);
             bool empty = true;
-            for (const XmCell& c : cells) {
+            for (const XmCell& c : p.cells) {
                 if (c.note || c.instrument || c.volume || c.effect || c.effectParam) {
                     empty = false;
                 }
             }
             // An all-empty pattern is stored without data, as trackers do.
             if (!empty) {
+                std::vector<XmCell> cells = p.cells;
+                cells.resize(size_t(p.rows) * m.channels);
                 for (const XmCell& c : cells) {
                     packCell(packed, c);
                 }
