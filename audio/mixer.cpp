@@ -1,15 +1,432 @@
-// PLACEHOLDER: replaced by the mixer implementation.
+// The voice mixer. Every voice is mixed in pieces whose length is settled before the frame loop
+// starts: a piece stops at the last frame asked for, at the frame that carries the position past
+// the play end (or, moving backward, past the loop start), or at the end of a volume ramp, so the
+// frame loops test nothing but a frame count.
+//
+// The output must be the same bit for bit on every build (x86-64 and i686 with SSE2 maths), so
+// the arithmetic is single precision throughout and the vector paths perform, lane by lane,
+// exactly the float operations of the one-frame formula, in the same order.
 #include "audio/mixer.h"
 
+#include <bit>
+#include <cstring>
+#include <emmintrin.h>
+
 namespace ostrel {
+
 Voice voiceTable[voiceSlotCount];
 int32_t rampFrames = 128;
-float rampScale = 1.0f / 128;
-void setMixerRate(int32_t rate) {
-    rampFrames = rate * 128 / 44100;
+float rampScale = 1.0f / 128.0f;
+
+void setMixerRate(int32_t outputRate) {
+    rampFrames = outputRate * 128 / 44100;
     rampScale = 1.0f / static_cast<float>(rampFrames);
 }
-void mixVoice(Voice*, float*, int32_t) {}
-void mixVoices(float*, int32_t) {}
-void convertToPcm16(int16_t*, const float*, int32_t) {}
-}  // namespace ostrel
+
+namespace {
+
+constexpr float volumeScale = 1.0f / 255.0f;
+constexpr float fixedScale = 1.0f / 256.0f;
+// Turns the upper 31 bits of a position fraction into a weight just below 1 at the top.
+constexpr float fractionScale = std::bit_cast<float>(0x2FFFF910u);
+
+// Everything a frame loop needs about the sample. Frames outside [0, end] are never read: the
+// guard frame at `end` is the last readable one, and a position just before frame 0 (a
+// ping-pong reflection at a loop start of 0 can put it there) reads silence for that frame.
+struct Source {
+    const int16_t* data;
+    uint32_t end;
+};
+
+inline float frameAt(const Source& src, uint32_t index) {
+    return (index <= src.end && src.data) ? static_cast<float>(src.data[index]) : 0.0f;
+}
+
+inline float weightOf(uint32_t fraction) {
+    return static_cast<float>(static_cast<int32_t>(fraction >> 1)) * fractionScale;
+}
+
+// Interpolated value at a position whose frames may lie outside the sample.
+inline float checkedValue(const Source& src, uint64_t pos) {
+    uint32_t i = static_cast<uint32_t>(pos >> 32);
+    float a = frameAt(src, i);
+    float b = frameAt(src, i + 1);
+    return a + weightOf(static_cast<uint32_t>(pos)) * (b - a);
+}
+
+// Interpolated value at a position known to have both frames inside the sample.
+inline float directValue(const int16_t* data, uint64_t pos) {
+    const int16_t* p = data + (pos >> 32);
+    float a = static_cast<float>(p[0]);
+    float b = static_cast<float>(p[1]);
+    return a + weightOf(static_cast<uint32_t>(pos)) * (b - a);
+}
+
+// True when every position pos + k * delta (k < n, delta already negated for backward play)
+// keeps frames i and i + 1 inside [0, end], so the frame loops may read without checks.
+bool readsStayInside(const Source& src, uint64_t pos, uint64_t step, bool forward, int32_t n) {
+    if (!src.data || src.end == 0 || n <= 0) {
+        return false;
+    }
+    // span = (n - 1) * step, refused when it does not fit 64 bits.
+    uint64_t k = static_cast<uint64_t>(n - 1);
+    uint64_t lowProduct = k * static_cast<uint32_t>(step);
+    uint64_t high = k * (step >> 32) + (lowProduct >> 32);
+    if (high >> 32) {
+        return false;
+    }
+    uint64_t span = (high << 32) | static_cast<uint32_t>(lowProduct);
+    uint64_t first = pos;
+    uint64_t last = forward ? pos + span : pos - span;
+    if (forward ? last < first : span > first) {
+        return false;
+    }
+    uint64_t top = forward ? last : first;
+    return (top >> 32) < src.end;
+}
+
+inline int32_t load32(const int16_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Four interpolated frames from four 32-bit words (frame i in the low half, frame i + 1 in the
+// high half) and four position fractions.
+inline __m128 fourValues(__m128i pairs, __m128i fractions) {
+    __m128 a = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
+    __m128 b = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
+    __m128 t =
+        _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(fractions, 1)), _mm_set1_ps(fractionScale));
+    return _mm_add_ps(a, _mm_mul_ps(t, _mm_sub_ps(b, a)));
+}
+
+// Gathers the frame pairs of four successive positions and advances the position by four
+// steps (delta is the step, negated for backward play; 64-bit wrap-around does the subtract).
+inline __m128i gatherFour(const int16_t* data, uint64_t& pos, uint64_t delta) {
+    int32_t w0 = load32(data + (pos >> 32));
+    pos += delta;
+    int32_t w1 = load32(data + (pos >> 32));
+    pos += delta;
+    int32_t w2 = load32(data + (pos >> 32));
+    pos += delta;
+    int32_t w3 = load32(data + (pos >> 32));
+    pos += delta;
+    return _mm_set_epi32(w3, w2, w1, w0);
+}
+
+inline __m128i fourFractions(uint64_t pos, uint64_t delta) {
+    uint32_t u = static_cast<uint32_t>(pos);
+    uint32_t d = static_cast<uint32_t>(delta);
+    return _mm_set_epi32(static_cast<int32_t>(u + 3 * d), static_cast<int32_t>(u + 2 * d),
+                         static_cast<int32_t>(u + d), static_cast<int32_t>(u));
+}
+
+// n frames at the constant gains g0, g1. Returns the position after them.
+uint64_t mixConstant(const Source& src, float* out, int32_t n, uint64_t pos, uint64_t delta,
+                     bool inside, float g0, float g1) {
+    int32_t k = 0;
+    if (inside) {
+        const int16_t* data = src.data;
+        if (n >= 4) {
+            // The fraction of frame k is (u + k * step fraction) mod 2^32, exactly what 32-bit
+            // lane additions give; the whole parts come from the scalar 64-bit position.
+            __m128i fractions = fourFractions(pos, delta);
+            __m128i fractionStep =
+                _mm_set1_epi32(static_cast<int32_t>(4 * static_cast<uint32_t>(delta)));
+            __m128 gain0 = _mm_set1_ps(g0);
+            __m128 gain1 = _mm_set1_ps(g1);
+            for (; k + 4 <= n; k += 4) {
+                __m128i pairs = gatherFour(data, pos, delta);
+                __m128 s = fourValues(pairs, fractions);
+                fractions = _mm_add_epi32(fractions, fractionStep);
+                __m128 left = _mm_mul_ps(s, gain0);
+                __m128 right = _mm_mul_ps(s, gain1);
+                float* o = out + 2 * k;
+                _mm_storeu_ps(o, _mm_add_ps(_mm_loadu_ps(o), _mm_unpacklo_ps(left, right)));
+                _mm_storeu_ps(o + 4, _mm_add_ps(_mm_loadu_ps(o + 4), _mm_unpackhi_ps(left, right)));
+            }
+        }
+        // The rest two frames per pass, then a last odd frame.
+        for (; k + 2 <= n; k += 2) {
+            float s0 = directValue(data, pos);
+            pos += delta;
+            float s1 = directValue(data, pos);
+            pos += delta;
+            float* o = out + 2 * k;
+            o[0] += s0 * g0;
+            o[1] += s0 * g1;
+            o[2] += s1 * g0;
+            o[3] += s1 * g1;
+        }
+        if (k < n) {
+            float s = directValue(data, pos);
+            pos += delta;
+            out[2 * k] += s * g0;
+            out[2 * k + 1] += s * g1;
+        }
+        return pos;
+    }
+    for (; k < n; ++k) {
+        float s = checkedValue(src, pos);
+        pos += delta;
+        out[2 * k] += s * g0;
+        out[2 * k + 1] += s * g1;
+    }
+    return pos;
+}
+
+// n frames of a volume ramp: frame k uses the gains after k steps; w0, w1 end as the gains
+// after n steps. Returns the position after the frames.
+uint64_t mixRamp(const Source& src, float* out, int32_t n, uint64_t pos, uint64_t delta,
+                 bool inside, float& w0, float& w1, float d0, float d1) {
+    int32_t k = 0;
+    if (inside && n >= 4) {
+        const int16_t* data = src.data;
+        __m128i fractions = fourFractions(pos, delta);
+        __m128i fractionStep =
+            _mm_set1_epi32(static_cast<int32_t>(4 * static_cast<uint32_t>(delta)));
+        // Gains as (w0, w1, w0, w1); each frame adds the steps once, as the scalar loop does.
+        __m128 gains = _mm_setr_ps(w0, w1, w0, w1);
+        __m128 steps = _mm_setr_ps(d0, d1, d0, d1);
+        for (; k + 4 <= n; k += 4) {
+            __m128i pairs = gatherFour(data, pos, delta);
+            __m128 s = fourValues(pairs, fractions);
+            fractions = _mm_add_epi32(fractions, fractionStep);
+            __m128 g1v = _mm_add_ps(gains, steps);
+            __m128 g2v = _mm_add_ps(g1v, steps);
+            __m128 g3v = _mm_add_ps(g2v, steps);
+            __m128 gainsLow = _mm_movelh_ps(gains, g1v);
+            __m128 gainsHigh = _mm_movelh_ps(g2v, g3v);
+            gains = _mm_add_ps(g3v, steps);
+            float* o = out + 2 * k;
+            _mm_storeu_ps(o,
+                          _mm_add_ps(_mm_loadu_ps(o), _mm_mul_ps(_mm_unpacklo_ps(s, s), gainsLow)));
+            _mm_storeu_ps(o + 4, _mm_add_ps(_mm_loadu_ps(o + 4),
+                                            _mm_mul_ps(_mm_unpackhi_ps(s, s), gainsHigh)));
+        }
+        w0 = _mm_cvtss_f32(gains);
+        w1 = _mm_cvtss_f32(_mm_shuffle_ps(gains, gains, 1));
+    }
+    for (; k < n; ++k) {
+        float s = inside ? directValue(src.data, pos) : checkedValue(src, pos);
+        pos += delta;
+        out[2 * k] += s * w0;
+        out[2 * k + 1] += s * w1;
+        w0 += d0;
+        w1 += d1;
+    }
+    return pos;
+}
+
+// Integer arithmetic on engine-written fields wraps instead of overflowing.
+inline int32_t wrappingSub(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+inline int32_t toFixed(int32_t volume) {
+    return static_cast<int32_t>(static_cast<uint32_t>(volume) << 8);
+}
+
+// Nearest integer, ties to even (the SSE conversion in its default rounding mode).
+inline int32_t roundToInt(float x) {
+    return _mm_cvtss_si32(_mm_set_ss(x));
+}
+
+inline uint64_t ceilDiv(uint64_t a, uint64_t b) {
+    return a / b + (a % b != 0 ? 1 : 0);
+}
+
+// Frames until the position reaches the end it moves towards, or -1 when the end is not in
+// sight (2^24 frames or more away, behind the position, or a step of 0).
+int64_t framesToEnd(uint64_t distance, uint64_t step, uint64_t step824) {
+    if ((distance >> 32) >= (1u << 24)) {
+        return -1;
+    }
+    uint64_t f;
+    if (step824 != 0) {
+        f = ceilDiv(distance >> 8, step824);
+    } else if (step != 0) {
+        // A step under 2^-24 frame has no 8.24 form; measure with the full step instead.
+        f = ceilDiv(distance, step);
+    } else {
+        return -1;
+    }
+    // A position less than 2^-24 frame before the end gives 0 frames, and the end handling
+    // would leave it where it is for ever: mix one frame so that it moves on. Standing exactly
+    // on the end is different: the end handling moves the position itself, and mixing a frame
+    // there would read past the guard frame.
+    if (f == 0 && distance != 0) {
+        f = 1;
+    }
+    return static_cast<int64_t>(f);
+}
+
+} // namespace
+
+void mixVoice(Voice* voice, float* out, int32_t frames) {
+    Sample* sample = voice->sample;
+    if (!sample || frames <= 0) {
+        return;
+    }
+    const uint32_t loopStart = sample->loopStart;
+    const uint32_t loopLength = sample->loopLength;
+    const uint32_t end = loopStart + loopLength;
+    // A loop of no frames could never be left; it plays as a sample without loop.
+    const bool forwardLoop = loopLength != 0 && (sample->loopType & loopForward);
+    const bool pingPongLoop = loopLength != 0 && !forwardLoop && (sample->loopType & loopPingPong);
+    const Source src{sample->data, end};
+    const uint64_t startFixed = static_cast<uint64_t>(loopStart) << 32;
+    const uint64_t endFixed = static_cast<uint64_t>(end) << 32;
+
+    uint64_t pos = (static_cast<uint64_t>(voice->positionInt) << 32) | voice->positionFrac;
+    const uint64_t step = (static_cast<uint64_t>(voice->stepInt) << 32) | voice->stepFrac;
+    const uint64_t step824 = (static_cast<uint64_t>(voice->stepInt) << 24) + (voice->stepFrac >> 8);
+    int32_t direction = voice->direction;
+    int32_t left = frames;
+
+    for (;;) {
+        // End look-ahead.
+        const bool forward = direction == 1;
+        int32_t n = left;
+        bool atEnd = false;
+        uint64_t distance = forward ? endFixed - pos : pos - startFixed;
+        int64_t f = framesToEnd(distance, step, step824);
+        if (f >= 0 && f <= n) {
+            n = static_cast<int32_t>(f);
+            atEnd = true;
+        }
+        const int32_t planned = n;
+
+        // Ramp set-up: a running ramp continues while the targets stay; otherwise a new ramp
+        // starts from the volume reached towards the current targets.
+        int32_t ramp;
+        float d0;
+        float d1;
+        if (voice->rampFramesLeft != 0 && voice->targetVolume0 == voice->lastTarget0 &&
+            voice->targetVolume1 == voice->lastTarget1) {
+            ramp = voice->rampFramesLeft;
+            d0 = voice->rampStep0;
+            d1 = voice->rampStep1;
+        } else {
+            voice->lastTarget0 = voice->targetVolume0;
+            int32_t diff0 = wrappingSub(voice->targetVolume0, voice->currentVolume0 >> 8);
+            d0 = diff0 != 0 ? static_cast<float>(diff0) * volumeScale * rampScale : 0.0f;
+            voice->rampStep0 = d0;
+            voice->lastTarget1 = voice->targetVolume1;
+            int32_t diff1 = wrappingSub(voice->targetVolume1, voice->currentVolume1 >> 8);
+            d1 = diff1 != 0 ? static_cast<float>(diff1) * volumeScale * rampScale : 0.0f;
+            voice->rampStep1 = d1;
+            ramp = (diff0 != 0 || diff1 != 0) ? rampFrames : 0;
+            voice->rampFramesLeft = ramp;
+        }
+        if (ramp > 0 && ramp < n) {
+            n = ramp;
+        }
+
+        const uint64_t delta = forward ? step : 0 - step;
+        const bool inside = readsStayInside(src, pos, step, forward, n);
+        if (ramp > 0) {
+            float w0 = static_cast<float>(voice->currentVolume0) * fixedScale * volumeScale;
+            float w1 = static_cast<float>(voice->currentVolume1) * fixedScale * volumeScale;
+            pos = mixRamp(src, out, n, pos, delta, inside, w0, w1, d0, d1);
+            voice->currentVolume0 = roundToInt(w0 * 255.0f * 256.0f);
+            voice->currentVolume1 = roundToInt(w1 * 255.0f * 256.0f);
+            ramp -= n;
+            voice->rampFramesLeft = ramp;
+            if (ramp == 0) {
+                voice->rampStep0 = 0.0f;
+                voice->rampStep1 = 0.0f;
+                voice->currentVolume0 = toFixed(voice->targetVolume0);
+                voice->currentVolume1 = toFixed(voice->targetVolume1);
+                if (n < planned) {
+                    // The ramp ended first: the rest goes on at constant gain.
+                    left -= n;
+                    out += 2 * n;
+                    continue;
+                }
+            }
+        } else {
+            float g0 = static_cast<float>(voice->targetVolume0) * volumeScale;
+            float g1 = static_cast<float>(voice->targetVolume1) * volumeScale;
+            pos = mixConstant(src, out, n, pos, delta, inside, g0, g1);
+        }
+
+        if (!atEnd) {
+            break;
+        }
+        if (forwardLoop) {
+            // Wrap by whole loop lengths, keeping the fraction; the same result as taking one
+            // loop length off at a time until the whole part is below the end.
+            uint32_t whole = static_cast<uint32_t>(pos >> 32);
+            if (whole >= end) {
+                whole = loopStart + (whole - end) % loopLength;
+                pos = (static_cast<uint64_t>(whole) << 32) | static_cast<uint32_t>(pos);
+            }
+        } else if (pingPongLoop) {
+            // Reflect at the end or the start, one fraction unit short of the mirror image,
+            // alternating until the position lies inside the loop.
+            for (;;) {
+                if (direction == 1) {
+                    pos = (endFixed << 1) - pos - 1;
+                    direction = 2;
+                    if (static_cast<int32_t>(pos >> 32) < static_cast<int32_t>(loopStart)) {
+                        continue;
+                    }
+                } else {
+                    pos = (startFixed << 1) - pos - 1;
+                    direction = 1;
+                    if (static_cast<int32_t>(pos >> 32) >= static_cast<int32_t>(end)) {
+                        continue;
+                    }
+                }
+                break;
+            }
+        } else {
+            voice->sample = nullptr;
+            voice->positionInt = 0;
+            voice->positionFrac = 0;
+            return;
+        }
+        left -= n;
+        out += 2 * n;
+        if (left == 0) {
+            break;
+        }
+    }
+    voice->positionInt = static_cast<uint32_t>(pos >> 32);
+    voice->positionFrac = static_cast<uint32_t>(pos);
+    voice->direction = direction;
+}
+
+void mixVoices(float* out, int32_t frames) {
+    if (frames < 1) {
+        return;
+    }
+    for (int slot = 0; slot < mixedVoiceCount; ++slot) {
+        mixVoice(&voiceTable[slot], out, frames);
+    }
+}
+
+void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
+    if (!dst || !src || frames <= 0) {
+        return;
+    }
+    // Clamping in float first keeps the truncating conversion in range; the result equals
+    // truncation toward zero followed by clamping to 16 bits.
+    const int32_t count = 2 * frames;
+    const __m128 low = _mm_set1_ps(-32768.0f);
+    const __m128 high = _mm_set1_ps(32767.0f);
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m128 a = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(src + i), low), high);
+        __m128 b = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(src + i + 4), low), high);
+        __m128i packed = _mm_packs_epi32(_mm_cvttps_epi32(a), _mm_cvttps_epi32(b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), packed);
+    }
+    for (; i < count; ++i) {
+        __m128 x = _mm_min_ss(_mm_max_ss(_mm_set_ss(src[i]), low), high);
+        dst[i] = static_cast<int16_t>(_mm_cvttss_si32(x));
+    }
+}
+
+} // namespace ostrel

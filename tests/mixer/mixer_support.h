@@ -1,0 +1,114 @@
+// Small helpers shared by the mixer tests: a sample whose data block holds exactly the frames
+// the mixer may read (so the address sanitizer reports any read outside them), and a field by
+// field comparison of voice records with floats compared by bit pattern.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "audio/mixer.h"
+
+namespace ostrel::test {
+
+struct TestSample {
+    std::unique_ptr<int16_t[]> block;
+    Sample sample{};
+};
+
+// frames: data[0 .. E] inclusive, guard frame already in place. A spare frame in front of
+// frame 0 holds `poisonBefore` when `withFrameBefore` is set, so that a read of frame -1 shows
+// up in the output; otherwise data starts at the block start.
+inline void makeSample(TestSample& t, const std::vector<int16_t>& frames, uint32_t loopStart,
+                       uint8_t loopType, bool withFrameBefore = false, int16_t poisonBefore = 0) {
+    size_t offset = withFrameBefore ? 1 : 0;
+    t.block.reset(new int16_t[frames.size() + offset]);
+    if (withFrameBefore) {
+        t.block[0] = poisonBefore;
+    }
+    for (size_t i = 0; i < frames.size(); ++i) {
+        t.block[i + offset] = frames[i];
+    }
+    t.sample = Sample{};
+    t.sample.data = t.block.get() + offset;
+    t.sample.length = static_cast<uint32_t>(frames.size() - 1);
+    t.sample.loopStart = loopStart;
+    t.sample.loopLength = static_cast<uint32_t>(frames.size() - 1) - loopStart;
+    t.sample.bitsPerSample = 16;
+    t.sample.loopType = loopType;
+}
+
+// Fixed-point helpers: whole frames plus a fraction of 2^32.
+inline void setPosition(Voice& v, uint32_t whole, uint32_t fraction) {
+    v.positionInt = whole;
+    v.positionFrac = fraction;
+}
+inline void setStep(Voice& v, uint32_t whole, uint32_t fraction) {
+    v.stepInt = whole;
+    v.stepFrac = fraction;
+}
+
+// A playing voice at steady volume `volume` on both output channels, moving forward.
+inline Voice steadyVoice(Sample* s, int32_t volume) {
+    Voice v{};
+    v.sample = s;
+    v.direction = 1;
+    v.stepInt = 1;
+    v.targetVolume0 = v.targetVolume1 = volume;
+    v.lastTarget0 = v.lastTarget1 = volume;
+    v.currentVolume0 = v.currentVolume1 = volume * 256;
+    return v;
+}
+
+inline ::testing::AssertionResult sameVoice(const Voice& a, const Voice& b) {
+#define OSTREL_SAME(field)                                                                         \
+    if (a.field != b.field)                                                                        \
+        return ::testing::AssertionFailure() << #field << ": " << a.field << " vs " << b.field;
+#define OSTREL_SAME_BITS(field)                                                                    \
+    if (std::bit_cast<uint32_t>(a.field) != std::bit_cast<uint32_t>(b.field))                      \
+        return ::testing::AssertionFailure() << #field << ": " << a.field << " vs " << b.field;
+    OSTREL_SAME(index)
+    OSTREL_SAME(volumeCopy)
+    OSTREL_SAME(frequency)
+    OSTREL_SAME(panningCopy)
+    OSTREL_SAME(volume)
+    OSTREL_SAME(panning)
+    OSTREL_SAME(startOffset)
+    OSTREL_SAME(sample)
+    OSTREL_SAME(targetVolume0)
+    OSTREL_SAME(targetVolume1)
+    OSTREL_SAME(positionInt)
+    OSTREL_SAME(positionFrac)
+    OSTREL_SAME(stepFrac)
+    OSTREL_SAME(stepInt)
+    OSTREL_SAME(direction)
+    OSTREL_SAME(lastTarget0)
+    OSTREL_SAME(lastTarget1)
+    OSTREL_SAME(currentVolume0)
+    OSTREL_SAME(currentVolume1)
+    OSTREL_SAME_BITS(rampStep0)
+    OSTREL_SAME_BITS(rampStep1)
+    OSTREL_SAME(rampFramesLeft)
+#undef OSTREL_SAME
+#undef OSTREL_SAME_BITS
+    return ::testing::AssertionSuccess();
+}
+
+inline ::testing::AssertionResult sameBits(const std::vector<float>& a,
+                                           const std::vector<float>& b) {
+    if (a.size() != b.size()) {
+        return ::testing::AssertionFailure() << "sizes " << a.size() << " vs " << b.size();
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::bit_cast<uint32_t>(a[i]) != std::bit_cast<uint32_t>(b[i])) {
+            return ::testing::AssertionFailure()
+                   << "float " << i << " (frame " << i / 2 << "): " << a[i] << " vs " << b[i];
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace ostrel::test

@@ -1,0 +1,396 @@
+// Behaviour of the voice mixer, one case per test, on tiny hand-made samples.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+#include "audio/mixer.h"
+#include "tests/mixer/mixer_support.h"
+
+namespace ostrel::test {
+namespace {
+
+constexpr uint32_t half = 0x80000000u;    // 0.5 frame
+constexpr uint32_t quarter = 0x40000000u; // 0.25 frame
+constexpr uint32_t threeQuarters = 0xC0000000u;
+
+// The interpolation weight the mixer derives from a position fraction.
+float weight(uint32_t fraction) {
+    return static_cast<float>(static_cast<int32_t>(fraction >> 1)) *
+           std::bit_cast<float>(0x2FFFF910u);
+}
+
+// Gain of volume 255: 255 x (1/255) in single precision.
+const float fullGain = 255.0f * (1.0f / 255.0f);
+
+class MixerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setMixerRate(44100);
+        std::memset(voiceTable, 0, sizeof voiceTable);
+    }
+    void TearDown() override { std::memset(voiceTable, 0, sizeof voiceTable); }
+};
+
+// --- Idle voices ---------------------------------------------------------------------------
+
+TEST_F(MixerTest, IdleVoiceLeavesBufferAndRecordUntouched) {
+    Voice v{};
+    v.targetVolume0 = 100; // would start a ramp if the voice were looked at
+    v.positionInt = 7;
+    v.direction = 1;
+    Voice before = v;
+    for (int32_t frames : {0, 1, 5, 300}) {
+        std::vector<float> buf(600, 0.25f);
+        mixVoice(&v, buf.data(), frames);
+        EXPECT_TRUE(sameBits(buf, std::vector<float>(600, 0.25f))) << frames;
+        EXPECT_TRUE(sameVoice(v, before)) << frames;
+    }
+}
+
+// --- Samples without loop ------------------------------------------------------------------
+
+TEST_F(MixerTest, SampleWithoutLoopStopsAtItsEndInsideTheBlock) {
+    TestSample t;
+    // Four frames and the zero spare frame after them.
+    makeSample(t, {100, 200, 300, 400, 0}, 0, loopNone);
+    Voice v = steadyVoice(&t.sample, 255);
+    std::vector<float> buf(16, 0.5f);
+    mixVoice(&v, buf.data(), 8);
+    // Frames 0..3 carry the sample at gain 255/255, frames 4..7 keep their 0.5.
+    const float expected[8] = {100, 200, 300, 400, 0, 0, 0, 0};
+    for (int k = 0; k < 8; ++k) {
+        float want = k < 4 ? 0.5f + expected[k] * fullGain : 0.5f;
+        EXPECT_EQ(buf[2 * k], want) << k;
+        EXPECT_EQ(buf[2 * k + 1], want) << k;
+    }
+    EXPECT_EQ(v.sample, nullptr);
+    EXPECT_EQ(v.positionInt, 0u);
+    EXPECT_EQ(v.positionFrac, 0u);
+}
+
+TEST_F(MixerTest, SampleOfLengthZeroGoesIdleWithoutReadingOrAdding) {
+    Sample empty{}; // data null: any read would fault
+    Voice v{};
+    v.sample = &empty;
+    v.direction = 1;
+    v.stepInt = 1;
+    v.targetVolume0 = v.targetVolume1 = 64; // a ramp would start on a readable sample
+    std::vector<float> buf(64, -3.0f);
+    mixVoice(&v, buf.data(), 32);
+    EXPECT_EQ(v.sample, nullptr);
+    EXPECT_TRUE(sameBits(buf, std::vector<float>(64, -3.0f)));
+}
+
+// --- Forward loops -------------------------------------------------------------------------
+
+TEST_F(MixerTest, ForwardLoopStepLargerThanLoopWrapsByWholeLoopsKeepingFraction) {
+    TestSample t;
+    // Loop [2, 5), guard frame 5 = frame 2.
+    makeSample(t, {0, 10, 20, 30, 40, 20}, 2, loopForward);
+    Voice v = steadyVoice(&t.sample, 255);
+    setPosition(v, 1, half);
+    setStep(v, 7, quarter);
+    std::vector<float> buf(2, 0.0f);
+    // Position after each frame: 1.5 + 7.25 = 8.75 -> 5.75 -> 2.75 (two loop lengths);
+    // 2.75 + 7.25 = 10.0 -> 7.0 -> 4.0.
+    const uint32_t wholeAfter[2] = {2, 4};
+    const uint32_t fractionAfter[2] = {threeQuarters, 0};
+    for (int call = 0; call < 2; ++call) {
+        mixVoice(&v, buf.data(), 1);
+        EXPECT_EQ(v.positionInt, wholeAfter[call]) << call;
+        EXPECT_EQ(v.positionFrac, fractionAfter[call]) << call;
+        EXPECT_EQ(v.direction, 1);
+        EXPECT_EQ(v.sample, &t.sample);
+    }
+}
+
+TEST_F(MixerTest, ForwardLoopBlendsLastFrameWithGuardFrameHalfAFrameBeforeTheEnd) {
+    TestSample t;
+    // Loop [1, 5): the guard frame 5 holds frame 1's value.
+    makeSample(t, {0, 3000, 0, 0, 1000, 3000}, 1, loopForward);
+    Voice v = steadyVoice(&t.sample, 255);
+    setPosition(v, 4, half); // E - 0.5
+    setStep(v, 0, quarter);
+    std::vector<float> buf(2, 0.0f);
+    mixVoice(&v, buf.data(), 1);
+    float s = 1000.0f + weight(half) * (3000.0f - 1000.0f); // about 1999.9
+    EXPECT_EQ(buf[0], s * fullGain);
+    EXPECT_GT(buf[0], 1999.0f);
+    EXPECT_EQ(v.positionInt, 4u);
+    EXPECT_EQ(v.positionFrac, threeQuarters);
+}
+
+TEST_F(MixerTest, PositionJustBeforeTheEndStillMovesOn) {
+    TestSample t;
+    makeSample(t, {1, 2, 3, 4, 1}, 0, loopForward); // loop [0, 4)
+    Voice v = steadyVoice(&t.sample, 255);
+    // 101 fraction units before the end: the look-ahead rounds this to 0 frames.
+    const uint32_t fraction = 0xFFFFFFFFu - 100;
+    setPosition(v, 3, fraction);
+    setStep(v, 1, 0);
+    std::vector<float> buf(6, 0.0f);
+    mixVoice(&v, buf.data(), 3);
+    // Frames at 3.99.., 0.99.. (wrapped), 1.99..; the fraction is kept.
+    EXPECT_EQ(v.positionInt, 2u);
+    EXPECT_EQ(v.positionFrac, fraction);
+    const float expected[3] = {4.0f + weight(fraction) * (1.0f - 4.0f),
+                               1.0f + weight(fraction) * (2.0f - 1.0f),
+                               2.0f + weight(fraction) * (3.0f - 2.0f)};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(buf[2 * k], expected[k] * fullGain) << k;
+    }
+}
+
+// --- Ping-pong loops -----------------------------------------------------------------------
+
+TEST_F(MixerTest, PingPongTurnsAtTheEndOneUnitShortOfTheMirror) {
+    TestSample t;
+    // Loop [2, 8), guard frame 8 = frame 7.
+    makeSample(t, {0, 0, 1, 2, 3, 4, 5, 6, 6}, 2, loopPingPong);
+    Voice v = steadyVoice(&t.sample, 255);
+    setPosition(v, 7, half); // E - 0.5
+    setStep(v, 0, threeQuarters);
+    std::vector<float> buf(4, 0.0f);
+    mixVoice(&v, buf.data(), 1);
+    // E + 0.25 reflects to E - 0.25 - one unit, moving backward.
+    EXPECT_EQ(v.direction, 2);
+    EXPECT_EQ(v.positionInt, 7u);
+    EXPECT_EQ(v.positionFrac, threeQuarters - 1);
+    // The next frame is read there and the position then moves down by the step.
+    mixVoice(&v, buf.data() + 2, 1);
+    // 7.75 - one unit - 0.75 = 7 - one unit.
+    EXPECT_EQ(buf[2], (6.0f + weight(threeQuarters - 1) * (6.0f - 6.0f)) * fullGain);
+    EXPECT_EQ(v.positionInt, 6u);
+    EXPECT_EQ(v.positionFrac, 0xFFFFFFFFu);
+    EXPECT_EQ(v.direction, 2);
+}
+
+TEST_F(MixerTest, PingPongTurnsAtTheStartMovingForwardAgain) {
+    TestSample t;
+    makeSample(t, {0, 0, 10, 20, 30, 30}, 2, loopPingPong); // loop [2, 5)
+    Voice v = steadyVoice(&t.sample, 255);
+    v.direction = 2;
+    setPosition(v, 2, quarter); // loopStart + 0.25
+    setStep(v, 0, half);
+    std::vector<float> buf(2, 0.0f);
+    mixVoice(&v, buf.data(), 1);
+    // 2.25 - 0.5 = 1.75 reflects to 2 x 2 - 1.75 - one unit = 2.25 - one unit.
+    EXPECT_EQ(v.direction, 1);
+    EXPECT_EQ(v.positionInt, 2u);
+    EXPECT_EQ(v.positionFrac, quarter - 1);
+}
+
+TEST_F(MixerTest, PingPongReflectsRepeatedlyWhenTheStepSpansTheLoop) {
+    TestSample t;
+    makeSample(t, {0, 0, 10, 20, 30, 30}, 2, loopPingPong); // loop [2, 5), length 3
+    Voice v = steadyVoice(&t.sample, 255);
+    setPosition(v, 4, 0);
+    setStep(v, 4, 0);
+    std::vector<float> buf(2, 0.0f);
+    mixVoice(&v, buf.data(), 1);
+    // 8.0 -> end: 10 - 8 - u = 2 - u (below start) -> start: 4 - (2 - u) - u = 2.0, forward.
+    EXPECT_EQ(v.direction, 1);
+    EXPECT_EQ(v.positionInt, 2u);
+    EXPECT_EQ(v.positionFrac, 0u);
+}
+
+TEST_F(MixerTest, PingPongAtLoopStartZeroReadsSilenceBeforeFrame0) {
+    TestSample t;
+    // Loop [0, 4); a poison value sits in memory just before frame 0.
+    makeSample(t, {1000, 2000, 3000, 4000, 4000}, 0, loopPingPong, true, 30000);
+    Voice v = steadyVoice(&t.sample, 255);
+    v.direction = 2;
+    setPosition(v, 0, 0); // on the loop start, moving down
+    setStep(v, 1, 0);
+    std::vector<float> buf(2, 0.0f);
+    mixVoice(&v, buf.data(), 1);
+    // The reflection leaves the position one unit below 0: whole part -1, maximal fraction.
+    // Frame -1 reads as 0, so the frame blends silence into frame 0's 1000.
+    float s = 0.0f + weight(0xFFFFFFFFu) * (1000.0f - 0.0f);
+    EXPECT_EQ(buf[0], s * fullGain);
+    EXPECT_EQ(v.direction, 1);
+    EXPECT_EQ(v.positionInt, 0u);
+    EXPECT_EQ(v.positionFrac, 0xFFFFFFFFu);
+}
+
+// --- Volume ramps --------------------------------------------------------------------------
+
+// A long forward loop of constant value 1000, so every frame's sample value is exactly 1000.
+void makeFlatSample(TestSample& t) {
+    makeSample(t, std::vector<int16_t>(4001, 1000), 0, loopForward);
+}
+
+TEST_F(MixerTest, RampFrom0To255RunsLinearlyOver128FramesAcrossCalls) {
+    TestSample t;
+    makeFlatSample(t);
+    Voice v = steadyVoice(&t.sample, 0);
+    v.targetVolume0 = 255;
+    std::vector<float> buf(2 * 200, 0.0f);
+    mixVoice(&v, buf.data(), 100);
+    EXPECT_EQ(v.rampFramesLeft, 28);
+    EXPECT_EQ(v.rampStep0, 255.0f * (1.0f / 255.0f) * (1.0f / 128.0f));
+    EXPECT_EQ(v.rampStep1, 0.0f);
+    EXPECT_NEAR(v.currentVolume0, 65280 * 100 / 128, 2);
+    mixVoice(&v, buf.data() + 200, 100);
+    // Gain k/128 on frame k while the ramp runs, then full gain; channel 1 stays silent.
+    for (int k = 0; k < 200; ++k) {
+        float want = k < 128 ? 1000.0f * static_cast<float>(k) / 128.0f : 1000.0f * fullGain;
+        EXPECT_NEAR(buf[2 * k], want, 0.05f) << k;
+        EXPECT_EQ(buf[2 * k + 1], 0.0f) << k;
+    }
+    EXPECT_EQ(v.currentVolume0, 65280);
+    EXPECT_EQ(v.currentVolume1, 0);
+    EXPECT_EQ(v.rampFramesLeft, 0);
+    EXPECT_EQ(v.rampStep0, 0.0f);
+    EXPECT_EQ(v.rampStep1, 0.0f);
+}
+
+TEST_F(MixerTest, NoRampWhenTheTopBitsOfTheCurrentVolumeEqualTheTarget) {
+    TestSample t;
+    makeFlatSample(t);
+    Voice v = steadyVoice(&t.sample, 200);
+    v.currentVolume0 = 200 * 256 + 255; // 200.996 still has 200 in its top 24 bits
+    v.targetVolume0 = 200;
+    v.lastTarget0 = 0; // the targets look changed, so the mixer looks again
+    std::vector<float> buf(8, 0.0f);
+    mixVoice(&v, buf.data(), 4);
+    EXPECT_EQ(v.rampFramesLeft, 0);
+    EXPECT_EQ(v.rampStep0, 0.0f);
+    EXPECT_EQ(v.lastTarget0, 200);
+    EXPECT_EQ(v.currentVolume0, 200 * 256 + 255);
+    EXPECT_EQ(buf[6], 1000.0f * (200.0f * (1.0f / 255.0f)));
+}
+
+TEST_F(MixerTest, NewTargetDuringARampStartsAFreshRampFromTheVolumeReached) {
+    TestSample t;
+    makeFlatSample(t);
+    Voice v = steadyVoice(&t.sample, 0);
+    v.targetVolume0 = 255;
+    std::vector<float> buf(2 * 200, 0.0f);
+    mixVoice(&v, buf.data(), 64); // half way: about volume 127.5
+    ASSERT_EQ(v.rampFramesLeft, 64);
+    int32_t reached = v.currentVolume0;
+    EXPECT_NEAR(reached, 32640, 2);
+    v.targetVolume0 = 0;
+    mixVoice(&v, buf.data() + 128, 1);
+    // Down from 127 (the whole part reached) to 0 over a full ramp.
+    EXPECT_EQ(v.rampStep0, -127.0f * (1.0f / 255.0f) * (1.0f / 128.0f));
+    EXPECT_EQ(v.rampFramesLeft, 127);
+    EXPECT_EQ(buf[128],
+              1000.0f * (static_cast<float>(reached) * (1.0f / 256.0f) * (1.0f / 255.0f)));
+    mixVoice(&v, buf.data() + 130, 127);
+    // The last frame of the new ramp: 127 steps down from the volume reached.
+    EXPECT_NEAR(buf[2 * 65 + 2 * 126],
+                1000.0f *
+                    (static_cast<float>(reached) / 65280.0f - 127.0f * 127.0f / 255.0f / 128.0f),
+                0.1f);
+    EXPECT_EQ(v.currentVolume0, 0);
+    EXPECT_EQ(v.rampFramesLeft, 0);
+}
+
+TEST_F(MixerTest, RampEndingInsideTheBlockMixesTheRestAtTheTargetGain) {
+    TestSample t;
+    makeFlatSample(t);
+    Voice v = steadyVoice(&t.sample, 0);
+    v.targetVolume0 = 255;
+    v.targetVolume1 = 51;
+    std::vector<float> buf(2 * 200, 0.0f);
+    mixVoice(&v, buf.data(), 200);
+    EXPECT_NEAR(buf[2 * 127], 1000.0f * 127.0f / 128.0f, 0.05f);
+    EXPECT_NEAR(buf[2 * 127 + 1], 1000.0f * 0.2f * 127.0f / 128.0f, 0.05f);
+    for (int k = 128; k < 200; ++k) {
+        EXPECT_EQ(buf[2 * k], 1000.0f * fullGain) << k;
+        EXPECT_EQ(buf[2 * k + 1], 1000.0f * (51.0f * (1.0f / 255.0f))) << k;
+    }
+    EXPECT_EQ(v.rampFramesLeft, 0);
+    EXPECT_EQ(v.currentVolume0, 255 * 256);
+    EXPECT_EQ(v.currentVolume1, 51 * 256);
+    EXPECT_EQ(v.positionInt, 200u);
+}
+
+TEST_F(MixerTest, RampLengthFollowsTheOutputRate) {
+    setMixerRate(44100);
+    EXPECT_EQ(rampFrames, 128);
+    EXPECT_EQ(rampScale, 1.0f / 128.0f);
+    setMixerRate(22050);
+    EXPECT_EQ(rampFrames, 64);
+    setMixerRate(48000);
+    EXPECT_EQ(rampFrames, 139); // 6,144,000 / 44,100 truncated
+    EXPECT_EQ(rampScale, 1.0f / 139.0f);
+}
+
+// --- The voice table -----------------------------------------------------------------------
+
+TEST_F(MixerTest, MixVoicesWithZeroFramesDoesNothing) {
+    TestSample t;
+    makeFlatSample(t);
+    voiceTable[0] = steadyVoice(&t.sample, 0);
+    voiceTable[0].targetVolume0 = 255;
+    Voice before = voiceTable[0];
+    std::vector<float> buf(8, 1.0f);
+    mixVoices(buf.data(), 0);
+    EXPECT_TRUE(sameVoice(voiceTable[0], before));
+    EXPECT_TRUE(sameBits(buf, std::vector<float>(8, 1.0f)));
+}
+
+TEST_F(MixerTest, MixVoicesAddsSlots0To63InOrderAndNeverTheRest) {
+    TestSample t;
+    makeFlatSample(t);
+    for (int slot : {0, 40, 63, 64, 100, 255}) {
+        voiceTable[slot] = steadyVoice(&t.sample, slot == 40 ? 3 : 77);
+        setStep(voiceTable[slot], 0, 0x12345678u + static_cast<uint32_t>(slot));
+    }
+    Voice upper[3] = {voiceTable[64], voiceTable[100], voiceTable[255]};
+    // Expected: the three low slots one after the other into the same buffer.
+    Voice copies[3] = {voiceTable[0], voiceTable[40], voiceTable[63]};
+    std::vector<float> want(64, 0.125f);
+    for (Voice& c : copies) {
+        mixVoice(&c, want.data(), 32);
+    }
+    std::vector<float> buf(64, 0.125f);
+    mixVoices(buf.data(), 32);
+    EXPECT_TRUE(sameBits(buf, want));
+    EXPECT_TRUE(sameVoice(voiceTable[63], copies[2]));
+    EXPECT_TRUE(sameVoice(voiceTable[64], upper[0]));
+    EXPECT_TRUE(sameVoice(voiceTable[100], upper[1]));
+    EXPECT_TRUE(sameVoice(voiceTable[255], upper[2]));
+}
+
+// --- 16-bit conversion ---------------------------------------------------------------------
+
+TEST(ConvertToPcm16, TruncatesTowardZeroAndClipsWithoutScaling) {
+    // Eleven frames: the first sixteen floats go eight at a time, the last six one by one.
+    const float src[22] = {40000.7f,  -40000.0f, 1.9f,     -1.9f,     0.0f,  32767.9f,
+                           -32768.9f, 12345.5f,  40000.7f, -40000.0f, 1.9f,  -1.9f,
+                           32767.0f,  -32768.0f, 0.4f,     -0.4f,     1e10f, -1e10f,
+                           100.99f,   -100.99f,  32768.0f, -32769.0f};
+    const int16_t want[22] = {32767, -32768, 1,   -1,   0,     32767,  -32768, 12345,
+                              32767, -32768, 1,   -1,   32767, -32768, 0,      0,
+                              32767, -32768, 100, -100, 32767, -32768};
+    int16_t dst[22] = {};
+    convertToPcm16(dst, src, 11);
+    for (int i = 0; i < 22; ++i) {
+        EXPECT_EQ(dst[i], want[i]) << i;
+    }
+}
+
+TEST(ConvertToPcm16, NothingHappensWithoutBuffersOrFrames) {
+    const float src[4] = {5.0f, 6.0f, 7.0f, 8.0f};
+    int16_t dst[4] = {9, 9, 9, 9};
+    convertToPcm16(dst, src, 0);
+    convertToPcm16(dst, src, -2);
+    convertToPcm16(dst, nullptr, 2);
+    convertToPcm16(nullptr, src, 2);
+    for (int16_t d : dst) {
+        EXPECT_EQ(d, 9);
+    }
+    convertToPcm16(dst, src, 1); // the same buffers with a frame count do convert
+    EXPECT_EQ(dst[0], 5);
+    EXPECT_EQ(dst[1], 6);
+    EXPECT_EQ(dst[2], 9);
+}
+
+} // namespace
+} // namespace ostrel::test
