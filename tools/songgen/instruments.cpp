@@ -103,8 +103,8 @@ InstrumentDesc snare() {
     for (int n = 0; n < body + tail; ++n) {
         double t = n / rate;
         double bend = 1.0 + 0.35 * std::exp(-t / 0.01);
-        double tone = 0.55 * std::sin(p1) * std::exp(-t / 0.045) +
-                      0.30 * std::sin(p2) * std::exp(-t / 0.028);
+        double tone =
+            0.55 * std::sin(p1) * std::exp(-t / 0.045) + 0.30 * std::sin(p2) * std::exp(-t / 0.028);
         p1 += twoPi * 185.0 * bend / rate;
         p2 += twoPi * 330.0 * bend / rate;
         double level = n < body ? 0.42 + 0.58 * std::exp(-t / 0.022) : 0.42;
@@ -322,7 +322,7 @@ InstrumentDesc bell() {
         double amp;
         double tau;
     };
-    static const Partial partials[] = {{1, 1.0, 10.0}, {2, 0.45, 0.25}, {3, 0.2, 0.12},
+    static const Partial partials[] = {{1, 1.0, 10.0},  {2, 0.45, 0.25}, {3, 0.2, 0.12},
                                        {4, 0.35, 0.06}, {5, 0.12, 0.04}, {7, 0.15, 0.03},
                                        {9, 0.1, 0.02}};
     for (int n = 0; n < attack + cycle; ++n) {
@@ -355,7 +355,7 @@ InstrumentDesc echo() {
     return ins;
 }
 
-}  // namespace
+} // namespace
 
 float Noise::next() {
     state ^= state << 13;
@@ -364,10 +364,12 @@ float Noise::next() {
     return static_cast<float>(static_cast<int32_t>(state) / 2147483648.0);
 }
 
-double playRate(int relativeNote) { return 8363.0 * std::pow(2.0, relativeNote / 12.0); }
+double playRate(int relativeNote) {
+    return 8363.0 * std::pow(2.0, relativeNote / 12.0);
+}
 
 std::vector<InstrumentDesc> buildInstruments() {
     return {kick(), snare(), hat(), crash(), bass(), lead(), arp(), pad(), bell(), echo()};
 }
 
-}  // namespace ostrel::songgen
+} // namespace ostrel::songgen

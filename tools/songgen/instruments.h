@@ -36,4 +36,4 @@ enum InstrumentNumber : int {
 
 std::vector<InstrumentDesc> buildInstruments();
 
-}  // namespace ostrel::songgen
+} // namespace ostrel::songgen

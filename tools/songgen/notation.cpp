@@ -20,6 +20,12 @@ std::vector<std::string> splitTokens(const std::string& text) {
                 tokens.push_back(current);
             current.clear();
             tokens.push_back("[");
+        } else if (c == ']') {
+            // A closing bracket starts its own token ("]x4"), also right after a note.
+            if (!current.empty())
+                tokens.push_back(current);
+            current.clear();
+            current.push_back(']');
         } else {
             current += c;
         }
@@ -188,7 +194,7 @@ bool parseRange(const std::vector<std::string>& tokens, size_t& pos, bool nested
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int parseNoteName(const std::string& text) {
     if (text.size() != 3)
@@ -210,4 +216,4 @@ bool parseTrack(const std::string& text, int defaultInstrument, std::vector<Cell
     return parseRange(tokens, pos, false, defaultInstrument, rows, error);
 }
 
-}  // namespace ostrel::songgen
+} // namespace ostrel::songgen

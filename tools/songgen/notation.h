@@ -30,4 +30,4 @@ int parseNoteName(const std::string& text);
 bool parseTrack(const std::string& text, int defaultInstrument, std::vector<Cell>& rows,
                 std::string& error);
 
-}  // namespace ostrel::songgen
+} // namespace ostrel::songgen

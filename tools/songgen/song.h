@@ -40,4 +40,4 @@ bool buildSong(SongDesc& song, std::string& error);
 // length when `order` equals the song length), following Fxx tempo and BPM changes.
 int64_t framesUntilOrder(const SongDesc& song, int order);
 
-}  // namespace ostrel::songgen
+} // namespace ostrel::songgen

@@ -7,7 +7,9 @@
 namespace ostrel::songgen {
 namespace {
 
-void put8(std::vector<uint8_t>& out, uint32_t v) { out.push_back(static_cast<uint8_t>(v)); }
+void put8(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+}
 void put16(std::vector<uint8_t>& out, uint32_t v) {
     put8(out, v & 0xFF);
     put8(out, (v >> 8) & 0xFF);
@@ -41,12 +43,14 @@ uint8_t envelopeFlags(const Envelope& env) {
     return flags;
 }
 
-uint32_t pointIndex(int index) { return index < 0 ? 0u : static_cast<uint32_t>(index); }
+uint32_t pointIndex(int index) {
+    return index < 0 ? 0u : static_cast<uint32_t>(index);
+}
 
-constexpr int instrumentHeaderSize = 263;  // the size trackers write, with 22 reserved bytes
+constexpr int instrumentHeaderSize = 263; // the size trackers write, with 22 reserved bytes
 constexpr int sampleHeaderSize = 40;
 
-}  // namespace
+} // namespace
 
 void packCell(const Cell& cell, std::vector<uint8_t>& out) {
     uint8_t fields[5] = {cell.note, cell.instrument, cell.volume, cell.effect, cell.param};
@@ -96,7 +100,7 @@ std::vector<uint8_t> writeXm(const SongDesc& song) {
     put8(out, 0x1A);
     putText(out, "ostrel songgen", 20);
     put16(out, 0x0104);
-    put32(out, 276);  // header size counted from this field: 20 bytes of fields + 256 orders
+    put32(out, 276); // header size counted from this field: 20 bytes of fields + 256 orders
     put16(out, static_cast<uint32_t>(song.order.size()));
     put16(out, static_cast<uint32_t>(song.restart));
     put16(out, static_cast<uint32_t>(song.channels));
@@ -116,7 +120,7 @@ std::vector<uint8_t> writeXm(const SongDesc& song) {
             allEmpty = allEmpty && c.empty();
         }
         if (allEmpty)
-            packed.clear();  // a packed size of 0 means an empty pattern
+            packed.clear(); // a packed size of 0 means an empty pattern
         put32(out, 9);
         put8(out, 0);
         put16(out, static_cast<uint32_t>(pattern.rows));
@@ -129,7 +133,7 @@ std::vector<uint8_t> writeXm(const SongDesc& song) {
         put32(out, instrumentHeaderSize);
         putText(out, ins.name, 22);
         put8(out, 0);
-        put16(out, 1);  // one sample per instrument
+        put16(out, 1); // one sample per instrument
         put32(out, sampleHeaderSize);
         for (int n = 0; n < 96; ++n)
             put8(out, 0);
@@ -191,8 +195,9 @@ std::string writeCppArray(const std::vector<uint8_t>& bytes, const std::string& 
     }
     text += "};\n// clang-format on\n";
     std::snprintf(buf, sizeof buf, "%zu", bytes.size());
-    text += "const int32_t builtinModuleSize = " + std::string(buf) + ";\n\n}  // namespace ostrel\n";
+    text +=
+        "const int32_t builtinModuleSize = " + std::string(buf) + ";\n\n}  // namespace ostrel\n";
     return text;
 }
 
-}  // namespace ostrel::songgen
+} // namespace ostrel::songgen

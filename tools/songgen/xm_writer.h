@@ -26,4 +26,4 @@ std::vector<uint8_t> writeXm(const SongDesc& song);
 // A C++ source defining builtinModule and builtinModuleSize from the bytes.
 std::string writeCppArray(const std::vector<uint8_t>& bytes, const std::string& origin);
 
-}  // namespace ostrel::songgen
+} // namespace ostrel::songgen
