@@ -1,0 +1,117 @@
+// Mixer throughput: N voices over a two-second ring of 88,400 frames, rendered in 884-frame
+// chunks the way the chunk renderer does (clear the chunk, mix the 64 slots, convert to PCM).
+// Reports voice-frames per second.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "audio/mixer.h"
+
+namespace {
+
+using namespace ostrel;
+
+constexpr int ringFrames = 88400;
+constexpr int chunkFrames = 884;
+
+enum class Kind { steady, ramping, forwardLoops, pingPongLoops, rampOnly };
+
+struct BenchSample {
+    std::vector<int16_t> block;
+    Sample sample{};
+};
+
+void makeBenchSample(BenchSample& b, uint32_t loopStart, uint32_t loopLength, uint8_t loopType,
+                     std::mt19937& rng) {
+    uint32_t end = loopStart + loopLength;
+    b.block.assign(end + 8, 0);
+    for (uint32_t i = 0; i < end; ++i) {
+        b.block[i] = static_cast<int16_t>(static_cast<int32_t>(rng() % 65536) - 32768);
+    }
+    b.block[end] = loopType == loopPingPong ? b.block[end - 1] : b.block[loopStart];
+    b.sample = Sample{};
+    b.sample.data = b.block.data();
+    b.sample.length = end;
+    b.sample.loopStart = loopStart;
+    b.sample.loopLength = loopLength;
+    b.sample.bitsPerSample = 16;
+    b.sample.loopType = loopType;
+}
+
+void runMixer(benchmark::State& state, Kind kind) {
+    const int voices = static_cast<int>(state.range(0));
+    setMixerRate(44100);
+    std::memset(voiceTable, 0, sizeof voiceTable);
+    std::mt19937 rng(12345);
+    std::vector<BenchSample> samples(static_cast<size_t>(voices));
+    for (int i = 0; i < voices; ++i) {
+        switch (kind) {
+        case Kind::forwardLoops:
+            makeBenchSample(samples[i], 100, 200 + rng() % 1800, loopForward, rng);
+            break;
+        case Kind::pingPongLoops:
+            makeBenchSample(samples[i], rng() % 2 ? 0 : 100, 200 + rng() % 1800, loopPingPong,
+                            rng);
+            break;
+        default:
+            // Long loops, so that the loop end rarely cuts a chunk.
+            makeBenchSample(samples[i], 1000, 60000, loopForward, rng);
+            break;
+        }
+        Voice& v = voiceTable[i];
+        v.index = i;
+        v.sample = &samples[i].sample;
+        v.direction = 1;
+        // Steps near 1.0: between 0.9 and 1.1 frames per output frame.
+        uint64_t step = (uint64_t{9} << 32) / 10 + (rng() % (uint64_t{1} << 31)) / 5 * 2;
+        v.stepInt = static_cast<uint32_t>(step >> 32);
+        v.stepFrac = static_cast<uint32_t>(step);
+        v.positionInt = 1000 + rng() % 1000;
+        v.targetVolume0 = v.lastTarget0 = static_cast<int32_t>(rng() % 128);
+        v.targetVolume1 = v.lastTarget1 = static_cast<int32_t>(rng() % 128);
+        v.currentVolume0 = v.targetVolume0 * 256;
+        v.currentVolume1 = v.targetVolume1 * 256;
+    }
+    const int chunk = kind == Kind::rampOnly ? rampFrames : chunkFrames;
+    const int chunks = ringFrames / chunk;
+    std::vector<float> mix(2 * chunk);
+    std::vector<int16_t> ring(2 * static_cast<size_t>(chunks) * chunk);
+    const bool newTargets = kind == Kind::ramping || kind == Kind::rampOnly;
+    int64_t voiceFrames = 0;
+    for (auto _ : state) {
+        for (int c = 0; c < chunks; ++c) {
+            if (newTargets) {
+                // A new target each chunk: a full ramp starts at the chunk's first frame.
+                for (int i = 0; i < voices; ++i) {
+                    voiceTable[i].targetVolume0 = static_cast<int32_t>(rng() % 128);
+                    voiceTable[i].targetVolume1 = static_cast<int32_t>(rng() % 128);
+                }
+            }
+            std::memset(mix.data(), 0, mix.size() * sizeof(float));
+            mixVoices(mix.data(), chunk);
+            convertToPcm16(ring.data() + 2 * static_cast<size_t>(c) * chunk, mix.data(), chunk);
+        }
+        benchmark::ClobberMemory();
+        voiceFrames += static_cast<int64_t>(voices) * chunks * chunk;
+    }
+    state.counters["voiceFrames/s"] =
+        benchmark::Counter(static_cast<double>(voiceFrames), benchmark::Counter::kIsRate);
+}
+
+void BM_ConstantGainStepsNearOne(benchmark::State& s) { runMixer(s, Kind::steady); }
+void BM_RampsEveryChunk(benchmark::State& s) { runMixer(s, Kind::ramping); }
+void BM_RampsOnly(benchmark::State& s) { runMixer(s, Kind::rampOnly); }
+void BM_ForwardLoops(benchmark::State& s) { runMixer(s, Kind::forwardLoops); }
+void BM_PingPongLoops(benchmark::State& s) { runMixer(s, Kind::pingPongLoops); }
+
+BENCHMARK(BM_ConstantGainStepsNearOne)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
+BENCHMARK(BM_RampsEveryChunk)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
+BENCHMARK(BM_RampsOnly)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
+BENCHMARK(BM_ForwardLoops)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
+BENCHMARK(BM_PingPongLoops)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
+
+}  // namespace
+
+BENCHMARK_MAIN();
