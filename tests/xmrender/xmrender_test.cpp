@@ -1,0 +1,254 @@
+// xmrender against the demo's own playback path: the WAV data must be the bytes the device
+// would play from the ring, chunk after chunk, as the audio thread refills it; the positions
+// file must hold each chunk's ChunkInfo; bad songs and bad command lines end with their codes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/output.h"
+#include "module/stream.h"
+#include "platform/headless/headless_audio.h"
+#include "test_song.h"
+
+namespace ostrel::testing {
+namespace {
+
+struct ToolRun {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+std::string scratch(const std::string& name) {
+    return ::testing::TempDir() + "xmrender_" + name;
+}
+
+ToolRun runTool(const std::string& arguments) {
+    const std::string out = scratch("stdout.txt");
+    const std::string err = scratch("stderr.txt");
+    const std::string command =
+        std::string(XMRENDER_PATH) + " " + arguments + " >" + out + " 2>" + err;
+    const int status = std::system(command.c_str());
+    return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+}
+
+struct Played {
+    std::vector<int16_t> samples;
+    std::vector<ChunkInfo> infos;
+};
+
+// The demo's way: pre-render, hand the ring to the device, and let the audio thread refill each
+// chunk the device leaves. The device is moved 50 chunks at a time; after each move the chunks
+// just refilled are the next ones in play order.
+Played playLikeTheDemo(const std::string& path, int32_t chunks) {
+    Played played;
+    registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
+                        fileStreamTell);
+    platform::headlessSetThreadsEnabled(1);
+    platform::headlessAudioSetOpenResult(0);
+    EXPECT_EQ(openAudio(44100), 1);
+    ModulePlayer* player = createPlayer(path.c_str(), nullptr);
+    EXPECT_NE(player, nullptr) << lastLoadError();
+    if (!player)
+        return played;
+    EXPECT_EQ(startPlayback(player), 1);
+    const int16_t* ring = platform::headlessAudioRing();
+    const size_t chunkSamples = size_t(chunkFrames) * 2;
+    auto take = [&](int32_t k) {
+        played.samples.insert(played.samples.end(), ring + k * chunkSamples,
+                              ring + (k + 1) * chunkSamples);
+        played.infos.push_back(loadChunkInfo(&chunkInfos[k]));
+    };
+    for (int32_t k = 0; k < 100 && k < chunks; ++k)
+        take(k);
+    int32_t given = 100;
+    while (given < chunks) {
+        const int32_t batch = chunks - given < 50 ? chunks - given : 50;
+        const int32_t from = writeIndex.load();
+        const int32_t target = (audibleIndex.load() + batch) % 100;
+        platform::headlessAudioAdvance(uint32_t(batch * chunkFrames * 4));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (audibleIndex.load() != target && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(audibleIndex.load(), target);
+        for (int32_t i = 0; i < batch; ++i)
+            take((from + i) % 100);
+        given += batch;
+    }
+    destroyPlayer(player);
+    closeAudio();
+    return played;
+}
+
+class XmrenderTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        songPath = new std::string(scratch("song.xm"));
+        ASSERT_TRUE(xmtest::writeTestSong(*songPath, 4));
+    }
+    static void TearDownTestSuite() {
+        std::remove(songPath->c_str());
+        delete songPath;
+    }
+    static std::string* songPath;
+};
+std::string* XmrenderTest::songPath = nullptr;
+
+// 6 s at 44,100 Hz: 264,600 frames, 299.3 chunks of 884, so 300 whole chunks (three laps).
+constexpr int32_t sixSecondChunks = 300;
+
+TEST_F(XmrenderTest, WavDataIsWhatTheDemoRingPlays) {
+    const std::string wav = scratch("six.wav");
+    const ToolRun run = runTool(*songPath + " -o " + wav + " --seconds 6");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string bytes = readFile(wav);
+    ASSERT_EQ(bytes.size(), 44u + sixSecondChunks * 884u * 4);
+    const Played demo = playLikeTheDemo(*songPath, sixSecondChunks);
+    ASSERT_EQ(demo.samples.size(), size_t(sixSecondChunks) * 884 * 2);
+    int32_t firstDifferentChunk = -1;
+    bool heard = false;
+    for (size_t i = 0; i < demo.samples.size(); ++i) {
+        const auto low = uint8_t(bytes[44 + 2 * i]);
+        const auto high = uint8_t(bytes[44 + 2 * i + 1]);
+        const auto sample = int16_t(uint16_t(low | high << 8));
+        heard = heard || sample != 0;
+        if (sample != demo.samples[i]) {
+            firstDifferentChunk = int32_t(i / (884 * 2));
+            break;
+        }
+    }
+    EXPECT_EQ(firstDifferentChunk, -1);
+    EXPECT_TRUE(heard) << "the song rendered as silence";
+    std::remove(wav.c_str());
+}
+
+TEST_F(XmrenderTest, PositionsAreTheChunkInfos) {
+    const std::string wav = scratch("pos.wav");
+    const std::string positions = scratch("pos.txt");
+    const ToolRun run =
+        runTool(*songPath + " -o " + wav + " --seconds 6 --positions " + positions + " --quiet");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const Played demo = playLikeTheDemo(*songPath, sixSecondChunks);
+    std::ifstream lines(positions);
+    int32_t chunk = 0;
+    int order = 0, row = 0, timeMs = 0;
+    while (lines >> order >> row >> timeMs) {
+        ASSERT_LT(chunk, sixSecondChunks);
+        EXPECT_EQ(order, demo.infos[chunk].order) << chunk;
+        EXPECT_EQ(row, demo.infos[chunk].row) << chunk;
+        EXPECT_EQ(timeMs, demo.infos[chunk].timeMs) << chunk;
+        ++chunk;
+    }
+    EXPECT_EQ(chunk, sixSecondChunks);
+    // 265,200 frames are 6013.6 ms; the song clock truncates every piece between ticks, at most
+    // three pieces a chunk at these tempos, so it lands a little below but not far
+    EXPECT_LE(demo.infos.back().timeMs, 6013);
+    EXPECT_GT(demo.infos.back().timeMs, 6013 - 3 * sixSecondChunks);
+    std::remove(wav.c_str());
+    std::remove(positions.c_str());
+}
+
+TEST_F(XmrenderTest, WavHeaderDescribesWholeChunksOfStereo16Bit) {
+    const std::string wav = scratch("header.wav");
+    // 1 s at 22,050 Hz: 444-frame chunks, 49.7 of them, so 50: 22,200 frames
+    const ToolRun run = runTool(*songPath + " -o " + wav + " --seconds 1 --rate 22050");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string bytes = readFile(wav);
+    ASSERT_EQ(bytes.size(), 44u + 22200u * 4);
+    auto u32 = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
+               uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
+    };
+    auto u16 = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8;
+    };
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(u32(4), 36u + 22200u * 4);
+    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(u32(16), 16u);
+    EXPECT_EQ(u16(20), 1u); // PCM
+    EXPECT_EQ(u16(22), 2u); // stereo
+    EXPECT_EQ(u32(24), 22050u);
+    EXPECT_EQ(u32(28), 22050u * 4);
+    EXPECT_EQ(u16(32), 4u);
+    EXPECT_EQ(u16(34), 16u);
+    EXPECT_EQ(bytes.substr(36, 4), "data");
+    EXPECT_EQ(u32(40), 22200u * 4);
+    std::remove(wav.c_str());
+}
+
+TEST_F(XmrenderTest, MissingSongExits2NamingIt) {
+    const std::string missing = scratch("no_such_song.xm");
+    const ToolRun run = runTool(missing + " -o " + scratch("never.wav"));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+}
+
+TEST_F(XmrenderTest, RejectedSongExits2WithTheLoadersReason) {
+    const std::string bogus = scratch("not_a_song.xm");
+    {
+        std::ofstream file(bogus, std::ios::binary);
+        file << "this is plain text and no tracker module at all, just words";
+    }
+    registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
+                        fileStreamTell);
+    ASSERT_EQ(createPlayer(bogus.c_str(), nullptr), nullptr);
+    const std::string reason = lastLoadError();
+    ASSERT_FALSE(reason.empty());
+    const ToolRun run = runTool(bogus + " -o " + scratch("never.wav"));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "xmrender: " + bogus + ": " + reason + "\n");
+    std::remove(bogus.c_str());
+}
+
+TEST_F(XmrenderTest, UsageErrorsExit1) {
+    const std::string out = scratch("never.wav");
+    std::remove(out.c_str());
+    const std::string cases[] = {
+        "",                             // no output
+        "--rate 44100",                 // still no output
+        "-o",                           // output without a name
+        "-o " + out + " --seconds 0",   // nothing to render
+        "-o " + out + " --seconds -3",  //
+        "-o " + out + " --seconds ten", //
+        "-o " + out + " --rate 999",    // below the lowest rate
+        "-o " + out + " --rate 48k",    //
+        "-o " + out + " --frobnicate",  // unknown option
+        "a.xm b.xm -o " + out,          // two songs
+    };
+    for (const std::string& arguments : cases) {
+        const ToolRun run = runTool(arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments;
+        EXPECT_EQ(run.err.rfind("xmrender: ", 0), 0u) << arguments;
+    }
+    std::ifstream probe(out);
+    EXPECT_FALSE(probe.good()) << "a usage error writes no output";
+}
+
+TEST_F(XmrenderTest, HelpExplainsEveryOption) {
+    const ToolRun run = runTool("--help");
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* option : {"FILE.xm", "-o OUT.wav", "--seconds", "--rate", "--positions",
+                               "--quiet", "order row timeMs"})
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+}
+
+} // namespace
+} // namespace ostrel::testing

@@ -1,0 +1,231 @@
+// xmrender: renders an XM song (or the built-in one) to a 16-bit stereo WAV file with the demo's
+// own engine, mixer and chunk renderer, byte for byte what the demo's device would play.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(_WIN32)
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+#include "tools/xmrender/render.h"
+
+namespace {
+
+constexpr int exitUsage = 1;
+constexpr int exitSong = 2;
+constexpr int exitOutput = 3;
+
+const char helpText[] =
+    "usage: xmrender [FILE.xm] -o OUT.wav [--seconds S] [--rate HZ] [--positions OUT.txt] "
+    "[--quiet]\n"
+    "\n"
+    "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file.\n"
+    "The output holds whole chunks of the demo's chunk ring, in the order the demo plays them.\n"
+    "\n"
+    "  FILE.xm              the song to render; without it, the song built into the demo\n"
+    "  -o OUT.wav           the WAV file to write (required)\n"
+    "  --seconds S          length to render, rounded up to whole chunks (default 60)\n"
+    "  --rate HZ            output rate in frames per second, 1000 to 384000 (default 44100)\n"
+    "  --positions OUT.txt  also write one line per chunk: \"order row timeMs\", the song\n"
+    "                       position reached at the end of that chunk\n"
+    "  --quiet              no progress display (it appears only when stderr is a terminal)\n"
+    "  -h, --help           show this text\n"
+    "\n"
+    "Exit status: 0 done, 1 usage error, 2 the song is missing or cannot be loaded,\n"
+    "3 an output file cannot be written.\n";
+
+struct Options {
+    const char* song = nullptr;
+    const char* output = nullptr;
+    const char* positions = nullptr;
+    double seconds = 60;
+    uint32_t rate = 44100;
+    bool quiet = false;
+};
+
+int usage(const char* message, const char* detail) {
+    std::fprintf(stderr, "xmrender: %s%s\n", message, detail ? detail : "");
+    std::fprintf(stderr, "Try 'xmrender --help' for more information.\n");
+    return exitUsage;
+}
+
+bool parseSeconds(const char* text, double* value) {
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text, &end);
+    if (errno != 0 || end == text || *end != '\0' || !(parsed > 0) || parsed > 86400)
+        return false;
+    *value = parsed;
+    return true;
+}
+
+bool parseRate(const char* text, uint32_t* value) {
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || parsed < 1000 || parsed > 384000)
+        return false;
+    *value = static_cast<uint32_t>(parsed);
+    return true;
+}
+
+// 0: options in *options; -1: help was asked; otherwise the exit code of a usage error.
+int parseArguments(int argc, char** argv, Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0)
+            return -1;
+        if (std::strcmp(argument, "-o") == 0) {
+            if (!hasValue)
+                return usage("-o needs a file name", nullptr);
+            options->output = argv[++i];
+        } else if (std::strcmp(argument, "--positions") == 0) {
+            if (!hasValue)
+                return usage("--positions needs a file name", nullptr);
+            options->positions = argv[++i];
+        } else if (std::strcmp(argument, "--seconds") == 0) {
+            if (!hasValue || !parseSeconds(argv[++i], &options->seconds))
+                return usage("--seconds needs a length above 0 and up to 86400", nullptr);
+        } else if (std::strcmp(argument, "--rate") == 0) {
+            if (!hasValue || !parseRate(argv[++i], &options->rate))
+                return usage("--rate needs a whole number from 1000 to 384000", nullptr);
+        } else if (std::strcmp(argument, "--quiet") == 0) {
+            options->quiet = true;
+        } else if (argument[0] == '-' && argument[1] != '\0') {
+            return usage("unknown option ", argument);
+        } else if (options->song) {
+            return usage("only one song can be rendered at a time: ", argument);
+        } else {
+            options->song = argument;
+        }
+    }
+    if (!options->output)
+        return usage("no output file given (-o OUT.wav)", nullptr);
+    return 0;
+}
+
+void put16(uint8_t* at, uint32_t value) {
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void put32(uint8_t* at, uint32_t value) {
+    put16(at, value);
+    put16(at + 2, value >> 16);
+}
+
+// The canonical 44-byte header of a 16-bit stereo PCM WAV file.
+void wavHeader(uint8_t* header, uint32_t rate, uint32_t dataBytes) {
+    std::memcpy(header, "RIFF", 4);
+    put32(header + 4, 36 + dataBytes);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    put32(header + 16, 16);
+    put16(header + 20, 1); // PCM
+    put16(header + 22, 2); // channels
+    put32(header + 24, rate);
+    put32(header + 28, rate * 4);
+    put16(header + 32, 4); // bytes per frame
+    put16(header + 34, 16);
+    std::memcpy(header + 36, "data", 4);
+    put32(header + 40, dataBytes);
+}
+
+// The samples as little-endian bytes, whatever the host's order.
+void putSamples(uint8_t* out, const int16_t* samples, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        put16(out + 2 * i, static_cast<uint16_t>(samples[i]));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    const int parsed = parseArguments(argc, argv, &options);
+    if (parsed < 0) {
+        std::fputs(helpText, stdout);
+        return 0;
+    }
+    if (parsed != 0)
+        return parsed;
+
+    if (options.song) {
+        std::FILE* probe = std::fopen(options.song, "rb");
+        if (!probe) {
+            std::fprintf(stderr, "xmrender: %s: %s\n", options.song, std::strerror(errno));
+            return exitSong;
+        }
+        std::fclose(probe);
+    }
+    const char* reason = "";
+    if (!ostrel::xmrender::beginRender(options.song, options.rate, &reason)) {
+        std::fprintf(stderr, "xmrender: %s: %s\n", options.song ? options.song : "built-in song",
+                     reason);
+        return exitSong;
+    }
+
+    const int32_t chunks = ostrel::xmrender::chunksForSeconds(options.seconds);
+    const int32_t frames = ostrel::chunkFrames;
+    const uint64_t dataBytes = static_cast<uint64_t>(chunks) * static_cast<uint64_t>(frames) * 4;
+    if (dataBytes > 0xFFFFFFFFull - 36) {
+        ostrel::xmrender::endRender();
+        return usage("too long for a WAV file; ask for fewer --seconds", nullptr);
+    }
+
+    std::FILE* wav = std::fopen(options.output, "wb");
+    if (!wav) {
+        std::fprintf(stderr, "xmrender: %s: %s\n", options.output, std::strerror(errno));
+        ostrel::xmrender::endRender();
+        return exitOutput;
+    }
+    std::FILE* positions = nullptr;
+    if (options.positions) {
+        positions = std::fopen(options.positions, "w");
+        if (!positions) {
+            std::fprintf(stderr, "xmrender: %s: %s\n", options.positions, std::strerror(errno));
+            std::fclose(wav);
+            ostrel::xmrender::endRender();
+            return exitOutput;
+        }
+    }
+
+    uint8_t header[44];
+    wavHeader(header, options.rate, static_cast<uint32_t>(dataBytes));
+    bool written = std::fwrite(header, 1, sizeof header, wav) == sizeof header;
+    uint8_t* bytes = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(frames) * 4));
+    const bool progress = !options.quiet && isatty(fileno(stderr));
+    for (int32_t chunk = 0; chunk < chunks && written && bytes; ++chunk) {
+        ostrel::ChunkInfo info;
+        const int16_t* samples = ostrel::xmrender::renderNextChunk(&info);
+        putSamples(bytes, samples, frames * 2);
+        written = std::fwrite(bytes, 1, static_cast<size_t>(frames) * 4, wav) ==
+                  static_cast<size_t>(frames) * 4;
+        if (positions)
+            std::fprintf(positions, "%d %d %d\n", info.order, info.row,
+                         static_cast<int>(info.timeMs));
+        if (progress && (chunk % 50 == 0 || chunk + 1 == chunks))
+            std::fprintf(stderr, "\rxmrender: %.1f of %.1f s",
+                         static_cast<double>(chunk + 1) * frames / options.rate,
+                         static_cast<double>(chunks) * frames / options.rate);
+    }
+    if (progress)
+        std::fputc('\n', stderr);
+    std::free(bytes);
+    ostrel::xmrender::endRender();
+    if (positions && std::fclose(positions) != 0)
+        written = false;
+    if (std::fclose(wav) != 0)
+        written = false;
+    if (!written || !bytes) {
+        std::fprintf(stderr, "xmrender: %s: cannot write the output\n", options.output);
+        return exitOutput;
+    }
+    return 0;
+}
