@@ -1,0 +1,314 @@
+// The row tick: taking over note, instrument and volume column; the row-tick effects.
+#include "engine_fixture.h"
+
+namespace ostrel::test {
+namespace {
+
+using RowTest = EngineTest;
+
+TEST_F(RowTest, NoteWithInstrumentStartsTheSample) {
+    put(0, 0, 0, 49, 1);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).note, 48);
+    EXPECT_EQ(ch(0).realNote, 48);
+    EXPECT_EQ(ch(0).period, 4608);
+    EXPECT_EQ(ch(0).notePeriod, 4608);
+    EXPECT_EQ(ch(0).volume, 64);
+    EXPECT_EQ(ch(0).panning, 128);
+    EXPECT_EQ(ch(0).fadeoutVolume, 65536);
+    Voice* v = ch(0).voice;
+    EXPECT_EQ(v, &voiceTable[0]);
+    EXPECT_EQ(v->sample, &samples[0]);
+    EXPECT_EQ(v->frequency, 8363);
+    EXPECT_EQ(v->volume, 127);
+    EXPECT_EQ(v->panning, 128);
+}
+
+TEST_F(RowTest, RelativeNoteAndFinetuneShapeThePeriod) {
+    samples[0].relativeNote = -25;
+    samples[0].finetune = 32;
+    put(0, 0, 0, 49, 1);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).realNote, 23);
+    EXPECT_EQ(ch(0).period, 6192);
+    EXPECT_EQ(ch(0).voice->frequency, 2002);
+}
+
+TEST_F(RowTest, AmigaScaleUsesAmigaPeriods) {
+    player.flags = 0;
+    put(0, 0, 0, 49, 1);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).period, 1712);
+    EXPECT_EQ(ch(0).voice->frequency, 8362);
+}
+
+TEST_F(RowTest, InstrumentWithoutNoteResetsWithoutRetrigger) {
+    put(0, 0, 0, 49, 1);
+    put(0, 1, 0, 0, 0, 0, 12, 0x20); // C20
+    put(0, 2, 0, 0, 1);              // instrument only
+    start();
+    ticks(7);
+    EXPECT_EQ(ch(0).volume, 32);
+    Voice* before = ch(0).voice;
+    ch(0).volEnvValue = 10;
+    ticks(6);
+    EXPECT_EQ(ch(0).volume, 64);
+    EXPECT_EQ(ch(0).volEnvValue, 64);
+    EXPECT_EQ(ch(0).voice, before);
+    EXPECT_EQ(ch(0).updateFlags & triggerNote, 0);
+}
+
+TEST_F(RowTest, NoteWithoutAnyInstrumentIsSilent) {
+    put(0, 0, 0, 49, 0);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).instrument, 0);
+    EXPECT_EQ(ch(0).voice->sample, &samples[0]);
+    EXPECT_EQ(ch(0).volume, 0);
+    EXPECT_EQ(ch(0).voice->volume, 0);
+}
+
+TEST_F(RowTest, TonePortamentoRetargetsWithoutRetrigger) {
+    put(0, 0, 0, 49, 1, 0x24);       // volume 20
+    put(0, 1, 0, 61, 1, 0, 3, 0x10); // 310 with a new note and the instrument number
+    start();
+    ticks(6);
+    Voice* before = ch(0).voice;
+    ticks(1);
+    EXPECT_EQ(ch(0).period, 4608);
+    EXPECT_EQ(ch(0).notePeriod, 3840);
+    EXPECT_EQ(ch(0).portaTarget, 3840);
+    EXPECT_EQ(ch(0).portaSpeed, 0x10);
+    EXPECT_EQ(ch(0).voice, before);
+    EXPECT_EQ(ch(0).volume, 64); // the instrument number still resets the volume
+    ticks(1);
+    EXPECT_EQ(ch(0).period, 4608 - 64);
+}
+
+TEST_F(RowTest, SetVolumeIsNotClamped) {
+    put(0, 0, 0, 49, 1, 0, 12, 0x80);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).volume, 128);
+    EXPECT_EQ(ch(0).voice->volume, 255);
+}
+
+TEST_F(RowTest, KeyOffWithoutEnvelopeSilencesAtOnce) {
+    put(0, 0, 0, 49, 1);
+    put(0, 1, 0, noteKeyOff, 0);
+    start();
+    ticks(7);
+    EXPECT_EQ(ch(0).keyOff, 1);
+    EXPECT_EQ(ch(0).volEnvValue, 0);
+    EXPECT_EQ(ch(0).voice->volume, 0);
+}
+
+TEST_F(RowTest, KeyOffWithEnvelopeReleasesSustainAndFades) {
+    Instrument& in = instruments[0];
+    in.volumeEnvelope[0] = {0, 64};
+    in.volumeEnvelope[1] = {4, 32};
+    in.volumeEnvelopePointCount = 2;
+    in.volumeSustainPoint = 0;
+    in.volumeEnvelopeFlags = envelopeOn | envelopeSustain;
+    in.fadeout = 2048;
+    put(0, 0, 0, 49, 1);
+    put(0, 1, 0, noteKeyOff, 0);
+    start();
+    ticks(6);
+    EXPECT_EQ(ch(0).volEnvValue, 64); // held at the sustain point
+    EXPECT_EQ(ch(0).volEnvTick, 0);
+    ticks(1);
+    EXPECT_EQ(ch(0).fadeoutVolume, 65536 - 2048);
+    EXPECT_EQ(ch(0).volEnvValue, 64); // point 0 again, now moving on
+    ticks(1);
+    EXPECT_EQ(ch(0).volEnvValue, 56);
+    EXPECT_EQ(ch(0).fadeoutVolume, 65536 - 2 * 2048);
+}
+
+TEST_F(RowTest, KeyOffEffectReleasesOnTheRowTick) {
+    put(0, 0, 0, 49, 1, 0, 20, 0x05); // K05
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).keyOff, 1);
+}
+
+TEST_F(RowTest, VolumeColumnSlideActsOnEveryTickFineSlideOnce) {
+    put(0, 0, 0, 49, 1, 0x66);
+    put(0, 0, 1, 49, 1, 0x86);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).volume, 58);
+    EXPECT_EQ(ch(1).volume, 58);
+    ticks(5);
+    EXPECT_EQ(ch(0).volume, 28);
+    EXPECT_EQ(ch(1).volume, 58);
+}
+
+TEST_F(RowTest, VolumeColumnSetsVolumeAndPanning) {
+    put(0, 0, 0, 49, 1, 0x30);
+    put(0, 0, 1, 49, 1, 0xC3);
+    put(0, 0, 2, 49, 1, 0xA5);
+    put(0, 0, 3, 49, 1, 0xB7);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).volume, 32);
+    EXPECT_EQ(ch(1).panning, 48);
+    EXPECT_EQ(ch(2).vibratoSpeed, 5);
+    EXPECT_EQ(ch(3).vibratoDepth, 7);
+}
+
+TEST_F(RowTest, VolumeColumnTonePortaMovesPitchButDoesNotRetrigger) {
+    put(0, 0, 0, 49, 1);
+    put(0, 1, 0, 61, 0, 0xF2);
+    start();
+    ticks(6);
+    Voice* before = ch(0).voice;
+    ticks(1);
+    EXPECT_EQ(ch(0).period, 3840);
+    EXPECT_EQ(ch(0).portaTarget, 3840);
+    EXPECT_EQ(ch(0).portaSpeed, 32);
+    EXPECT_EQ(ch(0).voice, before);
+    EXPECT_EQ(ch(0).voice->frequency, 16726);
+}
+
+TEST_F(RowTest, SampleOffsetStartsTheNoteThereAndIsConsumed) {
+    put(0, 0, 0, 49, 1, 0, 9, 0x02);
+    put(0, 1, 0, 0, 0, 0, 14, 0x93); // E93: retriggers start from frame 0
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).voice->positionInt, 512u);
+    EXPECT_EQ(ch(0).voice->startOffset, 0);
+    ch(0).voice->positionInt = 700; // as if mixed
+    ticks(5 + 4);                   // to tick 3 of row 1
+    EXPECT_EQ(ch(0).voice, &voiceTable[32]);
+    EXPECT_EQ(ch(0).voice->positionInt, 0u);
+    EXPECT_EQ(ch(0).sampleOffsetMemory, 2);
+}
+
+TEST_F(RowTest, SampleOffsetWithoutNoteIsKeptForTheNextNote) {
+    put(0, 0, 0, 49, 1);
+    put(0, 1, 0, 0, 0, 0, 9, 0x03);
+    put(0, 2, 0, 49, 1);
+    start();
+    ticks(7);
+    EXPECT_EQ(ch(0).voice, &voiceTable[0]);
+    EXPECT_EQ(voiceTable[0].startOffset, 768);
+    ticks(6);
+    EXPECT_EQ(ch(0).voice, &voiceTable[32]);
+    EXPECT_EQ(voiceTable[32].positionInt, 768u);
+    EXPECT_EQ(voiceTable[32].startOffset, 0);
+}
+
+TEST_F(RowTest, SampleOffsetPastTheEndRewindsInsteadOfStarting) {
+    put(0, 0, 0, 49, 1);
+    put(0, 1, 0, 49, 1, 0, 9, 0x04); // 1024 frames, the sample has 1000
+    start();
+    ticks(6);
+    voiceTable[0].positionInt = 300;
+    voiceTable[0].positionFrac = 99;
+    ticks(1);
+    EXPECT_EQ(ch(0).voice, &voiceTable[0]); // no trigger: no move to the partner slot
+    EXPECT_EQ(voiceTable[0].positionInt, 0u);
+    EXPECT_EQ(voiceTable[0].positionFrac, 0u);
+    EXPECT_EQ(voiceTable[32].sample, nullptr);
+}
+
+TEST_F(RowTest, SetFinetuneChangesTheSampleRecordForLaterNotes) {
+    put(0, 0, 0, 49, 1, 0, 14, 0x57);
+    put(0, 1, 0, 49, 1);
+    start();
+    ticks(1);
+    EXPECT_EQ(samples[0].finetune, 7);
+    EXPECT_EQ(ch(0).period, 4608); // this row's period was already computed
+    ticks(6);
+    EXPECT_EQ(ch(0).period, 4608 - 3);
+}
+
+TEST_F(RowTest, FineVolumeSlidesShareOneMemory) {
+    put(0, 0, 0, 49, 1, 0x30, 14, 0xA3);
+    put(0, 1, 0, 0, 0, 0, 14, 0xB0);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).volume, 35);
+    ticks(6);
+    EXPECT_EQ(ch(0).volume, 32);
+}
+
+TEST_F(RowTest, FinePortamentosHaveNoLimit) {
+    put(0, 0, 0, 49, 1, 0, 14, 0x1F);
+    put(0, 1, 0, 0, 0, 0, 33, 0x23);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).period, 4608 - 60);
+    ticks(6);
+    EXPECT_EQ(ch(0).period, 4608 - 60 + 3);
+    EXPECT_EQ(ch(0).extraFinePortaDownMemory, 3);
+}
+
+TEST_F(RowTest, PanningAndGlobalVolumeEffects) {
+    put(0, 0, 0, 49, 1, 0, 8, 0x40);
+    put(0, 0, 1, 49, 1, 0, 16, 0x20); // G20
+    put(0, 0, 2, 49, 1, 0, 14, 0x8F);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).panning, 0x40);
+    EXPECT_EQ(player.globalVolume, 32);
+    EXPECT_EQ(ch(2).panning, 240);
+    // Channel 0 was updated before the global volume changed.
+    EXPECT_EQ(voiceTable[0].volume, 127);
+    EXPECT_EQ(voiceTable[1].volume, 63);
+    EXPECT_EQ(voiceTable[2].volume, 63);
+}
+
+TEST_F(RowTest, GlobalVolumeIsCappedAtSixtyFour) {
+    put(0, 0, 0, 49, 1, 0, 16, 0x20);
+    put(0, 1, 0, 0, 0, 0, 16, 0x50);
+    start();
+    ticks(1);
+    EXPECT_EQ(player.globalVolume, 32);
+    ticks(6);
+    EXPECT_EQ(player.globalVolume, 64);
+}
+
+TEST_F(RowTest, EndedTremoloLeavesItsOffsetInTheVolume) {
+    put(0, 0, 0, 49, 1, 0x30, 7, 0x4F);
+    start();
+    ticks(6);
+    EXPECT_EQ(ch(0).volumeDelta, 32); // capped at 64 - volume
+    ticks(1);
+    EXPECT_EQ(ch(0).volume, 64);
+}
+
+TEST_F(RowTest, NotesOutsideTheScaleAreIgnored) {
+    put(0, 0, 0, 49, 1);
+    put(0, 1, 0, 150, 0);
+    start();
+    ticks(6);
+    Voice* before = ch(0).voice;
+    ticks(1);
+    EXPECT_EQ(ch(0).note, 48);
+    EXPECT_EQ(ch(0).voice, before);
+}
+
+TEST_F(RowTest, InstrumentBeyondTheSongPlaysTheEmptySample) {
+    put(0, 0, 0, 49, 9);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).instrument, 8);
+    EXPECT_EQ(ch(0).voice->sample, &emptySample);
+    EXPECT_EQ(ch(0).voice->volume, 0);
+}
+
+TEST_F(RowTest, SampleMapSlotAboveFifteenSelectsEmptySample) {
+    instruments[0].sampleMap[48] = 16;
+    put(0, 0, 0, 49, 1);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).voice->sample, &emptySample);
+}
+
+} // namespace
+} // namespace ostrel::test

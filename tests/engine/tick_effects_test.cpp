@@ -1,0 +1,297 @@
+// Later ticks of a row: the oscillators, slides, portamentos, arpeggio, retriggers, note cut
+// and delay, tremor.
+#include <vector>
+
+#include "engine_fixture.h"
+
+namespace ostrel::test {
+namespace {
+
+using TickTest = EngineTest;
+
+TEST_F(TickTest, ArpeggioCyclesThroughTheThreeNotes) {
+    put(0, 0, 0, 49, 1, 0, 0, 0x37);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).periodDelta, 0); // the row tick plays the plain note
+    // Ticks 1..5: 3, 7, 0, 3, 7 semitones of 64 linear units.
+    const int expected[] = {192, 448, 0, 192, 448};
+    for (int t = 0; t < 5; ++t) {
+        ticks(1);
+        EXPECT_EQ(ch(0).periodDelta, expected[t]) << "tick " << t + 1;
+    }
+}
+
+TEST_F(TickTest, ArpeggioGoesOnThroughPatternDelayTicks) {
+    put(0, 0, 0, 49, 1, 0, 0, 0x37);
+    putEffect(0, 0, 1, 14, 0xE1);
+    start();
+    ticks(6);
+    const int expected[] = {0, 192, 448, 0, 192, 448}; // ticks 6..11
+    for (int t = 0; t < 6; ++t) {
+        ticks(1);
+        EXPECT_EQ(ch(0).periodDelta, expected[t]) << "tick " << t + 6;
+    }
+    ticks(1);
+    EXPECT_EQ(player.row, 1);
+}
+
+TEST_F(TickTest, AmigaArpeggioIsAPeriodDifference) {
+    player.flags = 0;
+    put(0, 0, 0, 49, 1, 0, 0, 0x37);
+    start();
+    ticks(2);
+    EXPECT_EQ(ch(0).periodDelta, amigaPeriod(51, 0) - amigaPeriod(48, 0));
+    EXPECT_LT(ch(0).periodDelta, 0);
+}
+
+TEST_F(TickTest, PortamentoUpStopsAtFiftySixDownHasNoLimit) {
+    put(0, 0, 0, 49, 1, 0, 1, 0xFF);
+    put(0, 0, 1, 49, 1, 0, 2, 0xFF);
+    start();
+    ticks(4);
+    EXPECT_EQ(ch(0).period, 4608 - 3 * 1020);
+    ticks(2);
+    EXPECT_EQ(ch(0).period, 56);
+    EXPECT_EQ(ch(1).period, 4608 + 5 * 1020);
+}
+
+TEST_F(TickTest, VibratoSineValues) {
+    ChannelState c{};
+    c.vibratoDepth = 8;
+    c.vibratoPos = 16;
+    vibratoValue(&c);
+    EXPECT_EQ(c.periodDelta, -60);
+    c.vibratoPos = -16;
+    vibratoValue(&c);
+    EXPECT_EQ(c.periodDelta, 60);
+    EXPECT_EQ(c.updateFlags & pitchChanged, pitchChanged);
+}
+
+TEST_F(TickTest, VibratoSquareValues) {
+    ChannelState c{};
+    c.vibratoDepth = 15;
+    c.waveControl = 2;
+    for (int p = -32; p <= 31; ++p) {
+        c.vibratoPos = static_cast<int8_t>(p);
+        vibratoValue(&c);
+        EXPECT_EQ(c.periodDelta, p >= 0 ? -116 : 116) << p;
+    }
+}
+
+TEST_F(TickTest, SineTablePeaksAt255) {
+    const int expected[17] = {0,   25,  49,  74,  97,  120, 142, 162, 181,
+                              197, 212, 225, 236, 244, 251, 254, 255};
+    for (int p = 0; p <= 16; ++p) {
+        EXPECT_EQ(vibratoSine(p), expected[p]) << p;
+        EXPECT_EQ(vibratoSine(-p), expected[p]) << -p;
+    }
+    for (int p = 17; p <= 32; ++p) {
+        EXPECT_EQ(vibratoSine(p), expected[32 - p]) << p;
+        EXPECT_EQ(vibratoSine(-p), expected[32 - p]) << -p;
+    }
+}
+
+TEST_F(TickTest, RampValues) {
+    EXPECT_EQ(vibratoRamp(0), 0);
+    EXPECT_EQ(vibratoRamp(31), 248);
+    EXPECT_EQ(vibratoRamp(-32), 255);
+    EXPECT_EQ(vibratoRamp(-31), 247);
+    EXPECT_EQ(vibratoRamp(-1), 7);
+}
+
+TEST_F(TickTest, VibratoRowTickSetsValueLaterTicksAdvance) {
+    put(0, 0, 0, 49, 1, 0, 4, 0x48);
+    start();
+    ticks(1);
+    EXPECT_EQ(ch(0).vibratoPos, 0);
+    ticks(2); // tick 1 at position 0, tick 2 at position 4
+    EXPECT_EQ(ch(0).periodDelta, -4 * (97 * 8 / 128));
+    EXPECT_EQ(ch(0).vibratoPos, 8);
+    // On the linear scale a negative periodDelta lowers the pitch.
+    EXPECT_EQ(ch(0).voice->frequency, linearFrequency(4608, -24));
+}
+
+TEST_F(TickTest, VibratoPositionWrapsIntoMinus32To31) {
+    ChannelState c{};
+    c.vibratoSpeed = 15;
+    const int expected[] = {15, 30, -19, -4, 11};
+    for (int e : expected) {
+        advanceVibrato(&c);
+        EXPECT_EQ(c.vibratoPos, e);
+    }
+}
+
+TEST_F(TickTest, TremoloStaysInsideZeroTo64) {
+    ChannelState c{};
+    c.volume = 60;
+    c.tremoloDepth = 15;
+    c.tremoloPos = 16;
+    tremoloStep(&c);
+    EXPECT_EQ(c.volumeDelta, 4); // 59 reduced to 64 - 60
+    EXPECT_EQ(c.tremoloPos, 16); // speed 0
+    c.tremoloPos = -16;
+    tremoloStep(&c);
+    EXPECT_EQ(c.volumeDelta, -59);
+    c.volume = 30;
+    tremoloStep(&c);
+    EXPECT_EQ(c.volumeDelta, -30);
+}
+
+TEST_F(TickTest, TremoloTreatsWaveform3AsSineVibratoAsSquare) {
+    ChannelState c{};
+    c.volume = 0;
+    c.tremoloDepth = 8;
+    c.tremoloPos = 4;
+    c.waveControl = 0x33;
+    tremoloStep(&c);
+    EXPECT_EQ(c.volumeDelta, 97 * 8 / 64);
+    c.vibratoPos = 4;
+    c.vibratoDepth = 8;
+    vibratoValue(&c);
+    EXPECT_EQ(c.periodDelta, -4 * (255 * 8 / 128));
+}
+
+TEST_F(TickTest, TremorThreeOnTwoOffAcrossRows) {
+    put(0, 0, 0, 49, 1, 0, 29, 0x21);
+    putEffect(0, 1, 0, 29, 0x00);
+    start();
+    std::vector<int> volumes;
+    for (int t = 0; t < 12; ++t) {
+        ticks(1);
+        volumes.push_back(ch(0).voice->volume);
+    }
+    const std::vector<int> expected = {127, 127, 127, 0, 0, 127, 127, 127, 0, 0, 127, 127};
+    EXPECT_EQ(volumes, expected);
+}
+
+TEST_F(TickTest, MultiRetriggerFiresOnItsIntervalOnly) {
+    put(0, 0, 0, 49, 1, 0, 27, 0x24);
+    start();
+    std::vector<int> slots;
+    for (int t = 0; t < 6; ++t) {
+        ticks(1);
+        slots.push_back(ch(0).voice->index);
+    }
+    // Row tick on slot 0; tick 4 retriggers onto slot 32.
+    const std::vector<int> expected = {0, 0, 0, 0, 32, 32};
+    EXPECT_EQ(slots, expected);
+    EXPECT_EQ(ch(0).volume, 62);
+}
+
+TEST_F(TickTest, MultiRetriggerVolumeModes) {
+    // mode, volume before, volume after
+    const int table[][3] = {{0, 40, 40},  {1, 40, 39},  {2, 40, 38},   {3, 40, 36},  {4, 40, 32},
+                            {5, 40, 24},  {6, 40, 26},  {7, 40, 20},   {8, 40, 40},  {9, 40, 41},
+                            {10, 40, 42}, {11, 40, 44}, {12, 40, 48},  {13, 40, 56}, {14, 40, 60},
+                            {15, 40, 64}, {8, 100, 64}, {0, 100, 100}, {5, 10, 0}};
+    for (auto& row : table) {
+        SetUp();
+        put(0, 0, 0, 49, 1, 0, 27, static_cast<uint8_t>(row[0] << 4 | 1));
+        start();
+        ticks(1);
+        ch(0).volume = row[1];
+        ticks(1);
+        EXPECT_EQ(ch(0).volume, row[2]) << "mode " << row[0];
+    }
+}
+
+TEST_F(TickTest, RetriggerEffectE9) {
+    put(0, 0, 0, 49, 1, 0, 14, 0x93);
+    put(0, 0, 1, 49, 1, 0, 14, 0x90);
+    start();
+    ticks(3);
+    EXPECT_EQ(ch(0).voice->index, 0);
+    ticks(1); // tick 3
+    EXPECT_EQ(ch(0).voice->index, 32);
+    ticks(2);
+    EXPECT_EQ(ch(0).voice->index, 32);
+    EXPECT_EQ(ch(1).voice->index, 1); // E90 never retriggers
+}
+
+TEST_F(TickTest, NoteCut) {
+    put(0, 0, 0, 49, 1, 0, 14, 0xC0);
+    put(0, 0, 1, 49, 1, 0, 14, 0xC3);
+    start();
+    ticks(3);
+    EXPECT_EQ(ch(1).volume, 64);
+    ticks(1);
+    EXPECT_EQ(ch(1).volume, 0);
+    EXPECT_EQ(ch(1).voice->volume, 0);
+    ticks(2);
+    EXPECT_EQ(ch(0).volume, 64); // EC0 never cuts
+}
+
+TEST_F(TickTest, NoteDelayStartsTheNoteOnItsTick) {
+    put(0, 0, 0, 49, 1, 0, 14, 0xD2);
+    put(0, 0, 1, 49, 1, 0x30, 14, 0xD2);
+    start();
+    ticks(2); // row tick and tick 1: nothing starts
+    EXPECT_EQ(voiceTable[0].sample, nullptr);
+    EXPECT_EQ(ch(0).volume, 0);
+    EXPECT_EQ(ch(0).period, 0);
+    ticks(1); // tick 2
+    EXPECT_EQ(voiceTable[0].sample, &samples[0]);
+    EXPECT_EQ(ch(0).period, 4608);
+    EXPECT_EQ(voiceTable[0].volume, 127);
+    EXPECT_EQ(voiceTable[1].volume, 63); // the volume column's value
+    EXPECT_EQ(voiceTable[0].frequency, 8363);
+}
+
+TEST_F(TickTest, NoteDelayHoldsBackVolumeChangesOnOtherTicks) {
+    instruments[0].fadeout = 4096;
+    put(0, 0, 0, 49, 1);
+    put(0, 1, 0, 0, 0, 0, 14, 0xD3); // no note: the flags are still cleared
+    start();
+    ticks(6);
+    ch(0).keyOff = 1;
+    ticks(2); // row tick and tick 1: fade runs, but the voice does not hear it
+    EXPECT_EQ(ch(0).fadeoutVolume, 65536 - 2 * 4096);
+    EXPECT_EQ(ch(0).voice->volume, 127);
+}
+
+TEST_F(TickTest, VolumeSlideWithBothNibblesSlidesUp) {
+    put(0, 0, 0, 49, 1, 0x30, 10, 0x23);
+    start();
+    ticks(6);
+    EXPECT_EQ(ch(0).volume, 42);
+}
+
+TEST_F(TickTest, GlobalVolumeSlideAppliesOncePerChannelCarryingIt) {
+    put(0, 0, 0, 49, 1, 0, 17, 0x01);
+    put(0, 0, 1, 49, 1, 0, 17, 0x01);
+    start();
+    ticks(6);
+    EXPECT_EQ(player.globalVolume, 54);
+    EXPECT_EQ(player.globalVolumeSlideMemory, 0x01);
+}
+
+TEST_F(TickTest, PanningSlidesAndTheFinalClamp) {
+    samples[0].panning = 0;
+    put(0, 0, 0, 49, 1, 0xD5);
+    put(0, 0, 1, 49, 1, 0, 25, 0xF0);
+    start();
+    ticks(6);
+    EXPECT_EQ(ch(0).panning, -30); // the volume column does not clamp
+    EXPECT_EQ(ch(0).voice->panning, 0);
+    EXPECT_EQ(ch(1).panning, 75); // 0 + 15 per later tick
+    EXPECT_EQ(ch(1).voice->panning, 75);
+}
+
+TEST_F(TickTest, TonePortamentoSlidesToTheTargetAndStops) {
+    ChannelState c{};
+    c.period = 1000;
+    c.portaTarget = 1100;
+    c.portaSpeed = 10;
+    tonePortaStep(&c);
+    EXPECT_EQ(c.period, 1040);
+    tonePortaStep(&c);
+    tonePortaStep(&c);
+    EXPECT_EQ(c.period, 1100);
+    c.portaTarget = 1090;
+    tonePortaStep(&c);
+    EXPECT_EQ(c.period, 1090);
+}
+
+} // namespace
+} // namespace ostrel::test
