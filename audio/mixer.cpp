@@ -92,26 +92,34 @@ inline int32_t load32(const int16_t* p) {
 }
 
 // Four interpolated frames from four 32-bit words (frame i in the low half, frame i + 1 in the
-// high half) and four position fractions.
+// high half) and four position fractions. The multiply-add of 16-bit pairs gives a and b - a as
+// exact 32-bit integers; b - a converts to the same float as the float difference of the two
+// frames, which is exact for 16-bit values.
 inline __m128 fourValues(__m128i pairs, __m128i fractions) {
-    __m128 a = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
-    __m128 b = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
+    __m128 a = _mm_cvtepi32_ps(_mm_madd_epi16(pairs, _mm_set1_epi32(0x00000001)));
+    __m128 diff = _mm_cvtepi32_ps(_mm_madd_epi16(pairs, _mm_set1_epi32(0x0001FFFF)));
     __m128 t =
         _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(fractions, 1)), _mm_set1_ps(fractionScale));
-    return _mm_add_ps(a, _mm_mul_ps(t, _mm_sub_ps(b, a)));
+    return _mm_add_ps(a, _mm_mul_ps(t, diff));
 }
 
 // Gathers the frame pairs of four successive positions and advances the position by four
-// steps (delta is the step, negated for backward play; 64-bit wrap-around does the subtract).
-inline __m128i gatherFour(const int16_t* data, uint64_t& pos, uint64_t delta) {
+// steps. delta is the step, negated for backward play (64-bit wrap-around does the subtract);
+// the offsets of the later frames are taken from the first so that the adds run side by side.
+struct Deltas {
+    uint64_t one, two, three, four;
+};
+
+inline Deltas deltasOf(uint64_t delta) {
+    return {delta, 2 * delta, 3 * delta, 4 * delta};
+}
+
+inline __m128i gatherFour(const int16_t* data, uint64_t& pos, const Deltas& d) {
     int32_t w0 = load32(data + (pos >> 32));
-    pos += delta;
-    int32_t w1 = load32(data + (pos >> 32));
-    pos += delta;
-    int32_t w2 = load32(data + (pos >> 32));
-    pos += delta;
-    int32_t w3 = load32(data + (pos >> 32));
-    pos += delta;
+    int32_t w1 = load32(data + ((pos + d.one) >> 32));
+    int32_t w2 = load32(data + ((pos + d.two) >> 32));
+    int32_t w3 = load32(data + ((pos + d.three) >> 32));
+    pos += d.four;
     return _mm_set_epi32(w3, w2, w1, w0);
 }
 
@@ -134,10 +142,11 @@ uint64_t mixConstant(const Source& src, float* out, int32_t n, uint64_t pos, uin
             __m128i fractions = fourFractions(pos, delta);
             __m128i fractionStep =
                 _mm_set1_epi32(static_cast<int32_t>(4 * static_cast<uint32_t>(delta)));
+            const Deltas deltas = deltasOf(delta);
             __m128 gain0 = _mm_set1_ps(g0);
             __m128 gain1 = _mm_set1_ps(g1);
             for (; k + 4 <= n; k += 4) {
-                __m128i pairs = gatherFour(data, pos, delta);
+                __m128i pairs = gatherFour(data, pos, deltas);
                 __m128 s = fourValues(pairs, fractions);
                 fractions = _mm_add_epi32(fractions, fractionStep);
                 __m128 left = _mm_mul_ps(s, gain0);
@@ -187,10 +196,11 @@ uint64_t mixRamp(const Source& src, float* out, int32_t n, uint64_t pos, uint64_
         __m128i fractionStep =
             _mm_set1_epi32(static_cast<int32_t>(4 * static_cast<uint32_t>(delta)));
         // Gains as (w0, w1, w0, w1); each frame adds the steps once, as the scalar loop does.
+        const Deltas deltas = deltasOf(delta);
         __m128 gains = _mm_setr_ps(w0, w1, w0, w1);
         __m128 steps = _mm_setr_ps(d0, d1, d0, d1);
         for (; k + 4 <= n; k += 4) {
-            __m128i pairs = gatherFour(data, pos, delta);
+            __m128i pairs = gatherFour(data, pos, deltas);
             __m128 s = fourValues(pairs, fractions);
             fractions = _mm_add_epi32(fractions, fractionStep);
             __m128 g1v = _mm_add_ps(gains, steps);
