@@ -49,16 +49,16 @@ InstrumentDesc kick() {
     s.name = "falling sine";
     s.bits = 16;
     s.relativeNote = 7;
-    s.volume = 64;
+    s.volume = 58;
     double rate = playRate(s.relativeNote);
-    const int cycle = 250;
+    const int cycle = 228; // 55 Hz, the key note A
     const double drive = 1.8;
     Noise noise{0x9E3779B9u};
     double phase = 0.0;
     double amp = 1.0;
     for (int n = 0;; ++n) {
         double t = n / rate;
-        double f = 52.0 + 150.0 * std::exp(-t / 0.022);
+        double f = 55.0 + 150.0 * std::exp(-t / 0.022);
         amp = 1.0 - 0.3 * std::min(t / 0.08, 1.0);
         double click = noise.next() * 0.5 * std::exp(-t / 0.0015);
         double v = amp * std::sin(phase) + click;
@@ -115,7 +115,7 @@ InstrumentDesc snare() {
     s.loop = Loop::forward;
     s.loopStart = body;
     s.loopLength = tail;
-    ins.volume.points = {{0, 64}, {2, 44}, {6, 18}, {12, 5}, {16, 0}};
+    ins.volume.points = {{0, 64}, {3, 48}, {8, 22}, {16, 6}, {24, 0}};
     return ins;
 }
 
@@ -164,7 +164,7 @@ InstrumentDesc crash() {
     s.name = "wide metal noise";
     s.relativeNote = 24;
     s.volume = 64;
-    s.panning = 100;
+    s.panning = 150;
     s.wave = metalNoise(1536, playRate(s.relativeNote), 2800.0, 0xBADC0DEu);
     s.loop = Loop::forward;
     s.loopStart = 0;
@@ -184,7 +184,7 @@ InstrumentDesc bass() {
     s.name = "plucked saw";
     s.bits = 16;
     s.relativeNote = 12;
-    s.volume = 64;
+    s.volume = 46;
     const int cycle = 64;
     const int sweepCycles = 15;
     for (int n = 0; n < cycle * (sweepCycles + 1); ++n) {
@@ -253,7 +253,7 @@ InstrumentDesc arp() {
     s.name = "pulse 25";
     s.bits = 8;
     s.relativeNote = 0;
-    s.volume = 40;
+    s.volume = 34;
     s.panning = 80;
     for (int n = 0; n < 32; ++n)
         s.wave.push_back(n < 8 ? 0.9f : -0.3f);
@@ -277,7 +277,7 @@ InstrumentDesc pad() {
     s.name = "detuned saws";
     s.bits = 8;
     s.relativeNote = 12;
-    s.volume = 40;
+    s.volume = 36;
     const int cycle = 64;
     const int frames = 3072;
     const double detune[3] = {1.0, 1.0058, 0.9947};
@@ -348,7 +348,7 @@ InstrumentDesc echo() {
     InstrumentDesc ins = lead();
     ins.name = "lead echo";
     ins.sample.volume = 22;
-    ins.sample.panning = 56;
+    ins.sample.panning = 72;
     ins.vibratoDepth = 0;
     ins.vibratoSweep = 0;
     ins.vibratoRate = 0;
