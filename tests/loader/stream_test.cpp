@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "audio/output.h"
 #include "module/memory_stream.h"
 #include "module/stream.h"
 #include "tests/support/xm_writer.h"
@@ -154,6 +155,8 @@ TEST_F(HookTest, OneNullOperationClearsAllFive) {
     // Nothing is left behind: opening no longer reaches the old open hook.
     EXPECT_EQ(streamOpen("x"), nullptr);
     EXPECT_EQ(hookLog.opens, 0);
+    // The output device refuses to open without hooks.
+    EXPECT_EQ(openAudio(44100), 0);
 }
 
 TEST_F(HookTest, StreamOperationsPassThroughToTheHooks) {
