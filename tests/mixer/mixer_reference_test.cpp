@@ -129,6 +129,11 @@ int64_t compareMixers(uint64_t seed, int cases, const CaseOptions& opt) {
         v.index = static_cast<int32_t>(rng.range(0, 63));
         v.sample = &t.sample;
         v.positionInt = randomWholeNear(rng, t.sample);
+        if (rng.chance(3)) {
+            // Out of range as the engine never leaves it: the mixer must still stay inside.
+            v.positionInt =
+                t.sample.loopStart + t.sample.loopLength + static_cast<uint32_t>(rng.range(0, 3));
+        }
         v.positionFrac = randomFraction(rng);
         uint64_t step = randomStep(rng, opt);
         v.stepInt = static_cast<uint32_t>(step >> 32);

@@ -143,6 +143,51 @@ TEST_F(MixerTest, PositionJustBeforeTheEndStillMovesOn) {
     }
 }
 
+TEST_F(MixerTest, LookAheadRoundingNeverReadsPastTheGuardFrame) {
+    TestSample t;
+    // Loop [4, 8); frame 9 lies beyond the guard frame and holds a value that must not be heard.
+    makeSample(t, {0, 0, 0, 0, 500, 600, 700, 800, 500, 30000}, 4, loopForward);
+    t.sample.loopLength = 4;
+    Voice v = steadyVoice(&t.sample, 255);
+    // 3 frames + 300 units before the end with a step of 1 + 255 units: the 8.24 look-ahead
+    // rounds the step down and plans 4 frames, and the 4th lands 465 units past the end.
+    setPosition(v, 4, 0xFFFFFFFFu - 299);
+    setStep(v, 1, 255);
+    std::vector<float> buf(8, 0.0f);
+    mixVoice(&v, buf.data(), 4);
+    // Frame 3 blends the guard frame with silence, not with frame 9.
+    EXPECT_EQ(buf[6], (500.0f + weight(465) * (0.0f - 500.0f)) * fullGain);
+    // 9 + 720 units wraps to 5 + 720 units.
+    EXPECT_EQ(v.positionInt, 5u);
+    EXPECT_EQ(v.positionFrac, 720u);
+}
+
+TEST_F(MixerTest, StepBelowTheLookAheadResolutionStillFindsTheEnd) {
+    TestSample t;
+    makeSample(t, {1, 2, 3, 4, 1}, 0, loopForward); // loop [0, 4)
+    Voice v = steadyVoice(&t.sample, 255);
+    setPosition(v, 3, 0xFFFFFFFFu - 149); // 150 units before the end
+    setStep(v, 0, 100);                   // no 8.24 form: 100 / 256 rounds to 0
+    std::vector<float> buf(4, 0.0f);
+    mixVoice(&v, buf.data(), 2);
+    // Two frames reach 50 units past the end, which wraps to 50 units past the loop start.
+    EXPECT_EQ(v.positionInt, 0u);
+    EXPECT_EQ(v.positionFrac, 50u);
+}
+
+TEST_F(MixerTest, ZeroStepHoldsThePositionAndReturns) {
+    TestSample t;
+    makeSample(t, {1, 2, 3, 4, 1}, 0, loopForward);
+    Voice v = steadyVoice(&t.sample, 255);
+    setPosition(v, 3, 0xFFFFFFFFu); // one unit before the end
+    setStep(v, 0, 0);
+    std::vector<float> buf(20, 0.0f);
+    mixVoice(&v, buf.data(), 10);
+    EXPECT_EQ(v.positionInt, 3u);
+    EXPECT_EQ(v.positionFrac, 0xFFFFFFFFu);
+    EXPECT_EQ(buf[18], (4.0f + weight(0xFFFFFFFFu) * (1.0f - 4.0f)) * fullGain);
+}
+
 // --- Ping-pong loops -----------------------------------------------------------------------
 
 TEST_F(MixerTest, PingPongTurnsAtTheEndOneUnitShortOfTheMirror) {
