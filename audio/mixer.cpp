@@ -30,9 +30,11 @@ constexpr float fixedScale = 1.0f / 256.0f;
 // Turns the upper 31 bits of a position fraction into a weight just below 1 at the top.
 constexpr float fractionScale = std::bit_cast<float>(0x2FFFF910u);
 
-// Everything a frame loop needs about the sample. Frames outside [0, end] are never read: the
-// guard frame at `end` is the last readable one, and a position just before frame 0 (a
-// ping-pong reflection at a loop start of 0 can put it there) reads silence for that frame.
+// Everything a frame loop needs about the sample. Frames outside [0, end] are never read; they
+// sound as silence. The guard frame at `end` is the last readable one. Two things can put a
+// position's frames outside: a ping-pong reflection at a loop start of 0 leaves the whole part
+// at -1, just before frame 0; and the look-ahead works with a step rounded down to 8.24, so the
+// last frame of a piece can land a hair past the end, where frame end + 1 would be read.
 struct Source {
     const int16_t* data;
     uint32_t end;
