@@ -45,6 +45,18 @@ TEST_F(TickTest, AmigaArpeggioIsAPeriodDifference) {
     EXPECT_LT(ch(0).periodDelta, 0);
 }
 
+TEST_F(TickTest, AmigaArpeggioNoteSumIsNotWrapped) {
+    player.flags = 0;
+    samples[0].relativeNote = -10;
+    put(0, 0, 0, 1, 1, 0, 0, 0x0F); // real note 246, arpeggio up to 261
+    start();
+    ticks(3);
+    EXPECT_EQ(ch(0).realNote, 246);
+    EXPECT_EQ(ch(0).periodDelta, amigaPeriod(261, 0) - amigaPeriod(246, 0));
+    // Wrapped, the sum would be note 5 with a period of thousands.
+    EXPECT_NE(ch(0).periodDelta, amigaPeriod(5, 0) - amigaPeriod(246, 0));
+}
+
 TEST_F(TickTest, PortamentoUpStopsAtFiftySixDownHasNoLimit) {
     put(0, 0, 0, 49, 1, 0, 1, 0xFF);
     put(0, 0, 1, 49, 1, 0, 2, 0xFF);
