@@ -199,10 +199,15 @@ void sanitiseEnvelope(uint8_t* pointCount, uint8_t* sustain, uint8_t* loopStart,
     }
 }
 
+// Envelope values run 0..64; the engine scales them to 16.16 fixed point, where a larger
+// 16-bit value from a damaged file would overflow.
+constexpr uint16_t maxEnvelopeValue = 64;
+
 void readEnvelope(const uint8_t* bytes, EnvelopePoint* points) {
     for (int k = 0; k < envelopeFilePoints; ++k) {
+        uint16_t y = le16(bytes + 4 * k + 2);
         points[k].x = le16(bytes + 4 * k);
-        points[k].y = le16(bytes + 4 * k + 2);
+        points[k].y = y > maxEnvelopeValue ? maxEnvelopeValue : y;
     }
 }
 

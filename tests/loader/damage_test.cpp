@@ -249,6 +249,23 @@ TEST(LoaderInstrumentValues, EnvelopePointCountsAreCappedAt12) {
     EXPECT_EQ(player->instruments[0].panningEnvelopePointCount, 12);
 }
 
+TEST(LoaderInstrumentValues, EnvelopeValuesAreCappedAt64) {
+    XmModule m = withSamples({XmSample::eightBit({1})});
+    m.instruments[0].volumeEnvelope.pointCount = 3;
+    m.instruments[0].volumeEnvelope.points[0] = {0, 64};
+    m.instruments[0].volumeEnvelope.points[1] = {4, 65};
+    m.instruments[0].volumeEnvelope.points[2] = {65535, 65520}; // x is kept as is
+    m.instruments[0].panningEnvelope.points[11] = {9, 0x8000};
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    const Instrument& ins = player->instruments[0];
+    EXPECT_EQ(ins.volumeEnvelope[0].y, 64);
+    EXPECT_EQ(ins.volumeEnvelope[1].y, 64);
+    EXPECT_EQ(ins.volumeEnvelope[2].y, 64);
+    EXPECT_EQ(ins.volumeEnvelope[2].x, 65535);
+    EXPECT_EQ(ins.panningEnvelope[11].y, 64);
+}
+
 TEST(LoaderInstrumentValues, SustainAndLoopPointsStayInsideThePoints) {
     XmModule m = withSamples({XmSample::eightBit({1})});
     auto& v = m.instruments[0].volumeEnvelope;
