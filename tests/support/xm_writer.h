@@ -45,16 +45,16 @@ struct XmPattern {
 };
 
 struct XmSample {
-    std::vector<int32_t> frames;  // absolute values; 8-bit: -128..127, 16-bit: -32768..32767
+    std::vector<int32_t> frames; // absolute values; 8-bit: -128..127, 16-bit: -32768..32767
     bool sixteenBit = false;
-    uint8_t loopKind = 0;     // type bits 0..1: 0 none, 1 forward, 2 ping-pong (3 = both bits)
-    uint32_t loopStart = 0;   // frames
-    uint32_t loopLength = 0;  // frames
+    uint8_t loopKind = 0;    // type bits 0..1: 0 none, 1 forward, 2 ping-pong (3 = both bits)
+    uint32_t loopStart = 0;  // frames
+    uint32_t loopLength = 0; // frames
     uint8_t volume = 64;
     int8_t finetune = 0;
     uint8_t panning = 128;
     int8_t relativeNote = 0;
-    uint8_t extraTypeBits = 0;  // or-ed into the type byte as is
+    uint8_t extraTypeBits = 0; // or-ed into the type byte as is
     std::string name;
     // When set, written verbatim as the sample data (no delta coding).
     std::optional<std::vector<uint8_t>> rawData;
@@ -77,7 +77,7 @@ struct XmSample {
 };
 
 struct XmEnvelope {
-    std::array<std::array<uint16_t, 2>, 12> points{};  // x, y
+    std::array<std::array<uint16_t, 2>, 12> points{}; // x, y
     uint8_t pointCount = 0;
     uint8_t sustainPoint = 0;
     uint8_t loopStartPoint = 0;
@@ -104,12 +104,12 @@ struct XmInstrument {
 };
 
 struct XmModule {
-    std::string id = "Extended Module: ";  // written as 17 bytes, zero-padded
+    std::string id = "Extended Module: "; // written as 17 bytes, zero-padded
     std::string name = "writer test";
     uint8_t marker = 0x1A;
     std::string tracker = "ostrel xm_writer";
     uint16_t version = 0x0104;
-    uint32_t headerSize = 276;  // bytes from offset 60; above 276 the rest is zero-padded
+    uint32_t headerSize = 276; // bytes from offset 60; above 276 the rest is zero-padded
     uint16_t songLength = 1;
     uint16_t restartPosition = 0;
     uint16_t channels = 1;
@@ -125,15 +125,17 @@ struct XmModule {
 
 struct XmImage {
     std::vector<uint8_t> bytes;
-    std::vector<size_t> patternOffsets;     // start of each pattern header
-    std::vector<size_t> instrumentOffsets;  // start of each instrument header
+    std::vector<size_t> patternOffsets;    // start of each pattern header
+    std::vector<size_t> instrumentOffsets; // start of each instrument header
     // Per instrument, the start of each sample's data (= end of the previous one).
     std::vector<std::vector<size_t>> sampleDataOffsets;
 };
 
 namespace detail {
 
-inline void put8(std::vector<uint8_t>& out, uint32_t v) { out.push_back(uint8_t(v)); }
+inline void put8(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(uint8_t(v));
+}
 inline void put16(std::vector<uint8_t>& out, uint32_t v) {
     put8(out, v);
     put8(out, v >> 8);
@@ -196,7 +198,7 @@ inline void putEnvelopePoints(std::vector<uint8_t>& out, const XmEnvelope& e) {
     }
 }
 
-}  // namespace detail
+} // namespace detail
 
 inline XmImage buildXm(const XmModule& m) {
     using namespace detail;
@@ -269,10 +271,10 @@ inline XmImage buildXm(const XmModule& m) {
             putEnvelopePoints(out, ins.panningEnvelope);
             const XmEnvelope& v = ins.volumeEnvelope;
             const XmEnvelope& pe = ins.panningEnvelope;
-            for (uint8_t b : {v.pointCount, pe.pointCount, v.sustainPoint, v.loopStartPoint,
-                              v.loopEndPoint, pe.sustainPoint, pe.loopStartPoint, pe.loopEndPoint,
-                              v.flags, pe.flags, ins.vibratoType, ins.vibratoSweep,
-                              ins.vibratoDepth, ins.vibratoRate}) {
+            for (uint8_t b :
+                 {v.pointCount, pe.pointCount, v.sustainPoint, v.loopStartPoint, v.loopEndPoint,
+                  pe.sustainPoint, pe.loopStartPoint, pe.loopEndPoint, v.flags, pe.flags,
+                  ins.vibratoType, ins.vibratoSweep, ins.vibratoDepth, ins.vibratoRate}) {
                 put8(out, b);
             }
             put16(out, ins.fadeout);
@@ -324,4 +326,4 @@ inline ModulePlayer* createPlayerFromImage(const std::vector<uint8_t>& bytes,
     return createPlayer("image.xm", provider);
 }
 
-}  // namespace ostrel::xmtest
+} // namespace ostrel::xmtest
