@@ -33,7 +33,7 @@ int32_t initScene() {
     // A provisional projection; the schedule's set-up replaces it with the standard one.
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(1.7777778f), 1.0, 1000.0);
+    gluPerspective(45.0, 1.7777778, 1.0, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     setupSchedule();

@@ -5,14 +5,16 @@
 namespace ostrel {
 
 int32_t runMainLoop(const LoopHost* host) {
-    // Before any message was taken there is no last wParam; the run then ends with 0.
+    // The exit code is the wParam of WM_QUIT (the 0 that WM_CLOSE posts). A run that ends by
+    // Escape or by the end of the scene ends with 0: the wParam of whatever message happened to
+    // come last (the Escape key's 27, a window handle) would report a normal end as a failure.
     int32_t exitCode = 0;
     platform::Message message = {};
     while (!isQuitRequested()) {
         host->sleepMs(10);
         if (host->peekMessage(&message)) {
-            exitCode = static_cast<int32_t>(message.wParam);
             if (message.message == platform::wmQuit) {
+                exitCode = static_cast<int32_t>(message.wParam);
                 requestQuit();
             } else {
                 host->dispatchMessage(&message);

@@ -27,8 +27,8 @@ struct AppHost {
 };
 
 // Runs passes until quit is set or a frame says the run is over. Each pass sleeps 10 ms, then
-// handles one message or, with an empty queue, at most one frame. Returns the wParam of the last
-// message taken, or 0 when no message was ever taken.
+// handles one message or, with an empty queue, at most one frame. Returns the wParam of WM_QUIT
+// when the loop ended by it, otherwise 0.
 int32_t runMainLoop(const LoopHost* host);
 
 // Question, window, initialisation, loop, shutdown. Returns the process exit code.

@@ -170,9 +170,10 @@ TEST_F(MainLoopTest, QuitMessageIsNotDispatched) {
 }
 
 TEST_F(MainLoopTest, EscapeEndsTheLoopOnTheFirstIdlePass) {
-    // pass 1 key down, pass 2 idle: Escape seen, quit set, no frame drawn.
+    // pass 1 key down, pass 2 idle: Escape seen, quit set, no frame drawn. The key's own wParam
+    // (27) is not the exit code: a run ended by Escape ends with 0.
     host.arrivals = {{1, keyDown(27)}};
-    EXPECT_EQ(runMainLoop(&loopHost), 27);
+    EXPECT_EQ(runMainLoop(&loopHost), 0);
     EXPECT_EQ(host.trace, "SKS");
     EXPECT_EQ(isQuitRequested(), 1);
 }
@@ -216,16 +217,24 @@ TEST_F(MainLoopTest, ActiveStartsSetSoTheFirstPassDraws) {
     EXPECT_EQ(host.trace, "SF");
 }
 
-TEST_F(MainLoopTest, ExitCodeIsTheLastMessagesWParam) {
-    // The last message taken is the key-up of 'B' (66); frames after it do not change that.
-    host.arrivals = {{1, keyDown('A')}, {2, keyUp('B')}};
+TEST_F(MainLoopTest, SceneEndExitsWithZeroWhateverCameLast) {
+    // The last message taken is the key-up of 'B' (66) and a minimise with a non-zero wParam
+    // came before it; the end of the scene still ends the run with 0.
+    host.arrivals = {{1, activate(0x00000001)}, {2, keyUp('B')}};
     host.frameResults = {1, 0};
-    EXPECT_EQ(runMainLoop(&loopHost), 'B');
+    EXPECT_EQ(runMainLoop(&loopHost), 0);
+    EXPECT_EQ(host.trace, "SASUSFWSF");
 }
 
 TEST_F(MainLoopTest, ExitCodeComesFromThePostedQuit) {
     host.arrivals = {{1, keyDown('A')}, {2, platform::Message{platform::wmQuit, 3, 0}}};
     EXPECT_EQ(runMainLoop(&loopHost), 3);
+}
+
+TEST_F(MainLoopTest, EscapeAfterOtherMessagesStillExitsWithZero) {
+    host.arrivals = {{1, keyDown('A')}, {2, keyDown(27)}};
+    EXPECT_EQ(runMainLoop(&loopHost), 0);
+    EXPECT_EQ(host.trace, "SKSKS");
 }
 
 TEST_F(MainLoopTest, LoopDoesNotRunWhenQuitIsAlreadySet) {
@@ -356,7 +365,7 @@ TEST_F(ApplicationTest, ReturnsTheLoopsExitCode) {
 TEST_F(ApplicationTest, ShutdownIsTheSameAfterEscape) {
     host.frameResults = {};
     host.arrivals = {{2, keyDown(27)}};
-    EXPECT_EQ(runApplication(&appHost), 27);
+    EXPECT_EQ(runApplication(&appHost), 0);
     EXPECT_EQ(app.steps, "box create init frame destroy stopMusic endSchedule ");
 }
 

@@ -1,0 +1,144 @@
+// Win32 window and WGL context: window class "c", the display-mode change for full-screen, the
+// pixel format, the rendering context, and their teardown in reverse. Lacks: any fallback when
+// the pixel format or the context fails (the window then simply shows nothing).
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <GL/gl.h>
+
+#include "platform/window.h"
+#include "shell/settings.h"
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+namespace ostrel::platform {
+
+namespace {
+
+const char className[] = "c";
+
+HWND hwnd() {
+    return static_cast<HWND>(appWindow.window);
+}
+HDC hdc() {
+    return static_cast<HDC>(appWindow.deviceContext);
+}
+HGLRC hglrc() {
+    return static_cast<HGLRC>(appWindow.renderingContext);
+}
+HINSTANCE hinstance() {
+    return static_cast<HINSTANCE>(appWindow.instance);
+}
+
+} // namespace
+
+int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t bits) {
+    RECT rectangle = {0, 0, width, height};
+
+    WNDCLASSA windowClass = {};
+    appWindow.instance = GetModuleHandleA(nullptr);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = 0;
+    windowClass.hInstance = hinstance();
+    windowClass.hIcon = LoadIconA(nullptr, IDI_WINLOGO);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = nullptr;
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = className;
+    if (!RegisterClassA(&windowClass)) {
+        return 0;
+    }
+
+    if (isFullscreen()) {
+        DEVMODEA mode;
+        ZeroMemory(&mode, sizeof(mode));
+        mode.dmSize = sizeof(mode);
+        mode.dmPelsWidth = static_cast<DWORD>(width);
+        mode.dmPelsHeight = static_cast<DWORD>(height);
+        mode.dmBitsPerPel = static_cast<DWORD>(bits);
+        mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+        // No fallback to a window: the class stays registered and the run ends.
+        if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) {
+            MessageBoxA(nullptr, "The requested fullscreen mode is not supported by your hardware.",
+                        "BAD!!", MB_OK);
+            return 0;
+        }
+    }
+
+    DWORD style;
+    DWORD extendedStyle;
+    if (isFullscreen()) {
+        style = WS_POPUP;
+        extendedStyle = WS_EX_APPWINDOW;
+        ShowCursor(FALSE);
+    } else {
+        // 0x300 holds none of the standard frame bits; the frame is whatever the system gives
+        // a plain overlapped window, and the rectangle is computed for the same value.
+        style = 0x300;
+        extendedStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
+    }
+    AdjustWindowRectEx(&rectangle, style, FALSE, extendedStyle);
+
+    appWindow.window =
+        CreateWindowExA(extendedStyle, className, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                        0, 0, rectangle.right - rectangle.left, rectangle.bottom - rectangle.top,
+                        nullptr, nullptr, hinstance(), nullptr);
+    if (appWindow.window == nullptr) {
+        destroyGlWindow();
+        return 0;
+    }
+
+    PIXELFORMATDESCRIPTOR descriptor;
+    ZeroMemory(&descriptor, sizeof(descriptor));
+    descriptor.nSize = sizeof(descriptor);
+    descriptor.nVersion = 1;
+    descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    descriptor.iPixelType = PFD_TYPE_RGBA;
+    descriptor.cColorBits = static_cast<BYTE>(bits);
+    descriptor.cDepthBits = 16;
+    descriptor.iLayerType = PFD_MAIN_PLANE;
+    // None of these results is checked: a window without a working context still runs.
+    appWindow.deviceContext = GetDC(hwnd());
+    int format = ChoosePixelFormat(hdc(), &descriptor);
+    SetPixelFormat(hdc(), format, &descriptor);
+    appWindow.renderingContext = wglCreateContext(hdc());
+    wglMakeCurrent(hdc(), hglrc());
+
+    ShowWindow(hwnd(), SW_SHOW);
+    SetForegroundWindow(hwnd());
+    SetFocus(hwnd());
+    glViewport(0, 0, width, height);
+    return 1;
+}
+
+int32_t destroyGlWindow() {
+    // Follows the setting, not whether the mode change happened: on every path that reaches
+    // here in full-screen mode it did.
+    if (isFullscreen()) {
+        ChangeDisplaySettingsA(nullptr, 0);
+        ShowCursor(TRUE);
+    }
+    if (hglrc() != nullptr) {
+        wglMakeCurrent(nullptr, nullptr);
+        wglDeleteContext(hglrc());
+    }
+    if (hdc() != nullptr) {
+        ReleaseDC(hwnd(), hdc());
+    }
+    if (hwnd() != nullptr) {
+        DestroyWindow(hwnd());
+    }
+    return UnregisterClassA(className, hinstance());
+}
+
+void swapBuffers() {
+    SwapBuffers(hdc());
+}
+
+void* deviceContext() {
+    return appWindow.deviceContext;
+}
+
+} // namespace ostrel::platform

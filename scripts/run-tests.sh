@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Everything CI does, from a fresh clone on Debian 12: installs whatever is missing (through
+# sudo when not root), builds the linux, sanitize and win32 presets, and runs the unit tests of
+# the linux and sanitize builds and the end-to-end tests (under their own virtual X server, the
+# Windows build under Wine). Ends with ctest's summaries; the exit code is non-zero when a build
+# or any test failed. Needs no display and no input.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+bash scripts/setup-debian.sh || exit 1
+
+status=0
+step() {
+    echo "== $*" >&2
+    "$@" || status=1
+}
+
+for preset in linux sanitize win32; do
+    step cmake --preset "$preset" || true
+    step cmake --build --preset "$preset" -j"$jobs"
+done
+# Stop here if a build failed: the tests would only repeat it.
+if [ $status -ne 0 ]; then
+    echo "run-tests: a build failed" >&2
+    exit 1
+fi
+
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+# Unit tests of both builds in parallel; the end-to-end tests (in the linux build) run one at a
+# time on their own.
+for preset in linux sanitize; do
+    echo "== ctest $preset" >&2
+    ctest --preset "$preset" -j"$jobs" 2>&1 | tee -a "$summary" || status=1
+done
+
+echo
+echo "== summary"
+grep -E "tests passed|tests failed|The following tests|^\s+[0-9]+ - " "$summary"
+exit $status
