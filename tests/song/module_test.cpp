@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "assets/assets.h"
@@ -56,6 +57,18 @@ TEST(BuiltinSong, CommittedAssetsAreTheGeneratorsOutput) {
     std::vector<uint8_t> cpp = readFile(OSTREL_SOURCE_DIR "/assets/builtin_module.cpp");
     std::string expected = writeCppArray(fresh, "tools/songgen");
     EXPECT_EQ(std::string(cpp.begin(), cpp.end()), expected);
+}
+
+TEST(BuiltinSong, GeneratorRunIntoATempDirRecreatesTheCommittedFiles) {
+    std::string xm = testing::TempDir() + "songgen_out.xm";
+    std::string cpp = testing::TempDir() + "songgen_out.cpp";
+    std::string command = std::string(SONGGEN_PATH) + " " + xm + " " + cpp + " > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(readFile(xm), readFile(OSTREL_SOURCE_DIR "/assets/ostrel.xm"));
+    EXPECT_EQ(readFile(cpp), readFile(OSTREL_SOURCE_DIR "/assets/builtin_module.cpp"));
+    EXPECT_FALSE(readFile(xm).empty());
+    std::remove(xm.c_str());
+    std::remove(cpp.c_str());
 }
 
 TEST(BuiltinSong, StaysUnder32KiB) {

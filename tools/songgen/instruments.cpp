@@ -49,7 +49,7 @@ InstrumentDesc kick() {
     s.name = "falling sine";
     s.bits = 16;
     s.relativeNote = 7;
-    s.volume = 58;
+    s.volume = 54;
     double rate = playRate(s.relativeNote);
     const int cycle = 228; // 55 Hz, the key note A
     const double drive = 1.8;
@@ -253,8 +253,8 @@ InstrumentDesc arp() {
     s.name = "pulse 25";
     s.bits = 8;
     s.relativeNote = 0;
-    s.volume = 34;
-    s.panning = 80;
+    s.volume = 30;
+    s.panning = 100;
     for (int n = 0; n < 32; ++n)
         s.wave.push_back(n < 8 ? 0.9f : -0.3f);
     s.loop = Loop::forward;
