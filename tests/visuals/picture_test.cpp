@@ -40,7 +40,9 @@ Decoded decode(const std::vector<uint8_t>& stream) {
     Decoded out;
     out.buffer.assign(pictureBytes + guardBytes, guardByte);
     auto* copy = static_cast<uint8_t*>(std::malloc(stream.size() + 1));
-    std::memcpy(copy, stream.data(), stream.size());
+    if (!stream.empty()) {
+        std::memcpy(copy, stream.data(), stream.size());
+    }
     out.result = decodePicture(copy, static_cast<int32_t>(stream.size()), out.buffer.data());
     std::free(copy);
     return out;
