@@ -51,8 +51,11 @@ void drawPicture(uint8_t* picture, float progress) {
 }
 
 void initialise() {
-    closingScene.picture = loadPicture(closingPicture + closingPicturePreamble,
-                                       closingPictureSize - closingPicturePreamble, std::malloc);
+    // An asset shorter than its preamble has no runs at all; it then decodes as an empty stream.
+    const bool hasRuns = closingPictureSize > closingPicturePreamble;
+    closingScene.picture =
+        loadPicture(hasRuns ? closingPicture + closingPicturePreamble : closingPicture,
+                    hasRuns ? closingPictureSize - closingPicturePreamble : 0, std::malloc);
     for (RisingRing& ring : closingScene.rings) {
         seedRisingRing(&ring);
     }
