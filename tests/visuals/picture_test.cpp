@@ -234,6 +234,33 @@ TEST(PictureDecoder, RejectsAStreamThatEndsBeforeTheBufferIsFull) {
     EXPECT_EQ(decoded.result, 0);
 }
 
+TEST(PictureDecoder, EveryCutOfTheBuiltinStreamIsRejected) {
+    const std::vector<uint8_t> runs = builtinRuns();
+    for (size_t length = 0; length < runs.size(); length += 7) {
+        const Decoded decoded = decode(std::vector<uint8_t>(runs.begin(), runs.begin() + length));
+        ASSERT_EQ(decoded.result, 0) << "cut at " << length;
+        ASSERT_TRUE(decoded.guardIntact());
+    }
+}
+
+TEST(PictureDecoder, RandomStreamsNeverWritePastTheBuffer) {
+    // Mostly long repeats, so that many streams reach the end of the buffer and overrun it.
+    std::srand(77);
+    int32_t accepted = 0;
+    for (int32_t trial = 0; trial < 2000; ++trial) {
+        std::vector<uint8_t> s(static_cast<size_t>(std::rand() % 300));
+        for (uint8_t& byte : s) {
+            byte =
+                static_cast<uint8_t>(std::rand() % 8 == 0 ? std::rand() : 0xF0 + std::rand() % 16);
+        }
+        const Decoded decoded = decode(s);
+        ASSERT_TRUE(decoded.guardIntact()) << "trial " << trial;
+        accepted += decoded.result;
+    }
+    // A few land exactly on the end and are valid; most are not.
+    EXPECT_LT(accepted, 2000);
+}
+
 TEST(PictureDecoder, IgnoresBytesAfterTheLastRun) {
     std::vector<uint8_t> s = validRepeatStream();
     s.insert(s.end(), {0x00, 0x80});
