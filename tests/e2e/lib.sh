@@ -3,7 +3,7 @@
 # Sourced, not run. Nothing here installs anything.
 
 E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-E2E_SCREEN="-screen 0 1280x720x24 +extension GLX"
+E2E_SCREEN=${E2E_SCREEN:-"-screen 0 1280x720x24 +extension GLX"}
 
 e2e_fail() {
     echo "FAIL: $*" >&2
@@ -78,6 +78,14 @@ e2e_hold_escape() {
     xdotool keydown --window "$1" Escape
     sleep 0.5
     xdotool keyup --window "$1" Escape
+}
+
+# Answers zenity's Yes/No dialog with Yes, the leftmost button.
+e2e_answer_yes_zenity() {
+    local size h
+    size=$(e2e_window_size "$1")
+    h=${size#*x}
+    xdotool mousemove --window "$1" 45 $((h - 22)) click 1
 }
 
 # Answers the Windows message box with No through its keyboard accelerator.
