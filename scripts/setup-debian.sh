@@ -15,7 +15,7 @@ packages=(
   libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
   libasound2:i386 libasound2-plugins:i386
   # display for end-to-end tests, message boxes, screenshots
-  xvfb xauth xdotool zenity x11-apps imagemagick
+  xvfb xauth xdotool zenity x11-apps imagemagick procps
 )
 
 sudo_cmd=()
