@@ -82,15 +82,24 @@ void stepEnvelope(ChannelState* ch, const EnvelopeState& e, const EnvelopeShape&
 
 // sin(p * K) * 64 truncated, K the single-precision 2 pi / 256 of the original tables
 // (0.02454368770122528 widened, a little below 2 pi / 256): the peak stays at 63.
-constexpr std::array<int8_t, 256> makeAutoVibratoSine() {
-    std::array<int8_t, 256> table{};
-    constexpr double k = static_cast<double>(0.0245436877f);
-    for (int32_t p = 0; p < 256; ++p) {
-        table[p] = static_cast<int8_t>(__builtin_sin(p * k) * 64.0);
-    }
-    return table;
-}
-constexpr std::array<int8_t, 256> autoVibratoSine = makeAutoVibratoSine();
+// Written out rather than computed at start-up so that every compiler and C library gives the
+// same values; a test recomputes them from the formula.
+constexpr std::array<int8_t, 256> autoVibratoSine = {
+    0,   1,   3,   4,   6,   7,   9,   10,  12,  14,  15,  17,  18,  20,  21,  23,  24,  25,  27,
+    28,  30,  31,  32,  34,  35,  36,  38,  39,  40,  41,  42,  44,  45,  46,  47,  48,  49,  50,
+    51,  52,  53,  54,  54,  55,  56,  57,  57,  58,  59,  59,  60,  60,  61,  61,  62,  62,  62,
+    63,  63,  63,  63,  63,  63,  63,  63,  63,  63,  63,  63,  63,  63,  63,  62,  62,  62,  61,
+    61,  60,  60,  59,  59,  58,  57,  57,  56,  55,  54,  54,  53,  52,  51,  50,  49,  48,  47,
+    46,  45,  44,  42,  41,  40,  39,  38,  36,  35,  34,  32,  31,  30,  28,  27,  25,  24,  23,
+    21,  20,  18,  17,  15,  14,  12,  10,  9,   7,   6,   4,   3,   1,   0,   -1,  -3,  -4,  -6,
+    -7,  -9,  -10, -12, -14, -15, -17, -18, -20, -21, -23, -24, -25, -27, -28, -30, -31, -32, -34,
+    -35, -36, -38, -39, -40, -41, -42, -44, -45, -46, -47, -48, -49, -50, -51, -52, -53, -54, -54,
+    -55, -56, -57, -57, -58, -59, -59, -60, -60, -61, -61, -62, -62, -62, -63, -63, -63, -63, -63,
+    -63, -63, -63, -63, -63, -63, -63, -63, -63, -63, -62, -62, -62, -61, -61, -60, -60, -59, -59,
+    -58, -57, -57, -56, -55, -54, -54, -53, -52, -51, -50, -49, -48, -47, -46, -45, -44, -42, -41,
+    -40, -39, -38, -36, -35, -34, -32, -31, -30, -28, -27, -25, -24, -23, -21, -20, -18, -17, -15,
+    -14, -12, -10, -9,  -7,  -6,  -4,  -3,  -1,
+};
 
 } // namespace
 

@@ -12,16 +12,24 @@ namespace {
 
 // |sin(2 p * 0.049087375)| * 256, truncated, for every 8-bit position p. The constant is a little
 // below pi/64, so the peak at |p| = 16 truncates to 255, not 256.
-constexpr std::array<uint8_t, 256> makeVibratoSine() {
-    std::array<uint8_t, 256> table{};
-    for (int32_t i = 0; i < 256; ++i) {
-        int32_t p = i - 128;
-        double s = __builtin_sin(2.0 * p * 0.049087375);
-        table[i] = static_cast<uint8_t>((s < 0 ? -s : s) * 256.0);
-    }
-    return table;
-}
-constexpr std::array<uint8_t, 256> vibratoSineTable = makeVibratoSine();
+// Indexed by p + 128. Written out rather than computed so that every compiler and C library
+// gives the same values; a test recomputes them from the formula.
+constexpr std::array<uint8_t, 256> vibratoSineTable = {
+    0,   25,  49,  74,  97,  120, 142, 162, 181, 197, 212, 225, 236, 244, 251, 254, 255, 254, 251,
+    244, 236, 225, 212, 197, 181, 162, 142, 120, 97,  74,  49,  25,  0,   25,  49,  74,  97,  120,
+    142, 162, 181, 197, 212, 225, 236, 244, 251, 254, 255, 254, 251, 244, 236, 225, 212, 197, 181,
+    162, 142, 120, 97,  74,  49,  25,  0,   25,  49,  74,  97,  120, 142, 162, 181, 197, 212, 225,
+    236, 244, 251, 254, 255, 254, 251, 244, 236, 225, 212, 197, 181, 162, 142, 120, 97,  74,  49,
+    25,  0,   25,  49,  74,  97,  120, 142, 162, 181, 197, 212, 225, 236, 244, 251, 254, 255, 254,
+    251, 244, 236, 225, 212, 197, 181, 162, 142, 120, 97,  74,  49,  25,  0,   25,  49,  74,  97,
+    120, 142, 162, 181, 197, 212, 225, 236, 244, 251, 254, 255, 254, 251, 244, 236, 225, 212, 197,
+    181, 162, 142, 120, 97,  74,  49,  25,  0,   25,  49,  74,  97,  120, 142, 162, 181, 197, 212,
+    225, 236, 244, 251, 254, 255, 254, 251, 244, 236, 225, 212, 197, 181, 162, 142, 120, 97,  74,
+    49,  25,  0,   25,  49,  74,  97,  120, 142, 162, 181, 197, 212, 225, 236, 244, 251, 254, 255,
+    254, 251, 244, 236, 225, 212, 197, 181, 162, 142, 120, 97,  74,  49,  25,  0,   25,  49,  74,
+    97,  120, 142, 162, 181, 197, 212, 225, 236, 244, 251, 254, 255, 254, 251, 244, 236, 225, 212,
+    197, 181, 162, 142, 120, 97,  74,  49,  25,
+};
 
 inline int8_t advancePosition(int8_t position, uint8_t speed) {
     int8_t p = static_cast<int8_t>(static_cast<uint8_t>(position + speed));

@@ -1,4 +1,5 @@
 // Volume and panning envelopes, the envelope position effect, fade-out and auto-vibrato.
+#include <cmath>
 #include <vector>
 
 #include "engine_fixture.h"
@@ -167,6 +168,15 @@ TEST_F(EnvelopeTest, AutoVibratoSineStaysBelow64) {
     EXPECT_EQ(autoVibratoWave(0, 0), 0);
     EXPECT_EQ(autoVibratoWave(0, 128), 0);
     EXPECT_EQ(autoVibratoWave(0, 192), -63);
+}
+
+// The table is written out in the source; every entry must follow trunc(sin(p * K) * 64) with
+// K the single-precision 2 pi / 256.
+TEST_F(EnvelopeTest, AutoVibratoSineTableFollowsTheFormula) {
+    const double k = static_cast<double>(0.0245436877f);
+    for (int p = 0; p < 256; ++p) {
+        EXPECT_EQ(autoVibratoWave(0, p), static_cast<int32_t>(std::sin(p * k) * 64.0)) << p;
+    }
 }
 
 TEST_F(EnvelopeTest, AutoVibratoOtherWaveforms) {

@@ -1,5 +1,6 @@
 // Later ticks of a row: the oscillators, slides, portamentos, arpeggio, retriggers, note cut
 // and delay, tremor.
+#include <cmath>
 #include <vector>
 
 #include "engine_fixture.h"
@@ -88,6 +89,16 @@ TEST_F(TickTest, VibratoSquareValues) {
         c.vibratoPos = static_cast<int8_t>(p);
         vibratoValue(&c);
         EXPECT_EQ(c.periodDelta, p >= 0 ? -116 : 116) << p;
+    }
+}
+
+// The table is written out in the source; every position must follow
+// trunc(|sin(2 p * 0.049087375)| * 256).
+TEST_F(TickTest, VibratoSineTableFollowsTheFormula) {
+    for (int p = -128; p < 128; ++p) {
+        EXPECT_EQ(vibratoSine(p),
+                  static_cast<int32_t>(std::fabs(std::sin(2.0 * p * 0.049087375)) * 256.0))
+            << p;
     }
 }
 
