@@ -26,16 +26,19 @@ if [ $status -ne 0 ]; then
     exit 1
 fi
 
-summary=$(mktemp)
-trap 'rm -f "$summary"' EXIT
-# Unit tests of both builds in parallel; the end-to-end tests (in the linux build) run one at a
-# time on their own.
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+# The unit tests run in parallel; the end-to-end tests (in the linux build) one at a time.
 for preset in linux sanitize; do
     echo "== ctest $preset" >&2
-    ctest --preset "$preset" -j"$jobs" 2>&1 | tee -a "$summary" || status=1
+    ctest --preset "$preset" -j"$jobs" 2>&1 | tee "$logs/$preset.log"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 done
 
-echo
-echo "== summary"
-grep -E "tests passed|tests failed|The following tests|^\s+[0-9]+ - " "$summary"
+# ctest's own summaries of both runs, last.
+for preset in linux sanitize; do
+    echo
+    echo "== summary: $preset"
+    sed -n '/tests passed, /,$p' "$logs/$preset.log"
+done
 exit $status
