@@ -87,10 +87,12 @@ bool readsStayInside(const Source& src, uint64_t pos, uint64_t step, bool forwar
     return (top >> 32) < src.end;
 }
 
-inline int32_t load32(const int16_t* p) {
+// One 32-bit word holding frame i in the low half and frame i + 1 in the high half, loaded
+// straight into the low lane of a vector.
+inline __m128i pairAt(const int16_t* data, uint64_t pos) {
     int32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+    std::memcpy(&v, data + (pos >> 32), sizeof v);
+    return _mm_cvtsi32_si128(v);
 }
 
 // Four interpolated frames from four 32-bit words (frame i in the low half, frame i + 1 in the
@@ -105,31 +107,85 @@ inline __m128 fourValues(__m128i pairs, __m128i fractions) {
     return _mm_add_ps(a, _mm_mul_ps(t, diff));
 }
 
-// Gathers the frame pairs of four successive positions and advances the position by four
-// steps. delta is the step, negated for backward play (64-bit wrap-around does the subtract);
-// the offsets of the later frames are taken from the first so that the adds run side by side.
-struct Deltas {
+// Walks four successive positions per step. delta is the step, negated for backward play
+// (64-bit wrap-around does the subtract); the offsets of the later frames are taken from the
+// first so that the adds run side by side. The fraction of frame k is (u + k * step fraction)
+// mod 2^32, exactly what 32-bit lane additions give; the whole parts come from the scalar
+// 64-bit position.
+struct FourWalker {
+    const int16_t* data;
+    uint64_t pos;
     uint64_t one, two, three, four;
+    __m128i fractions;
+    __m128i fractionStep;
+
+    FourWalker(const int16_t* d, uint64_t p, uint64_t delta)
+        : data(d), pos(p), one(delta), two(2 * delta), three(3 * delta), four(4 * delta) {
+        uint32_t u = static_cast<uint32_t>(p);
+        uint32_t f = static_cast<uint32_t>(delta);
+        fractions = _mm_set_epi32(static_cast<int32_t>(u + 3 * f), static_cast<int32_t>(u + 2 * f),
+                                  static_cast<int32_t>(u + f), static_cast<int32_t>(u));
+        fractionStep = _mm_set1_epi32(static_cast<int32_t>(4 * f));
+    }
+
+    // The next four interpolated values.
+    inline __m128 next() {
+        __m128i w0 = pairAt(data, pos);
+        __m128i w1 = pairAt(data, pos + one);
+        __m128i w2 = pairAt(data, pos + two);
+        __m128i w3 = pairAt(data, pos + three);
+        pos += four;
+        __m128i pairs = _mm_unpacklo_epi64(_mm_unpacklo_epi32(w0, w1), _mm_unpacklo_epi32(w2, w3));
+        __m128 s = fourValues(pairs, fractions);
+        fractions = _mm_add_epi32(fractions, fractionStep);
+        return s;
+    }
 };
 
-inline Deltas deltasOf(uint64_t delta) {
-    return {delta, 2 * delta, 3 * delta, 4 * delta};
+// Adds two vectors of interleaved frames (four frames) to the buffer, element by element.
+inline void addEight(float* o, __m128 lo, __m128 hi) {
+    _mm_storeu_ps(o, _mm_add_ps(_mm_loadu_ps(o), lo));
+    _mm_storeu_ps(o + 4, _mm_add_ps(_mm_loadu_ps(o + 4), hi));
 }
 
-inline __m128i gatherFour(const int16_t* data, uint64_t& pos, const Deltas& d) {
-    int32_t w0 = load32(data + (pos >> 32));
-    int32_t w1 = load32(data + ((pos + d.one) >> 32));
-    int32_t w2 = load32(data + ((pos + d.two) >> 32));
-    int32_t w3 = load32(data + ((pos + d.three) >> 32));
-    pos += d.four;
-    return _mm_set_epi32(w3, w2, w1, w0);
+// groups x 4 frames at constant gains, both frames of every pair read without checks.
+// Frame k adds s_k x g0 and s_k x g1: the sample value is duplicated into both lanes of its
+// frame and multiplied by (g0, g1, g0, g1), the same two products the one-frame formula forms.
+uint64_t constantGroups(const int16_t* data, float* out, int32_t groups, uint64_t pos,
+                        uint64_t delta, float g0, float g1) {
+    FourWalker walk(data, pos, delta);
+    const __m128 gains = _mm_setr_ps(g0, g1, g0, g1);
+    float* const stop = out + 8 * static_cast<size_t>(groups);
+    for (float* o = out; o != stop; o += 8) {
+        __m128 s = walk.next();
+        addEight(o, _mm_mul_ps(_mm_unpacklo_ps(s, s), gains),
+                 _mm_mul_ps(_mm_unpackhi_ps(s, s), gains));
+    }
+    return walk.pos;
 }
 
-inline __m128i fourFractions(uint64_t pos, uint64_t delta) {
-    uint32_t u = static_cast<uint32_t>(pos);
-    uint32_t d = static_cast<uint32_t>(delta);
-    return _mm_set_epi32(static_cast<int32_t>(u + 3 * d), static_cast<int32_t>(u + 2 * d),
-                         static_cast<int32_t>(u + d), static_cast<int32_t>(u));
+// groups x 4 frames of a volume ramp. Gains run as (w0, w1, w0, w1); every frame adds the
+// steps once, as the one-frame loop does, so the gains form the same chain of roundings.
+uint64_t rampGroups(const int16_t* data, float* out, int32_t groups, uint64_t pos, uint64_t delta,
+                    float& w0, float& w1, float d0, float d1) {
+    FourWalker walk(data, pos, delta);
+    __m128 gains = _mm_setr_ps(w0, w1, w0, w1);
+    const __m128 steps = _mm_setr_ps(d0, d1, d0, d1);
+    float* const stop = out + 8 * static_cast<size_t>(groups);
+    for (float* o = out; o != stop; o += 8) {
+        __m128 s = walk.next();
+        __m128 g1v = _mm_add_ps(gains, steps);
+        __m128 g2v = _mm_add_ps(g1v, steps);
+        __m128 g3v = _mm_add_ps(g2v, steps);
+        __m128 gainsLow = _mm_movelh_ps(gains, g1v);
+        __m128 gainsHigh = _mm_movelh_ps(g2v, g3v);
+        gains = _mm_add_ps(g3v, steps);
+        addEight(o, _mm_mul_ps(_mm_unpacklo_ps(s, s), gainsLow),
+                 _mm_mul_ps(_mm_unpackhi_ps(s, s), gainsHigh));
+    }
+    w0 = _mm_cvtss_f32(gains);
+    w1 = _mm_cvtss_f32(_mm_shuffle_ps(gains, gains, 1));
+    return walk.pos;
 }
 
 // n frames at the constant gains g0, g1. Returns the position after them.
@@ -139,38 +195,11 @@ uint64_t mixConstant(const Source& src, float* out, int32_t n, uint64_t pos, uin
     if (inside) {
         const int16_t* data = src.data;
         if (n >= 4) {
-            // The fraction of frame k is (u + k * step fraction) mod 2^32, exactly what 32-bit
-            // lane additions give; the whole parts come from the scalar 64-bit position.
-            __m128i fractions = fourFractions(pos, delta);
-            __m128i fractionStep =
-                _mm_set1_epi32(static_cast<int32_t>(4 * static_cast<uint32_t>(delta)));
-            const Deltas deltas = deltasOf(delta);
-            __m128 gain0 = _mm_set1_ps(g0);
-            __m128 gain1 = _mm_set1_ps(g1);
-            for (; k + 4 <= n; k += 4) {
-                __m128i pairs = gatherFour(data, pos, deltas);
-                __m128 s = fourValues(pairs, fractions);
-                fractions = _mm_add_epi32(fractions, fractionStep);
-                __m128 left = _mm_mul_ps(s, gain0);
-                __m128 right = _mm_mul_ps(s, gain1);
-                float* o = out + 2 * k;
-                _mm_storeu_ps(o, _mm_add_ps(_mm_loadu_ps(o), _mm_unpacklo_ps(left, right)));
-                _mm_storeu_ps(o + 4, _mm_add_ps(_mm_loadu_ps(o + 4), _mm_unpackhi_ps(left, right)));
-            }
+            const int32_t groups = n >> 2;
+            pos = constantGroups(data, out, groups, pos, delta, g0, g1);
+            k = 4 * groups;
         }
-        // The rest two frames per pass, then a last odd frame.
-        for (; k + 2 <= n; k += 2) {
-            float s0 = directValue(data, pos);
-            pos += delta;
-            float s1 = directValue(data, pos);
-            pos += delta;
-            float* o = out + 2 * k;
-            o[0] += s0 * g0;
-            o[1] += s0 * g1;
-            o[2] += s1 * g0;
-            o[3] += s1 * g1;
-        }
-        if (k < n) {
+        for (; k < n; ++k) {
             float s = directValue(data, pos);
             pos += delta;
             out[2 * k] += s * g0;
@@ -194,31 +223,9 @@ uint64_t mixRamp(const Source& src, float* out, int32_t n, uint64_t pos, uint64_
     int32_t k = 0;
     if (inside && n >= 4) {
         const int16_t* data = src.data;
-        __m128i fractions = fourFractions(pos, delta);
-        __m128i fractionStep =
-            _mm_set1_epi32(static_cast<int32_t>(4 * static_cast<uint32_t>(delta)));
-        // Gains as (w0, w1, w0, w1); each frame adds the steps once, as the scalar loop does.
-        const Deltas deltas = deltasOf(delta);
-        __m128 gains = _mm_setr_ps(w0, w1, w0, w1);
-        __m128 steps = _mm_setr_ps(d0, d1, d0, d1);
-        for (; k + 4 <= n; k += 4) {
-            __m128i pairs = gatherFour(data, pos, deltas);
-            __m128 s = fourValues(pairs, fractions);
-            fractions = _mm_add_epi32(fractions, fractionStep);
-            __m128 g1v = _mm_add_ps(gains, steps);
-            __m128 g2v = _mm_add_ps(g1v, steps);
-            __m128 g3v = _mm_add_ps(g2v, steps);
-            __m128 gainsLow = _mm_movelh_ps(gains, g1v);
-            __m128 gainsHigh = _mm_movelh_ps(g2v, g3v);
-            gains = _mm_add_ps(g3v, steps);
-            float* o = out + 2 * k;
-            _mm_storeu_ps(o,
-                          _mm_add_ps(_mm_loadu_ps(o), _mm_mul_ps(_mm_unpacklo_ps(s, s), gainsLow)));
-            _mm_storeu_ps(o + 4, _mm_add_ps(_mm_loadu_ps(o + 4),
-                                            _mm_mul_ps(_mm_unpackhi_ps(s, s), gainsHigh)));
-        }
-        w0 = _mm_cvtss_f32(gains);
-        w1 = _mm_cvtss_f32(_mm_shuffle_ps(gains, gains, 1));
+        const int32_t groups = n >> 2;
+        pos = rampGroups(data, out, groups, pos, delta, w0, w1, d0, d1);
+        k += 4 * groups;
     }
     for (; k < n; ++k) {
         float s = inside ? directValue(src.data, pos) : checkedValue(src, pos);
@@ -248,20 +255,28 @@ inline uint64_t ceilDiv(uint64_t a, uint64_t b) {
     return a / b + (a % b != 0 ? 1 : 0);
 }
 
-// Frames until the position reaches the end it moves towards, or -1 when the end is not in
-// sight (2^24 frames or more away, behind the position, or a step of 0).
-int64_t framesToEnd(uint64_t distance, uint64_t step, uint64_t step824) {
+// The step in the forms the end look-ahead divides by.
+struct LookAheadStep {
+    uint64_t full;  // 32.32
+    uint64_t fixed; // 8.24
+};
+
+// True when the position reaches the end it moves towards within limit frames, with those
+// frames in *frames. The end is out of sight when it is 2^24 frames or more away (or behind
+// the position) or the step is 0.
+inline bool endWithin(uint64_t distance, const LookAheadStep& step, int32_t limit,
+                      int32_t& frames) {
     if ((distance >> 32) >= (1u << 24)) {
-        return -1;
+        return false;
     }
     uint64_t f;
-    if (step824 != 0) {
-        f = ceilDiv(distance >> 8, step824);
-    } else if (step != 0) {
+    if (step.fixed != 0) {
+        f = ceilDiv(distance >> 8, step.fixed);
+    } else if (step.full != 0) {
         // A step under 2^-24 frame has no 8.24 form; measure with the full step instead.
-        f = ceilDiv(distance, step);
+        f = ceilDiv(distance, step.full);
     } else {
-        return -1;
+        return false;
     }
     // A position less than 2^-24 frame before the end gives 0 frames, and the end handling
     // would leave it where it is for ever: mix one frame so that it moves on. Standing exactly
@@ -270,7 +285,11 @@ int64_t framesToEnd(uint64_t distance, uint64_t step, uint64_t step824) {
     if (f == 0 && distance != 0) {
         f = 1;
     }
-    return static_cast<int64_t>(f);
+    if (f > static_cast<uint64_t>(limit)) {
+        return false;
+    }
+    frames = static_cast<int32_t>(f);
+    return true;
 }
 
 } // namespace
@@ -292,7 +311,8 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
 
     uint64_t pos = (static_cast<uint64_t>(voice->positionInt) << 32) | voice->positionFrac;
     const uint64_t step = (static_cast<uint64_t>(voice->stepInt) << 32) | voice->stepFrac;
-    const uint64_t step824 = (static_cast<uint64_t>(voice->stepInt) << 24) + (voice->stepFrac >> 8);
+    LookAheadStep lookStep{step,
+                           (static_cast<uint64_t>(voice->stepInt) << 24) + (voice->stepFrac >> 8)};
     int32_t direction = voice->direction;
     int32_t left = frames;
 
@@ -302,9 +322,9 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
         int32_t n = left;
         bool atEnd = false;
         uint64_t distance = forward ? endFixed - pos : pos - startFixed;
-        int64_t f = framesToEnd(distance, step, step824);
-        if (f >= 0 && f <= n) {
-            n = static_cast<int32_t>(f);
+        int32_t f;
+        if (endWithin(distance, lookStep, n, f)) {
+            n = f;
             atEnd = true;
         }
         const int32_t planned = n;
@@ -336,8 +356,8 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
         }
 
         const uint64_t delta = forward ? step : 0 - step;
-        const bool inside = readsStayInside(src, pos, step, forward, n);
         if (ramp > 0) {
+            const bool inside = readsStayInside(src, pos, step, forward, n);
             float w0 = static_cast<float>(voice->currentVolume0) * fixedScale * volumeScale;
             float w1 = static_cast<float>(voice->currentVolume1) * fixedScale * volumeScale;
             pos = mixRamp(src, out, n, pos, delta, inside, w0, w1, d0, d1);
@@ -357,9 +377,17 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
                     continue;
                 }
             }
+        } else if (voice->targetVolume0 == 0 && voice->targetVolume1 == 0) {
+            // Silent at both gains: every frame would add s x 0.0, a zero, to the buffer, which
+            // leaves every element as it is (only a zero element's sign could flip, and both
+            // zeros give the same PCM). The position still moves exactly as n single steps move
+            // it: n x delta wraps modulo 2^64 just as n additions do. Typical here are the old
+            // slots of channels that have faded out and keep looping unheard.
+            pos += static_cast<uint64_t>(n) * delta;
         } else {
             float g0 = static_cast<float>(voice->targetVolume0) * volumeScale;
             float g1 = static_cast<float>(voice->targetVolume1) * volumeScale;
+            const bool inside = readsStayInside(src, pos, step, forward, n);
             pos = mixConstant(src, out, n, pos, delta, inside, g0, g1);
         }
 
@@ -371,7 +399,9 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
             // loop length off at a time until the whole part is below the end.
             uint32_t whole = static_cast<uint32_t>(pos >> 32);
             if (whole >= end) {
-                whole = loopStart + (whole - end) % loopLength;
+                const uint32_t beyond = whole - end;
+                // Mostly less than one loop length past the end: one subtraction will do.
+                whole = loopStart + (beyond < loopLength ? beyond : beyond % loopLength);
                 pos = (static_cast<uint64_t>(whole) << 32) | static_cast<uint32_t>(pos);
             }
         } else if (pingPongLoop) {
@@ -423,15 +453,18 @@ void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
     if (!dst || !src || frames <= 0) {
         return;
     }
-    // Clamping in float first keeps the truncating conversion in range; the result equals
-    // truncation toward zero followed by clamping to 16 bits.
+    // The truncating conversion turns everything at or above 2^31, below -2^31 and NaN into
+    // -2^31, which the saturating pack takes to -32,768: right for the large negative values,
+    // so only the top needs a clamp in float first. minps returns its second operand when
+    // either is NaN, so a NaN passes through to the conversion and ends as -32,768 as well.
+    // The result equals truncation toward zero followed by clamping to 16 bits.
     const int32_t count = 2 * frames;
     const __m128 low = _mm_set1_ps(-32768.0f);
     const __m128 high = _mm_set1_ps(32767.0f);
     int32_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        __m128 a = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(src + i), low), high);
-        __m128 b = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(src + i + 4), low), high);
+        __m128 a = _mm_min_ps(high, _mm_loadu_ps(src + i));
+        __m128 b = _mm_min_ps(high, _mm_loadu_ps(src + i + 4));
         __m128i packed = _mm_packs_epi32(_mm_cvttps_epi32(a), _mm_cvttps_epi32(b));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), packed);
     }

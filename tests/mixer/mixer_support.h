@@ -111,4 +111,32 @@ inline ::testing::AssertionResult sameBits(const std::vector<float>& a,
     return ::testing::AssertionSuccess();
 }
 
+// The mixer skips the work of a voice that is silent at both gains, where every frame would
+// add s x 0.0. Adding a zero leaves every non-zero element exactly as it is; only an element
+// that is itself zero can differ, in its sign (+0 + -0 = +0, -0 + -0 = -0), and both zeros
+// convert to the same 16-bit sample. So mix buffers are compared bit for bit except that +0.0
+// and -0.0 count as equal, and the 16-bit conversion of both is compared bit for bit as well.
+inline ::testing::AssertionResult sameMix(const std::vector<float>& a,
+                                          const std::vector<float>& b) {
+    if (a.size() != b.size()) {
+        return ::testing::AssertionFailure() << "sizes " << a.size() << " vs " << b.size();
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        const bool bothZero = a[i] == 0.0f && b[i] == 0.0f;
+        if (!bothZero && std::bit_cast<uint32_t>(a[i]) != std::bit_cast<uint32_t>(b[i])) {
+            return ::testing::AssertionFailure()
+                   << "float " << i << " (frame " << i / 2 << "): " << a[i] << " vs " << b[i];
+        }
+    }
+    const int32_t frames = static_cast<int32_t>(a.size() / 2);
+    std::vector<int16_t> pcmA(2 * static_cast<size_t>(frames));
+    std::vector<int16_t> pcmB(pcmA.size());
+    convertToPcm16(pcmA.data(), a.data(), frames);
+    convertToPcm16(pcmB.data(), b.data(), frames);
+    if (pcmA != pcmB) {
+        return ::testing::AssertionFailure() << "16-bit samples differ";
+    }
+    return ::testing::AssertionSuccess();
+}
+
 } // namespace ostrel::test

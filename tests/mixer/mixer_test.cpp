@@ -366,6 +366,77 @@ TEST_F(MixerTest, RampLengthFollowsTheOutputRate) {
     EXPECT_EQ(rampScale, 1.0f / 139.0f);
 }
 
+// --- Silent voices -------------------------------------------------------------------------
+
+TEST_F(MixerTest, SilentVoiceLeavesTheBufferAndMovesOnAsIfMixed) {
+    TestSample t;
+    // Loop [2, 5), guard frame 5 = frame 2.
+    makeSample(t, {0, 10, 20, 30, 40, 20}, 2, loopForward);
+    Voice v = steadyVoice(&t.sample, 0);
+    setPosition(v, 3, 0);
+    setStep(v, 0, threeQuarters);
+    v.rampStep0 = 0.5f; // stale steps are cleared by the ramp set-up, as for any voice
+    std::vector<float> buf = {0.5f, -0.0f, 0.0f, -7.25f, 1e-30f, 3.0f, -1.0f, 2.0f, 9.0f, 8.0f,
+                              7.0f, 6.0f,  5.0f, 4.0f,   3.0f,   2.0f, 1.0f,  0.0f, 0.0f, -0.0f};
+    const std::vector<float> before = buf;
+    mixVoice(&v, buf.data(), 10);
+    // Every frame adds s x 0.0: non-zero elements keep their bits, zeros stay zeros.
+    for (size_t i = 0; i < buf.size(); ++i) {
+        if (before[i] != 0.0f) {
+            EXPECT_EQ(std::bit_cast<uint32_t>(buf[i]), std::bit_cast<uint32_t>(before[i])) << i;
+        } else {
+            EXPECT_EQ(buf[i], 0.0f) << i;
+        }
+    }
+    // Pieces: 3.0 + 3 x 0.75 = 5.25 wraps to 2.25; + 4 x 0.75 = 5.25 wraps to 2.25; the
+    // last three frames end at 4.5.
+    EXPECT_EQ(v.positionInt, 4u);
+    EXPECT_EQ(v.positionFrac, half);
+    EXPECT_EQ(v.direction, 1);
+    EXPECT_EQ(v.sample, &t.sample);
+    EXPECT_EQ(v.rampFramesLeft, 0);
+    EXPECT_EQ(std::bit_cast<uint32_t>(v.rampStep0), 0u);
+}
+
+TEST_F(MixerTest, SilentPingPongVoiceTurnsAsIfMixed) {
+    TestSample t;
+    // Loop [1, 4), guard frame 4 = frame 3.
+    makeSample(t, {0, 100, 200, 300, 300}, 1, loopPingPong);
+    Voice v = steadyVoice(&t.sample, 0);
+    setPosition(v, 2, half);
+    setStep(v, 1, 0);
+    std::vector<float> buf(8, 1.0f);
+    mixVoice(&v, buf.data(), 4);
+    // 2.5 -> 3.5 -> 4.5 reflects to 3.5 - e moving back -> 2.5 - e -> 1.5 - e.
+    EXPECT_EQ(v.positionInt, 1u);
+    EXPECT_EQ(v.positionFrac, half - 1);
+    EXPECT_EQ(v.direction, 2);
+    EXPECT_TRUE(sameBits(buf, std::vector<float>(8, 1.0f)));
+}
+
+TEST_F(MixerTest, FadingOldSlotRampsToSilenceThenAddsNothing) {
+    TestSample t;
+    std::vector<int16_t> frames(301, 1000); // loop [0, 300), guard frame = frame 0
+    makeSample(t, frames, 0, loopForward);
+    Voice v = steadyVoice(&t.sample, 64);
+    v.targetVolume0 = v.targetVolume1 = 0; // the channel has moved to the partner slot
+    std::vector<float> buf(2 * 200, 0.25f);
+    mixVoice(&v, buf.data(), 200);
+    // 128 frames of a ramp from gain 64/255 down, the first at the full starting gain...
+    const float start = static_cast<float>(64 * 256) * (1.0f / 256.0f) * (1.0f / 255.0f);
+    EXPECT_EQ(buf[0], 0.25f + 1000.0f * start);
+    EXPECT_GT(buf[2 * 127], 0.25f);
+    // ...then silence: the rest of the buffer keeps its value.
+    for (int k = 128; k < 200; ++k) {
+        EXPECT_EQ(buf[2 * k], 0.25f) << k;
+        EXPECT_EQ(buf[2 * k + 1], 0.25f) << k;
+    }
+    EXPECT_EQ(v.currentVolume0, 0);
+    EXPECT_EQ(v.rampFramesLeft, 0);
+    EXPECT_EQ(v.positionInt, 200u);
+    EXPECT_EQ(v.positionFrac, 0u);
+}
+
 // --- The voice table -----------------------------------------------------------------------
 
 TEST_F(MixerTest, MixVoicesWithZeroFramesDoesNothing) {
