@@ -255,23 +255,52 @@ inline uint64_t ceilDiv(uint64_t a, uint64_t b) {
     return a / b + (a % b != 0 ? 1 : 0);
 }
 
-// The step in the forms the end look-ahead divides by.
+// The step in the forms the end look-ahead divides by, and the frame count of the last
+// look-ahead of this call. Successive pieces of one voice mostly run over the same loop at the
+// same step, so their counts differ by a frame or so: checking the last count and its
+// neighbours by multiplication finds the quotient sooner than a 64-bit division, whose latency
+// otherwise chains piece to piece in a voice that only moves on.
 struct LookAheadStep {
-    uint64_t full;  // 32.32
-    uint64_t fixed; // 8.24
+    uint64_t full;             // 32.32
+    uint64_t fixed;            // 8.24
+    uint64_t lastQuotient = 0; // 0: none yet
 };
+
+// ceil(num / den) for the 8.24 step den: the same number the division gives.
+inline uint64_t ceilQuotient(uint64_t num, LookAheadStep& step) {
+    const uint64_t den = step.fixed;
+    const uint64_t guess = step.lastQuotient;
+    uint64_t f;
+    // The answer is the smallest count f with f x den >= num. When it lies within
+    // [guess - 1, guess + 2], the three comparisons below count it out without a branch that
+    // could go either way. Tried only while the products stay far below 2^64.
+    if (guess >= 2 && guess <= (uint64_t{1} << 30) && (den >> 32) == 0) {
+        const uint64_t at = guess * den;
+        const uint64_t below = at - den;
+        const uint64_t above = at + den;
+        if (below - den < num && above + den >= num) {
+            f = guess - 1 + (below < num ? 1 : 0) + (at < num ? 1 : 0) + (above < num ? 1 : 0);
+        } else {
+            f = ceilDiv(num, den);
+        }
+    } else {
+        f = ceilDiv(num, den);
+    }
+    step.lastQuotient = f;
+    return f;
+}
 
 // True when the position reaches the end it moves towards within limit frames, with those
 // frames in *frames. The end is out of sight when it is 2^24 frames or more away (or behind
 // the position) or the step is 0.
-inline bool endWithin(uint64_t distance, const LookAheadStep& step, int32_t limit,
-                      int32_t& frames) {
+template <bool kGuess>
+inline bool endWithin(uint64_t distance, LookAheadStep& step, int32_t limit, int32_t& frames) {
     if ((distance >> 32) >= (1u << 24)) {
         return false;
     }
     uint64_t f;
     if (step.fixed != 0) {
-        f = ceilDiv(distance >> 8, step.fixed);
+        f = kGuess ? ceilQuotient(distance >> 8, step) : ceilDiv(distance >> 8, step.fixed);
     } else if (step.full != 0) {
         // A step under 2^-24 frame has no 8.24 form; measure with the full step instead.
         f = ceilDiv(distance, step.full);
@@ -292,6 +321,128 @@ inline bool endWithin(uint64_t distance, const LookAheadStep& step, int32_t limi
     return true;
 }
 
+// Where a voice plays: its sample's loop and its position and direction in it.
+struct Track {
+    uint32_t loopStart;
+    uint32_t loopLength;
+    uint32_t end;
+    bool forwardLoop;
+    bool pingPongLoop;
+    uint64_t startFixed;
+    uint64_t endFixed;
+    uint64_t pos;
+    int32_t direction;
+};
+
+Track trackOf(const Voice* voice, const Sample* sample) {
+    Track t;
+    t.loopStart = sample->loopStart;
+    t.loopLength = sample->loopLength;
+    t.end = t.loopStart + t.loopLength;
+    // A loop of no frames could never be left; it plays as a sample without loop.
+    t.forwardLoop = t.loopLength != 0 && (sample->loopType & loopForward);
+    t.pingPongLoop = t.loopLength != 0 && !t.forwardLoop && (sample->loopType & loopPingPong);
+    t.startFixed = static_cast<uint64_t>(t.loopStart) << 32;
+    t.endFixed = static_cast<uint64_t>(t.end) << 32;
+    t.pos = (static_cast<uint64_t>(voice->positionInt) << 32) | voice->positionFrac;
+    t.direction = voice->direction;
+    return t;
+}
+
+// Distance to the end the position moves towards: the play end forward, the loop start
+// backward.
+inline uint64_t distanceToEnd(const Track& t) {
+    return t.direction == 1 ? t.endFixed - t.pos : t.pos - t.startFixed;
+}
+
+// End handling after a piece that reached the end. False when the sample has no loop and so
+// ends here.
+inline bool passEnd(Track& t) {
+    if (t.forwardLoop) {
+        // Wrap by whole loop lengths, keeping the fraction; the same result as taking one
+        // loop length off at a time until the whole part is below the end.
+        uint32_t whole = static_cast<uint32_t>(t.pos >> 32);
+        if (whole >= t.end) {
+            const uint32_t beyond = whole - t.end;
+            // Mostly less than one loop length past the end: one subtraction will do.
+            whole = t.loopStart + (beyond < t.loopLength ? beyond : beyond % t.loopLength);
+            t.pos = (static_cast<uint64_t>(whole) << 32) | static_cast<uint32_t>(t.pos);
+        }
+        return true;
+    }
+    if (t.pingPongLoop) {
+        // Reflect at the end or the start, one fraction unit short of the mirror image,
+        // alternating until the position lies inside the loop.
+        for (;;) {
+            if (t.direction == 1) {
+                t.pos = (t.endFixed << 1) - t.pos - 1;
+                t.direction = 2;
+                if (static_cast<int32_t>(t.pos >> 32) < static_cast<int32_t>(t.loopStart)) {
+                    continue;
+                }
+            } else {
+                t.pos = (t.startFixed << 1) - t.pos - 1;
+                t.direction = 1;
+                if (static_cast<int32_t>(t.pos >> 32) >= static_cast<int32_t>(t.end)) {
+                    continue;
+                }
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+inline void storePosition(Voice* voice, const Track& t) {
+    voice->positionInt = static_cast<uint32_t>(t.pos >> 32);
+    voice->positionFrac = static_cast<uint32_t>(t.pos);
+    voice->direction = t.direction;
+}
+
+// A voice that is silent for the whole call: both targets 0, no ramp running and none to
+// start (the current volumes' top bits are 0 as well). Every piece of such a call would set
+// up "no ramp" and add s x 0.0 to each frame, which leaves the buffer as it is (only a zero
+// element's sign could flip, and both zeros give the same 16-bit sample). So only the
+// position moves, piece by piece with the same look-ahead and end handling as mixing, and n
+// frames advance it by n x step, which wraps modulo 2^64 exactly as n additions do. These are
+// mostly old slots of channels that have moved to their partner slot: faded out, they keep
+// looping unheard until a new note takes them.
+inline bool silentThroughout(const Voice* voice) {
+    return voice->rampFramesLeft == 0 && voice->targetVolume0 == 0 && voice->targetVolume1 == 0 &&
+           (voice->currentVolume0 >> 8) == 0 && (voice->currentVolume1 >> 8) == 0;
+}
+
+void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookStep, int32_t frames) {
+    // Working copies, so that the position chain stays in registers.
+    Track t = track;
+    LookAheadStep step = lookStep;
+    // What every piece's ramp set-up would store.
+    voice->lastTarget0 = 0;
+    voice->lastTarget1 = 0;
+    voice->rampStep0 = 0.0f;
+    voice->rampStep1 = 0.0f;
+    int32_t left = frames;
+    for (;;) {
+        int32_t n = left;
+        const bool atEnd = endWithin<true>(distanceToEnd(t), step, left, n);
+        t.pos += static_cast<uint64_t>(n) * (t.direction == 1 ? step.full : 0 - step.full);
+        if (!atEnd) {
+            break;
+        }
+        if (!passEnd(t)) {
+            voice->sample = nullptr;
+            voice->positionInt = 0;
+            voice->positionFrac = 0;
+            return;
+        }
+        left -= n;
+        if (left == 0) {
+            break;
+        }
+    }
+    storePosition(voice, t);
+}
+
 } // namespace
 
 void mixVoice(Voice* voice, float* out, int32_t frames) {
@@ -299,34 +450,22 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
     if (!sample || frames <= 0) {
         return;
     }
-    const uint32_t loopStart = sample->loopStart;
-    const uint32_t loopLength = sample->loopLength;
-    const uint32_t end = loopStart + loopLength;
-    // A loop of no frames could never be left; it plays as a sample without loop.
-    const bool forwardLoop = loopLength != 0 && (sample->loopType & loopForward);
-    const bool pingPongLoop = loopLength != 0 && !forwardLoop && (sample->loopType & loopPingPong);
-    const Source src{sample->data, end};
-    const uint64_t startFixed = static_cast<uint64_t>(loopStart) << 32;
-    const uint64_t endFixed = static_cast<uint64_t>(end) << 32;
-
-    uint64_t pos = (static_cast<uint64_t>(voice->positionInt) << 32) | voice->positionFrac;
+    Track t = trackOf(voice, sample);
     const uint64_t step = (static_cast<uint64_t>(voice->stepInt) << 32) | voice->stepFrac;
     LookAheadStep lookStep{step,
                            (static_cast<uint64_t>(voice->stepInt) << 24) + (voice->stepFrac >> 8)};
-    int32_t direction = voice->direction;
+    if (silentThroughout(voice)) {
+        moveSilently(voice, t, lookStep, frames);
+        return;
+    }
+    const Source src{sample->data, t.end};
     int32_t left = frames;
 
     for (;;) {
         // End look-ahead.
-        const bool forward = direction == 1;
+        const bool forward = t.direction == 1;
         int32_t n = left;
-        bool atEnd = false;
-        uint64_t distance = forward ? endFixed - pos : pos - startFixed;
-        int32_t f;
-        if (endWithin(distance, lookStep, n, f)) {
-            n = f;
-            atEnd = true;
-        }
+        const bool atEnd = endWithin<false>(distanceToEnd(t), lookStep, left, n);
         const int32_t planned = n;
 
         // Ramp set-up: a running ramp continues while the targets stay; otherwise a new ramp
@@ -357,10 +496,10 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
 
         const uint64_t delta = forward ? step : 0 - step;
         if (ramp > 0) {
-            const bool inside = readsStayInside(src, pos, step, forward, n);
+            const bool inside = readsStayInside(src, t.pos, step, forward, n);
             float w0 = static_cast<float>(voice->currentVolume0) * fixedScale * volumeScale;
             float w1 = static_cast<float>(voice->currentVolume1) * fixedScale * volumeScale;
-            pos = mixRamp(src, out, n, pos, delta, inside, w0, w1, d0, d1);
+            t.pos = mixRamp(src, out, n, t.pos, delta, inside, w0, w1, d0, d1);
             voice->currentVolume0 = roundToInt(w0 * 255.0f * 256.0f);
             voice->currentVolume1 = roundToInt(w1 * 255.0f * 256.0f);
             ramp -= n;
@@ -371,59 +510,32 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
                 voice->currentVolume0 = toFixed(voice->targetVolume0);
                 voice->currentVolume1 = toFixed(voice->targetVolume1);
                 if (n < planned) {
-                    // The ramp ended first: the rest goes on at constant gain.
+                    // The ramp ended first: the rest goes on at constant gain, or silently
+                    // when the ramp faded the voice out.
                     left -= n;
                     out += 2 * n;
+                    if (silentThroughout(voice)) {
+                        moveSilently(voice, t, lookStep, left);
+                        return;
+                    }
                     continue;
                 }
             }
         } else if (voice->targetVolume0 == 0 && voice->targetVolume1 == 0) {
-            // Silent at both gains: every frame would add s x 0.0, a zero, to the buffer, which
-            // leaves every element as it is (only a zero element's sign could flip, and both
-            // zeros give the same PCM). The position still moves exactly as n single steps move
-            // it: n x delta wraps modulo 2^64 just as n additions do. Typical here are the old
-            // slots of channels that have faded out and keep looping unheard.
-            pos += static_cast<uint64_t>(n) * delta;
+            // Silent at both gains, though the current volumes' low bits differ from the
+            // targets: the same zero additions as in moveSilently, so only the position moves.
+            t.pos += static_cast<uint64_t>(n) * delta;
         } else {
             float g0 = static_cast<float>(voice->targetVolume0) * volumeScale;
             float g1 = static_cast<float>(voice->targetVolume1) * volumeScale;
-            const bool inside = readsStayInside(src, pos, step, forward, n);
-            pos = mixConstant(src, out, n, pos, delta, inside, g0, g1);
+            const bool inside = readsStayInside(src, t.pos, step, forward, n);
+            t.pos = mixConstant(src, out, n, t.pos, delta, inside, g0, g1);
         }
 
         if (!atEnd) {
             break;
         }
-        if (forwardLoop) {
-            // Wrap by whole loop lengths, keeping the fraction; the same result as taking one
-            // loop length off at a time until the whole part is below the end.
-            uint32_t whole = static_cast<uint32_t>(pos >> 32);
-            if (whole >= end) {
-                const uint32_t beyond = whole - end;
-                // Mostly less than one loop length past the end: one subtraction will do.
-                whole = loopStart + (beyond < loopLength ? beyond : beyond % loopLength);
-                pos = (static_cast<uint64_t>(whole) << 32) | static_cast<uint32_t>(pos);
-            }
-        } else if (pingPongLoop) {
-            // Reflect at the end or the start, one fraction unit short of the mirror image,
-            // alternating until the position lies inside the loop.
-            for (;;) {
-                if (direction == 1) {
-                    pos = (endFixed << 1) - pos - 1;
-                    direction = 2;
-                    if (static_cast<int32_t>(pos >> 32) < static_cast<int32_t>(loopStart)) {
-                        continue;
-                    }
-                } else {
-                    pos = (startFixed << 1) - pos - 1;
-                    direction = 1;
-                    if (static_cast<int32_t>(pos >> 32) >= static_cast<int32_t>(end)) {
-                        continue;
-                    }
-                }
-                break;
-            }
-        } else {
+        if (!passEnd(t)) {
             voice->sample = nullptr;
             voice->positionInt = 0;
             voice->positionFrac = 0;
@@ -435,9 +547,7 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
             break;
         }
     }
-    voice->positionInt = static_cast<uint32_t>(pos >> 32);
-    voice->positionFrac = static_cast<uint32_t>(pos);
-    voice->direction = direction;
+    storePosition(voice, t);
 }
 
 void mixVoices(float* out, int32_t frames) {

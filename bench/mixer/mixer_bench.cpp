@@ -16,7 +16,15 @@ using namespace ostrel;
 constexpr int ringFrames = 88400;
 constexpr int chunkFrames = 884;
 
-enum class Kind { steady, ramping, forwardLoops, pingPongLoops, rampOnly };
+enum class Kind {
+    steady,
+    ramping,
+    forwardLoops,
+    pingPongLoops,
+    rampOnly,
+    shortLoops,
+    silentShortLoops
+};
 
 struct BenchSample {
     std::vector<int16_t> block;
@@ -54,6 +62,12 @@ void runMixer(benchmark::State& state, Kind kind) {
         case Kind::pingPongLoops:
             makeBenchSample(samples[i], rng() % 2 ? 0 : 100, 200 + rng() % 1800, loopPingPong, rng);
             break;
+        case Kind::shortLoops:
+        case Kind::silentShortLoops:
+            // Single-cycle loops of 32 to 160 frames, as chip-style instruments use: the loop
+            // end cuts a chunk into many short pieces.
+            makeBenchSample(samples[i], 16, 32 + rng() % 129, loopForward, rng);
+            break;
         default:
             // Long loops, so that the loop end rarely cuts a chunk.
             makeBenchSample(samples[i], 1000, 60000, loopForward, rng);
@@ -63,13 +77,22 @@ void runMixer(benchmark::State& state, Kind kind) {
         v.index = i;
         v.sample = &samples[i].sample;
         v.direction = 1;
-        // Steps near 1.0: between 0.9 and 1.1 frames per output frame.
+        // Steps near 1.0: between 0.9 and 1.1 frames per output frame; short loops play
+        // lower, between 0.2 and 1.0.
         uint64_t step = (uint64_t{9} << 32) / 10 + (rng() % (uint64_t{1} << 31)) / 5 * 2;
+        if (kind == Kind::shortLoops || kind == Kind::silentShortLoops) {
+            step = (uint64_t{1} << 32) / 5 + (rng() % (uint64_t{1} << 31)) / 5 * 8;
+        }
         v.stepInt = static_cast<uint32_t>(step >> 32);
         v.stepFrac = static_cast<uint32_t>(step);
         v.positionInt = samples[i].sample.loopStart + rng() % samples[i].sample.loopLength;
         v.targetVolume0 = v.lastTarget0 = static_cast<int32_t>(rng() % 128);
         v.targetVolume1 = v.lastTarget1 = static_cast<int32_t>(rng() % 128);
+        if (kind == Kind::silentShortLoops) {
+            // Old slots that have faded out and keep looping unheard.
+            v.targetVolume0 = v.lastTarget0 = 0;
+            v.targetVolume1 = v.lastTarget1 = 0;
+        }
         v.currentVolume0 = v.targetVolume0 * 256;
         v.currentVolume1 = v.targetVolume1 * 256;
     }
@@ -114,6 +137,12 @@ void BM_ForwardLoops(benchmark::State& s) {
 void BM_PingPongLoops(benchmark::State& s) {
     runMixer(s, Kind::pingPongLoops);
 }
+void BM_ShortLoops(benchmark::State& s) {
+    runMixer(s, Kind::shortLoops);
+}
+void BM_SilentShortLoops(benchmark::State& s) {
+    runMixer(s, Kind::silentShortLoops);
+}
 
 // What every chunk costs without any voice: clearing the mix area, 64 idle tests and the
 // conversion to 16 bits. With few voices this, not the mixing, sets the voice-frame rate.
@@ -143,6 +172,8 @@ BENCHMARK(BM_RampsEveryChunk)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
 BENCHMARK(BM_RampsOnly)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
 BENCHMARK(BM_ForwardLoops)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
 BENCHMARK(BM_PingPongLoops)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
+BENCHMARK(BM_ShortLoops)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
+BENCHMARK(BM_SilentShortLoops)->Arg(8)->Arg(32);
 
 } // namespace
 
