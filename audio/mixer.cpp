@@ -448,13 +448,10 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
     storePosition(voice, t);
 }
 
-} // namespace
-
-void mixVoice(Voice* voice, float* out, int32_t frames) {
-    Sample* sample = voice->sample;
-    if (!sample || frames <= 0) {
-        return;
-    }
+// mixVoice for a voice that plays, over at least one frame. Kept out of line, so that the idle
+// test in mixVoice costs no more than a test: this body's register saves and stack frame are
+// paid only by voices that play (most of the 64 slots are idle at any one time).
+[[gnu::noinline]] void mixPlayingVoice(Voice* voice, Sample* sample, float* out, int32_t frames) {
     Track t = trackOf(voice, sample);
     const uint64_t step = (static_cast<uint64_t>(voice->stepInt) << 32) | voice->stepFrac;
     LookAheadStep lookStep{step,
@@ -553,6 +550,15 @@ void mixVoice(Voice* voice, float* out, int32_t frames) {
         }
     }
     storePosition(voice, t);
+}
+
+} // namespace
+
+void mixVoice(Voice* voice, float* out, int32_t frames) {
+    Sample* sample = voice->sample;
+    if (sample && frames > 0) {
+        mixPlayingVoice(voice, sample, out, frames);
+    }
 }
 
 void mixVoices(float* out, int32_t frames) {
