@@ -583,6 +583,16 @@ void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
     const __m128 low = _mm_set1_ps(-32768.0f);
     const __m128 high = _mm_set1_ps(32767.0f);
     int32_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128 a = _mm_min_ps(high, _mm_loadu_ps(src + i));
+        __m128 b = _mm_min_ps(high, _mm_loadu_ps(src + i + 4));
+        __m128 c = _mm_min_ps(high, _mm_loadu_ps(src + i + 8));
+        __m128 d = _mm_min_ps(high, _mm_loadu_ps(src + i + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_packs_epi32(_mm_cvttps_epi32(a), _mm_cvttps_epi32(b)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8),
+                         _mm_packs_epi32(_mm_cvttps_epi32(c), _mm_cvttps_epi32(d)));
+    }
     for (; i + 8 <= count; i += 8) {
         __m128 a = _mm_min_ps(high, _mm_loadu_ps(src + i));
         __m128 b = _mm_min_ps(high, _mm_loadu_ps(src + i + 4));
