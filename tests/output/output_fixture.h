@@ -68,8 +68,17 @@ inline bool waitForTwoPolls() {
     return true;
 }
 
-inline ChunkInfo entry(int32_t index) {
-    return loadChunkInfo(&chunkInfos[index]);
+// A ChunkInfo's fields unpacked: the packed 32-bit field must not be bound to a reference,
+// which EXPECT_EQ would do.
+struct Entry {
+    int32_t order;
+    int32_t row;
+    int32_t timeMs;
+};
+
+inline Entry entry(int32_t index) {
+    const ChunkInfo info = loadChunkInfo(&chunkInfos[index]);
+    return Entry{info.order, info.row, info.timeMs};
 }
 
 constexpr uint32_t chunkBytes44k = 884 * 4;

@@ -45,7 +45,7 @@ TEST_F(OutputTest, StartPreRendersTheWholeRing) {
     int32_t previousTime = 0;
     for (int32_t k = 0; k < 100; ++k) {
         SCOPED_TRACE(k);
-        const ChunkInfo info = entry(k);
+        const Entry info = entry(k);
         EXPECT_EQ(info.order, 7); // low 8 bits of 0x107
         EXPECT_EQ(info.row, ticksByEndOfChunk(k));
         EXPECT_GT(info.timeMs, previousTime);

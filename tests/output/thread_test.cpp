@@ -23,7 +23,7 @@ class AudioThreadTest : public OutputTest {
         ticksAfterStart = ticksSeen.size();
         ASSERT_TRUE(waitForTwoPolls());
     }
-    ChunkInfo firstLap[100];
+    Entry firstLap[100];
     size_t ticksAfterStart = 0;
 };
 
@@ -115,7 +115,7 @@ TEST_F(AudioThreadTest, AudibleEntryReadsWhileTheThreadRenders) {
     // Read during a refill, the entry may be the chunk just heard or already its new content a
     // ring ahead; either way it is a whole entry, never a mixture or garbage.
     for (int32_t i = 0; i < 3000; ++i) {
-        const ChunkInfo info = entry(audibleIndex.load());
+        const Entry info = entry(audibleIndex.load());
         EXPECT_EQ(info.order, 7);
         EXPECT_GT(info.timeMs, 0);
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -35,8 +36,12 @@ std::string readFile(const std::string& path) {
     return content.str();
 }
 
+// CTest runs every test case as a process of its own, several at a time and for more than one
+// build: a scratch file's name carries the test's name and the process id so none are shared.
 std::string scratch(const std::string& name) {
-    return ::testing::TempDir() + "xmrender_" + name;
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return ::testing::TempDir() + "xmrender_" + (test ? test->name() : "none") + "_" +
+           std::to_string(getpid()) + "_" + name;
 }
 
 ToolRun runTool(const std::string& arguments) {
@@ -150,9 +155,11 @@ TEST_F(XmrenderTest, PositionsAreTheChunkInfos) {
     int order = 0, row = 0, timeMs = 0;
     while (lines >> order >> row >> timeMs) {
         ASSERT_LT(chunk, sixSecondChunks);
-        EXPECT_EQ(order, demo.infos[chunk].order) << chunk;
-        EXPECT_EQ(row, demo.infos[chunk].row) << chunk;
-        EXPECT_EQ(timeMs, demo.infos[chunk].timeMs) << chunk;
+        const ChunkInfo info = demo.infos[chunk]; // copied: packed fields bind no reference
+        const int32_t infoTimeMs = info.timeMs;
+        EXPECT_EQ(order, info.order) << chunk;
+        EXPECT_EQ(row, info.row) << chunk;
+        EXPECT_EQ(timeMs, infoTimeMs) << chunk;
         ++chunk;
     }
     EXPECT_EQ(chunk, sixSecondChunks);
