@@ -4,15 +4,13 @@
 
 #include "audio/output.h"
 #include "module/stream.h"
+#include "shell/settings.h"
 
 namespace ostrel {
 
 ModulePlayer* musicPlayer = nullptr;
 
 namespace {
-
-// Set once at program start and never by startMusic: one value for all scenes and lists.
-int32_t lastSyncRow = -1;
 
 constexpr uint8_t noSync = 253;
 constexpr uint8_t mapEnd = 255;
@@ -130,8 +128,10 @@ int32_t syncTrigger(int32_t scene) {
 
     const int32_t audible = musicRow();
     for (; syncRowLists[row] >= 0; ++row) {
-        if (syncRowLists[row] == audible && audible != lastSyncRow) {
-            lastSyncRow = audible;
+        // The last fired row is one of the built-in settings: one value for all scenes and
+        // lists, set to -1 once at program start and never by startMusic.
+        if (syncRowLists[row] == audible && audible != settings.lastSyncRow) {
+            settings.lastSyncRow = audible;
             return 1;
         }
     }
