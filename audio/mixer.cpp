@@ -263,8 +263,9 @@ inline uint64_t ceilDiv(uint64_t a, uint64_t b) {
 // The step in the forms the end look-ahead divides by, and the frame count of the last
 // look-ahead of this call. Successive pieces of one voice mostly run over the same loop at the
 // same step, so their counts differ by a frame or so: checking the last count and its
-// neighbours by multiplication finds the quotient sooner than a 64-bit division, whose latency
-// otherwise chains piece to piece in a voice that only moves on.
+// neighbours by multiplication finds the quotient sooner than a 64-bit division. That pays
+// where a voice only moves on (moveSilently), where the division's latency would chain piece
+// to piece; where frames are mixed, the division overlaps with the mixing and is kept.
 struct LookAheadStep {
     uint64_t full;             // 32.32
     uint64_t fixed;            // 8.24
