@@ -302,6 +302,16 @@ inline uint64_t ceilQuotient(uint64_t num, LookAheadStep& step) {
 template <bool kGuess>
 inline bool endWithin(uint64_t distance, LookAheadStep& step, int32_t limit, int32_t& frames) {
     if ((distance >> 32) >= (1u << 24)) {
+        // Already past the end it moves towards, by less than 2^24 frames: the step rounded
+        // down to 8.24 can carry a call's last frames just over the end without a wrap, and a
+        // rewind can leave a backward voice before its loop start. Taken as far away, the end
+        // would never be looked at again and the voice would run on through silence; so the
+        // end handling comes at once, before any frame is mixed.
+        if (static_cast<int64_t>(distance) < 0 &&
+            static_cast<int64_t>(distance) > -(int64_t{1} << 56)) {
+            frames = 0;
+            return true;
+        }
         return false;
     }
     uint64_t f;

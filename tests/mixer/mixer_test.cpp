@@ -144,6 +144,54 @@ TEST_F(MixerTest, PositionJustBeforeTheEndStillMovesOn) {
     }
 }
 
+// The look-ahead works with the step rounded down to 8.24, so a call can end with the position
+// carried just past the loop end without a wrap. The next call must wrap it at once instead of
+// taking the negative distance for a far-away end and running on through silence.
+TEST_F(MixerTest, ForwardPositionJustPastTheEndWrapsAtOnce) {
+    TestSample t;
+    makeSample(t, {1, 2, 3, 4, 1}, 0, loopForward); // loop [0, 4)
+    Voice v = steadyVoice(&t.sample, 255);
+    setPosition(v, 4, 100); // 100 fraction units past the end
+    setStep(v, 1, 0);
+    std::vector<float> buf(4, 0.0f);
+    mixVoice(&v, buf.data(), 2);
+    // Wrapped to 0 + 100 units before the first frame: frames at 0.00.. and 1.00..
+    EXPECT_EQ(v.positionInt, 2u);
+    EXPECT_EQ(v.positionFrac, 100u);
+    EXPECT_EQ(buf[0], (1.0f + weight(100) * (2.0f - 1.0f)) * fullGain);
+    EXPECT_EQ(buf[2], (2.0f + weight(100) * (3.0f - 2.0f)) * fullGain);
+}
+
+// A rewind puts a voice at frame 0 but keeps its direction: a ping-pong voice moving backward
+// then stands before its loop start and must turn there, not run backward below frame 0.
+TEST_F(MixerTest, BackwardPositionBeforeTheLoopStartTurnsAtOnce) {
+    TestSample t;
+    makeSample(t, {0, 0, 10, 20, 30, 30}, 2, loopPingPong); // loop [2, 5)
+    Voice v = steadyVoice(&t.sample, 255);
+    v.direction = 2;
+    setPosition(v, 0, 0);
+    setStep(v, 0, half);
+    std::vector<float> buf(2, 0.0f);
+    mixVoice(&v, buf.data(), 1);
+    // 0 reflects to 2 x 2 - 0 - one unit = 3.99.., played forward, then half a frame on.
+    EXPECT_EQ(v.direction, 1);
+    EXPECT_EQ(v.positionInt, 4u);
+    EXPECT_EQ(v.positionFrac, half - 1);
+    EXPECT_EQ(buf[0], (20.0f + weight(0xFFFFFFFFu) * (30.0f - 20.0f)) * fullGain);
+}
+
+// A sample without loop whose position stands past its end ends at once, adding nothing.
+TEST_F(MixerTest, PositionPastTheEndOfASampleWithoutLoopEndsIt) {
+    TestSample t;
+    makeSample(t, {1, 2, 3, 4, 0}, 0, loopNone);
+    Voice v = steadyVoice(&t.sample, 255);
+    setPosition(v, 5, 0);
+    std::vector<float> buf(4, 0.0f);
+    mixVoice(&v, buf.data(), 2);
+    EXPECT_EQ(v.sample, nullptr);
+    EXPECT_EQ(buf, std::vector<float>(4, 0.0f));
+}
+
 TEST_F(MixerTest, LookAheadRoundingNeverReadsPastTheGuardFrame) {
     TestSample t;
     // Loop [4, 8); frame 9 lies beyond the guard frame and holds a value that must not be heard.

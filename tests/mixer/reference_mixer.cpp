@@ -56,7 +56,11 @@ void referenceMixVoice(Voice* v, float* out, int32_t frames) {
         uint64_t stepFull = (static_cast<uint64_t>(v->stepInt) << 32) | v->stepFrac;
         uint64_t d = v->direction == 1 ? (static_cast<uint64_t>(end) << 32) - p
                                        : p - (static_cast<uint64_t>(s->loopStart) << 32);
-        if (static_cast<uint32_t>(d >> 32) < 16777216u) {
+        if (static_cast<int64_t>(d) < 0 && static_cast<int64_t>(d) > -(int64_t{1} << 56)) {
+            // Past the end it moves towards (by less than 2^24 frames): end handling at once.
+            n = 0;
+            endFlag = true;
+        } else if (static_cast<uint32_t>(d >> 32) < 16777216u) {
             uint64_t s824 = static_cast<uint64_t>(v->stepInt) * 16777216u + (v->stepFrac >> 8);
             bool known = true;
             uint64_t f = 0;
