@@ -7,7 +7,7 @@ packages=(
   # native build
   build-essential cmake ninja-build pkg-config git
   libsdl2-dev libgl-dev libglu1-mesa-dev libosmesa6-dev
-  libfreetype-dev libfontconfig-dev fonts-comic-neue
+  libfreetype-dev libfontconfig-dev libx11-dev fonts-comic-neue
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   # windows cross build and running it

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The Windows build under Wine runs windowed, and closing its window (WM_CLOSE through Wine's
+# handling of the close request) ends the run with exit code 0.
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+e2e_own_display "$@"
+program=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
+closer=${OSTREL_CLOSE_WINDOW:?the close_window helper}
+[ -f "$program" ] || e2e_fail "no program at $program (build the win32 preset first)"
+
+scratch=$(mktemp -d)
+trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
+e2e_wine_env "$scratch"
+wine "$program" 2>/dev/null &
+pid=$!
+box=$(e2e_wait_window '^Varnholt$' 180) || e2e_fail "the start-up question did not appear"
+e2e_answer_no_wine "$box"
+window=$(e2e_wait_window '^Ostrel$' 60) || e2e_fail "no window titled Ostrel"
+sleep 2
+kill -0 "$pid" 2>/dev/null || e2e_fail "the demo ended before the window was closed"
+
+"$closer" "$window" || e2e_fail "could not ask the window to close"
+e2e_wait_exit "$pid" 30
+code=$?
+[ "$code" -eq 0 ] || e2e_fail "exit code $code after closing the window"
+echo "win32: closing the window ended the run with 0"
