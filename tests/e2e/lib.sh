@@ -126,3 +126,49 @@ e2e_check_scene_picture() {
         e2e_fail "$picture does not look like the scene (background fraction $background)"
     [ "$green" -ge 100 ] || e2e_fail "$picture shows no green lines ($green green pixels)"
 }
+
+# The sound frames of a raw 16-bit stereo file, one per line, without its silent frames.
+sound_frames() { od -An -v -w4 -tx4 "$1" | grep -v '^ 00000000$'; }
+
+# Compares the recording with xmrender's WAV data frame by frame, leaving out every silent frame
+# on both sides: the silence before the ring is handed over, after the device's reset, and any
+# the output path inserts when it runs dry. Every sound frame of the recording must be the next
+# sound frame of xmrender's output, so a chunk repeated or skipped shows up at once. Prints the
+# number of sound frames that matched; scratch is a folder for the work files.
+compare_recording() {
+    local recorded=$1 wav=$2 scratch=$3 out line frames
+    tail -c +45 "$wav" >"$scratch/expected.raw"
+    sound_frames "$recorded" >"$scratch/recorded.frames"
+    sound_frames "$scratch/expected.raw" >"$scratch/expected.frames"
+    frames=$(wc -l <"$scratch/recorded.frames")
+    out=$(LC_ALL=C cmp "$scratch/recorded.frames" "$scratch/expected.frames" 2>&1)
+    if [ -z "$out" ] || grep -q "EOF on $scratch/recorded.frames" <<<"$out"; then
+        echo "$frames"
+        return 0
+    fi
+    grep -q "EOF on" <<<"$out" && e2e_fail "xmrender's output is shorter than the recording"
+    line=$(sed -n 's/.* differ: [a-z]* [0-9]*, line \([0-9]*\).*/\1/p' <<<"$out")
+    [ -n "$line" ] || e2e_fail "cannot compare: $out"
+    e2e_fail "sound frame $line of the recording ($(sed -n "${line}p" "$scratch/recorded.frames")) is not the next one of xmrender's ($(sed -n "${line}p" "$scratch/expected.frames")), about $(((line - 1) / 884)) chunks into the sound"
+}
+
+# Starts a program in the background and answers its start-up question No, the way the build
+# at hand shows it: E2E_PID is the process, E2E_WINDOW the demo's window. The program's output
+# goes to E2E_LOG when that is set. Native: e2e_start_windowed native PROGRAM [VAR=value...];
+# Windows build: e2e_start_windowed wine PROGRAM (in a prefix set up by e2e_wine_env).
+e2e_start_windowed() {
+    local kind=$1 program=$2 box
+    shift 2
+    if [ "$kind" = wine ]; then
+        wine "$program" >"${E2E_LOG:-/dev/null}" 2>&1 &
+    else
+        env "$@" "$program" >"${E2E_LOG:-/dev/stdout}" 2>&1 &
+    fi
+    E2E_PID=$!
+    # Under Wine the first start creates the scratch prefix, which takes a while.
+    box=$(e2e_wait_window '^Varnholt$' "$([ "$kind" = wine ] && echo 180 || echo 30)") ||
+        e2e_fail "the start-up question did not appear"
+    if [ "$kind" = wine ]; then e2e_answer_no_wine "$box"; else e2e_answer_no_zenity "$box"; fi
+    e2e_window_gone '^Varnholt$' 10 || e2e_fail "the question stayed open after No"
+    E2E_WINDOW=$(e2e_wait_window '^Ostrel$' 60) || e2e_fail "no window titled Ostrel"
+}

@@ -8,11 +8,9 @@ program=${OSTREL_EXE:-$E2E_ROOT/build/linux/ostrel}
 closer=${OSTREL_CLOSE_WINDOW:?the close_window helper}
 [ -x "$program" ] || e2e_fail "no program at $program"
 
-SDL_AUDIODRIVER=dummy "$program" &
-pid=$!
-box=$(e2e_wait_window '^Varnholt$' 30) || e2e_fail "the start-up question did not appear"
-e2e_answer_no_zenity "$box"
-window=$(e2e_wait_window '^Ostrel$' 30) || e2e_fail "no window titled Ostrel"
+e2e_start_windowed native "$program" SDL_AUDIODRIVER=dummy
+pid=$E2E_PID
+window=$E2E_WINDOW
 sleep 2
 kill -0 "$pid" 2>/dev/null || e2e_fail "the demo ended before the window was closed"
 

@@ -7,13 +7,9 @@ e2e_own_display "$@"
 program=${OSTREL_EXE:-$E2E_ROOT/build/linux/ostrel}
 [ -x "$program" ] || e2e_fail "no program at $program"
 
-SDL_AUDIODRIVER=dummy "$program" &
-pid=$!
-box=$(e2e_wait_window '^Varnholt$' 30) || e2e_fail "the start-up question did not appear"
-e2e_answer_no_zenity "$box"
-e2e_window_gone '^Varnholt$' 10 || e2e_fail "the question stayed open after No"
-
-window=$(e2e_wait_window '^Ostrel$' 30) || e2e_fail "no window titled Ostrel"
+e2e_start_windowed native "$program" SDL_AUDIODRIVER=dummy
+pid=$E2E_PID
+window=$E2E_WINDOW
 size=$(e2e_window_size "$window")
 [ "$size" = "1280x720" ] || e2e_fail "window is $size, not 1280x720"
 sleep 2

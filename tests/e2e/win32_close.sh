@@ -11,11 +11,9 @@ closer=${OSTREL_CLOSE_WINDOW:?the close_window helper}
 scratch=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
 e2e_wine_env "$scratch"
-wine "$program" 2>/dev/null &
-pid=$!
-box=$(e2e_wait_window '^Varnholt$' 180) || e2e_fail "the start-up question did not appear"
-e2e_answer_no_wine "$box"
-window=$(e2e_wait_window '^Ostrel$' 60) || e2e_fail "no window titled Ostrel"
+e2e_start_windowed wine "$program"
+pid=$E2E_PID
+window=$E2E_WINDOW
 sleep 2
 kill -0 "$pid" 2>/dev/null || e2e_fail "the demo ended before the window was closed"
 

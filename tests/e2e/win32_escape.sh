@@ -10,14 +10,9 @@ program=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
 scratch=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
 e2e_wine_env "$scratch"
-wine "$program" 2>/dev/null &
-pid=$!
-# The first start creates the scratch prefix, which takes a while.
-box=$(e2e_wait_window '^Varnholt$' 180) || e2e_fail "the start-up question did not appear"
-e2e_answer_no_wine "$box"
-e2e_window_gone '^Varnholt$' 10 || e2e_fail "the question stayed open after No"
-
-window=$(e2e_wait_window '^Ostrel$' 60) || e2e_fail "no window titled Ostrel"
+e2e_start_windowed wine "$program"
+pid=$E2E_PID
+window=$E2E_WINDOW
 # Windowed, the frame the system adds to the plain overlapped style is taken from the 1280x720
 # outer size, so the client area is a little smaller and sits just inside the screen.
 size=$(e2e_window_size "$window")
