@@ -14,7 +14,8 @@ ModulePlayer* player = nullptr;
 int32_t chunksGiven = 0;
 } // namespace
 
-int32_t beginRender(const char* path, uint32_t rate, const char** reason) {
+int32_t beginRender(const char* path, uint32_t rate, const char** reason, PrepareSong prepare,
+                    void* context) {
     if (path)
         registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
                             fileStreamTell);
@@ -26,13 +27,18 @@ int32_t beginRender(const char* path, uint32_t rate, const char** reason) {
     platform::headlessAudioSetOpenResult(0);
     if (!openAudio(rate)) {
         *reason = "the output rate is not supported";
+        platform::headlessSetThreadsEnabled(1);
         return 0;
     }
     player = createPlayer(path ? path : "music.xm", nullptr);
     if (!player) {
         *reason = lastLoadError()[0] ? lastLoadError() : "cannot load the module";
         closeAudio();
+        platform::headlessSetThreadsEnabled(1);
         return 0;
+    }
+    if (prepare) {
+        prepare(player, context);
     }
     if (!startPlayback(player)) {
         *reason = "out of memory";

@@ -9,9 +9,14 @@
 
 namespace ostrel::xmrender {
 
+// Called with the loaded song before playback starts, to change it (e.g. silence channels).
+using PrepareSong = void (*)(ModulePlayer* player, void* context);
+
 // Starts playback of the XM file at path (null: the built-in song) on the headless device at
-// this rate. 1 on success; 0 with a short reason in *reason.
-int32_t beginRender(const char* path, uint32_t rate, const char** reason);
+// this rate, after prepare (when given) has seen the song. 1 on success; 0 with a short reason
+// in *reason.
+int32_t beginRender(const char* path, uint32_t rate, const char** reason,
+                    PrepareSong prepare = nullptr, void* context = nullptr);
 // Whole chunks covering this many seconds at the open rate, rounded up.
 int32_t chunksForSeconds(double seconds);
 // The next chunk in play order: chunkFrames stereo frames, and its ChunkInfo in *info.
