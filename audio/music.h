@@ -19,4 +19,4 @@ int32_t syncTrigger(int32_t scene);
 int32_t startMusic();
 int32_t stopMusic();
 
-}  // namespace ostrel
+} // namespace ostrel

@@ -8,23 +8,23 @@
 namespace ostrel {
 
 struct Sample {
-    int16_t* data;          // length frames + 8 spare frames, guard frame at the play end; owned
-    uint32_t length;        // frames
-    uint32_t loopStart;     // frames
-    uint32_t loopLength;    // frames; loopStart + loopLength is the play end for every loop type
-    uint8_t volume;         // 0..64 as stored
-    int8_t finetune;        // as stored; E5y may overwrite it during playback
-    int32_t panning;        // 0..255
-    uint8_t bitsPerSample;  // 16 once converted
-    uint8_t loopType;       // 1 no loop, 2 forward, 4 ping-pong
-    int8_t relativeNote;    // semitones
+    int16_t* data;         // length frames + 8 spare frames, guard frame at the play end; owned
+    uint32_t length;       // frames
+    uint32_t loopStart;    // frames
+    uint32_t loopLength;   // frames; loopStart + loopLength is the play end for every loop type
+    uint8_t volume;        // 0..64 as stored
+    int8_t finetune;       // as stored; E5y may overwrite it during playback
+    int32_t panning;       // 0..255
+    uint8_t bitsPerSample; // 16 once converted
+    uint8_t loopType;      // 1 no loop, 2 forward, 4 ping-pong
+    int8_t relativeNote;   // semitones
 };
 
 enum : uint8_t { loopNone = 1, loopForward = 2, loopPingPong = 4 };
 
 struct EnvelopePoint {
-    uint16_t x;  // tick
-    uint16_t y;  // 0..64
+    uint16_t x; // tick
+    uint16_t y; // 0..64
 };
 
 constexpr int envelopePointSlots = 20;
@@ -33,8 +33,8 @@ constexpr int maxSamplesPerInstrument = 16;
 
 struct Instrument {
     int32_t sampleCount;
-    Sample* samples[maxSamplesPerInstrument];  // [0, sampleCount) owned, the rest &emptySample
-    uint8_t sampleMap[96];                     // entry n serves note n + 1
+    Sample* samples[maxSamplesPerInstrument]; // [0, sampleCount) owned, the rest &emptySample
+    uint8_t sampleMap[96];                    // entry n serves note n + 1
     EnvelopePoint volumeEnvelope[envelopePointSlots];
     EnvelopePoint panningEnvelope[envelopePointSlots];
     uint8_t volumeEnvelopePointCount;
@@ -45,21 +45,21 @@ struct Instrument {
     uint8_t panningSustainPoint;
     uint8_t panningLoopStartPoint;
     uint8_t panningLoopEndPoint;
-    uint8_t volumeEnvelopeFlags;   // bit 0 on, bit 1 sustain, bit 2 loop
-    uint8_t panningEnvelopeFlags;  // same bits
+    uint8_t volumeEnvelopeFlags;  // bit 0 on, bit 1 sustain, bit 2 loop
+    uint8_t panningEnvelopeFlags; // same bits
     uint8_t vibratoType;
     uint8_t vibratoSweep;
     uint8_t vibratoDepth;
     uint8_t vibratoRate;
-    uint16_t fadeout;  // twice the file's value
+    uint16_t fadeout; // twice the file's value
 };
 
 enum : uint8_t { envelopeOn = 1, envelopeSustain = 2, envelopeLoop = 4 };
 
 struct PatternCell {
-    uint8_t note;        // 0 none, 1..96 C-0..B-7, 255 key-off
-    uint8_t instrument;  // 0 none, 1..128
-    uint8_t volume;      // volume-column byte as stored
+    uint8_t note;       // 0 none, 1..96 C-0..B-7, 255 key-off
+    uint8_t instrument; // 0 none, 1..128
+    uint8_t volume;     // volume-column byte as stored
     uint8_t effect;
     uint8_t effectParam;
 };
@@ -68,7 +68,7 @@ constexpr uint8_t noteKeyOff = 255;
 
 struct Pattern {
     int32_t rowCount;
-    PatternCell* cells;  // rowCount x channelCount, row by row; owned
+    PatternCell* cells; // rowCount x channelCount, row by row; owned
 };
 
 struct ModulePlayer;
@@ -78,8 +78,8 @@ using SampleDataProvider = void (*)(void* buffer, int32_t byteCount, int32_t bit
                                     int32_t instrumentIndex, int32_t sampleIndex);
 
 struct ModulePlayer {
-    Pattern* patterns;        // patternSlotCount records; owned
-    Instrument* instruments;  // instrumentCount records; owned
+    Pattern* patterns;       // patternSlotCount records; owned
+    Instrument* instruments; // instrumentCount records; owned
     int32_t samplesLeftInTick;
     int32_t samplesPerTick;
     int16_t songLength;
@@ -88,14 +88,14 @@ struct ModulePlayer {
     int32_t usedPatternCount;
     int32_t patternSlotCount;
     int16_t instrumentCount;
-    uint16_t flags;  // bit 0: linear frequency table
+    uint16_t flags; // bit 0: linear frequency table
     int16_t defaultTempo;
     int16_t defaultBpm;
     uint8_t orderTable[256];
     uint8_t initialGlobalVolume;
     // Playback state, owned by the sequencer.
     int32_t globalVolume;
-    uint8_t globalVolumeSlideMemory;  // shared by all channels; not reset at start
+    uint8_t globalVolumeSlideMemory; // shared by all channels; not reset at start
     int32_t tick;
     int32_t tempo;
     int32_t bpm;
@@ -114,4 +114,4 @@ constexpr uint16_t flagLinearFrequencies = 1;
 extern Sample emptySample;
 extern Instrument emptyInstrument;
 
-}  // namespace ostrel
+} // namespace ostrel

@@ -59,4 +59,4 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream);
 // ("not an XM module", "file is truncated", ...); "" after a success.
 const char* lastLoadError();
 
-}  // namespace ostrel
+} // namespace ostrel

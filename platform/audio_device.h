@@ -20,4 +20,4 @@ void audioDeviceUnprepare();
 void audioDeviceReset();
 int audioDeviceClose();
 
-}  // namespace ostrel::platform
+} // namespace ostrel::platform

@@ -22,4 +22,4 @@ void* startTimeCriticalThread(ThreadFunction fn, void* argument);
 // Waits for the thread's end and releases its handle; accepts null.
 void joinThread(void* thread);
 
-}  // namespace ostrel::platform
+} // namespace ostrel::platform

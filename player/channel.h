@@ -17,7 +17,7 @@ enum : uint8_t {
 };
 
 struct ChannelState {
-    uint8_t note;  // 0-based
+    uint8_t note; // 0-based
     uint8_t updateFlags;
     Voice* voice;
     int32_t period;
@@ -41,7 +41,7 @@ struct ChannelState {
     int32_t autoVibratoPos;
     int32_t autoVibratoSweep;
     uint8_t keyOff;
-    uint8_t instrument;  // 0-based
+    uint8_t instrument; // 0-based
     uint8_t realNote;
     int32_t notePeriod;
     uint8_t lastEffect;
@@ -76,4 +76,4 @@ struct ChannelState {
 constexpr int channelStateCount = 32;
 extern ChannelState channelStates[channelStateCount];
 
-}  // namespace ostrel
+} // namespace ostrel

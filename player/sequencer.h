@@ -14,4 +14,4 @@ void setBpm(ModulePlayer* player, int32_t bpm);
 // records zeroed and bound to voice slots 0..channelCount-1.
 void resetPlaybackState(ModulePlayer* player);
 
-}  // namespace ostrel
+} // namespace ostrel

@@ -14,4 +14,4 @@ int setupSchedule();
 int runSchedule();
 int endSchedule();
 
-}  // namespace ostrel
+} // namespace ostrel

@@ -6,12 +6,12 @@
 
 namespace ostrel {
 
-extern uint32_t bitmapBase;   // 96 lists, codes 32..127
-extern uint32_t outlineBase;  // 256 lists, codes 0..255 (255 stays empty)
+extern uint32_t bitmapBase;  // 96 lists, codes 32..127
+extern uint32_t outlineBase; // 256 lists, codes 0..255 (255 stays empty)
 
 int buildFonts(void* deviceContext, const char* faceName);
 void deleteFonts();
 void drawText2D(float x, float y, const char* text);
 void drawText3D(const char* text);
 
-}  // namespace ostrel
+} // namespace ostrel

@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
     }
     std::FILE* positions = nullptr;
     if (options.positions) {
-        positions = std::fopen(options.positions, "wb");  // "\n" on every host
+        positions = std::fopen(options.positions, "wb"); // "\n" on every host
         if (!positions) {
             std::fprintf(stderr, "xmrender: %s: %s\n", options.positions, std::strerror(errno));
             std::fclose(wav);
