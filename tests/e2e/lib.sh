@@ -172,3 +172,19 @@ e2e_start_windowed() {
     e2e_window_gone '^Varnholt$' 10 || e2e_fail "the question stayed open after No"
     E2E_WINDOW=$(e2e_wait_window '^Ostrel$' 60) || e2e_fail "no window titled Ostrel"
 }
+
+# After a recorded run of the whole show: xmrender's rendering of the built-in song must match
+# the recording (see compare_recording) over well beyond the two seconds of the pre-rendered
+# ring, so the audio thread's refills were heard too. e2e_check_recording LABEL RAW XMRENDER
+# SHOW-SECONDS SCRATCH
+e2e_check_recording() {
+    local label=$1 raw=$2 xmrender=$3 show_seconds=$4 scratch=$5 recorded matched
+    recorded=$(stat -c %s "$raw")
+    # 176,400 bytes a second: 44,100 frames of 4 bytes.
+    "$xmrender" --quiet -o "$scratch/expected.wav" --seconds $((recorded / 176400 + 5)) ||
+        e2e_fail "xmrender failed"
+    matched=$(compare_recording "$raw" "$scratch/expected.wav" "$scratch") || exit 1
+    [ "$matched" -ge $(((show_seconds - 10) * 44100)) ] ||
+        e2e_fail "only $matched sound frames matched xmrender, in $recorded recorded bytes"
+    echo "$label: all $matched sound frames of the recording ($recorded bytes) follow xmrender's rendering"
+}
