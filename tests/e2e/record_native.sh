@@ -8,7 +8,7 @@ set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_own_display "$@"
 program=${OSTREL_EXE:-$E2E_ROOT/build/linux/ostrel}
-xmrender=${OSTREL_XMRENDER:-$(dirname "$program")/tools/xmrender/xmrender}
+xmrender=${OSTREL_XMRENDER:-$(dirname "$program")/xmrender}
 [ -x "$program" ] || e2e_fail "no program at $program"
 [ -x "$xmrender" ] || e2e_fail "no xmrender at $xmrender"
 show_seconds=60

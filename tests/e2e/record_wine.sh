@@ -11,7 +11,7 @@ e2e_own_display "$@"
 program=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
 native=${OSTREL_EXE:-$E2E_ROOT/build/linux/ostrel}
 # The native xmrender writes the same bytes as the Windows one.
-xmrender=${OSTREL_XMRENDER:-$(dirname "$native")/tools/xmrender/xmrender}
+xmrender=${OSTREL_XMRENDER:-$(dirname "$native")/xmrender}
 [ -f "$program" ] || e2e_fail "no program at $program (build the win32 preset first)"
 [ -x "$xmrender" ] || e2e_fail "no xmrender at $xmrender"
 show_seconds=60

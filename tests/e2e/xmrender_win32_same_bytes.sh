@@ -7,8 +7,8 @@ set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 native=${OSTREL_EXE:-$E2E_ROOT/build/linux/ostrel}
 windows=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
-native_xmrender=$(dirname "$native")/tools/xmrender/xmrender
-windows_xmrender=$(dirname "$windows")/tools/xmrender/xmrender.exe
+native_xmrender=$(dirname "$native")/xmrender
+windows_xmrender=$(dirname "$windows")/xmrender.exe
 [ -x "$native_xmrender" ] || e2e_fail "no xmrender at $native_xmrender"
 [ -f "$windows_xmrender" ] || e2e_fail "no xmrender.exe at $windows_xmrender (build the win32 preset first)"
 
