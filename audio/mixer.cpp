@@ -8,9 +8,10 @@
 // exactly the float operations of the one-frame formula, in the same order.
 #include "audio/mixer.h"
 
-#include <bit>
 #include <cstring>
 #include <emmintrin.h>
+
+#include "audio/mixer_groups.h"
 
 namespace ostrel {
 
@@ -25,10 +26,19 @@ void setMixerRate(int32_t outputRate) {
 
 namespace {
 
+bool avx2Present() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}
+
+// The eight-frame loops run where the processor (and the system, which must save the wide
+// registers) supports AVX2.
+const bool haveAvx2 = avx2Present();
+bool useAvx2 = haveAvx2;
+
 constexpr float volumeScale = 1.0f / 255.0f;
 constexpr float fixedScale = 1.0f / 256.0f;
-// Turns the upper 31 bits of a position fraction into a weight just below 1 at the top.
-constexpr float fractionScale = std::bit_cast<float>(0x2FFFF910u);
+using mixgroups::fractionScale;
 
 // Everything a frame loop needs about the sample. Frames outside [0, end] are never read; they
 // sound as silence. The guard frame at `end` is the last readable one. Two things can put a
@@ -195,14 +205,17 @@ uint64_t rampGroups(const int16_t* data, float* out, int32_t groups, uint64_t po
 
 // n frames at the constant gains g0, g1. Returns the position after them.
 uint64_t mixConstant(const Source& src, float* out, int32_t n, uint64_t pos, uint64_t delta,
-                     bool inside, float g0, float g1) {
+                     uint64_t step, bool inside, float g0, float g1) {
     int32_t k = 0;
     if (inside) {
         const int16_t* data = src.data;
-        if (n >= 4) {
-            const int32_t groups = n >> 2;
-            pos = constantGroups(data, out, groups, pos, delta, g0, g1);
-            k = 4 * groups;
+        if (useAvx2) {
+            k = mixgroups::constantRun(data, out, n, pos, delta, step, g0, g1);
+        }
+        if (n - k >= 4) {
+            const int32_t groups = (n - k) >> 2;
+            pos = constantGroups(data, out + 2 * k, groups, pos, delta, g0, g1);
+            k += 4 * groups;
         }
         for (; k < n; ++k) {
             float s = directValue(data, pos);
@@ -224,12 +237,14 @@ uint64_t mixConstant(const Source& src, float* out, int32_t n, uint64_t pos, uin
 // n frames of a volume ramp: frame k uses the gains after k steps; w0, w1 end as the gains
 // after n steps. Returns the position after the frames.
 uint64_t mixRamp(const Source& src, float* out, int32_t n, uint64_t pos, uint64_t delta,
-                 bool inside, float& w0, float& w1, float d0, float d1) {
+                 uint64_t step, bool inside, float& w0, float& w1, float d0, float d1) {
     int32_t k = 0;
-    if (inside && n >= 4) {
-        const int16_t* data = src.data;
-        const int32_t groups = n >> 2;
-        pos = rampGroups(data, out, groups, pos, delta, w0, w1, d0, d1);
+    if (inside && useAvx2) {
+        k = mixgroups::rampRun(src.data, out, n, pos, delta, step, w0, w1, d0, d1);
+    }
+    if (inside && n - k >= 4) {
+        const int32_t groups = (n - k) >> 2;
+        pos = rampGroups(src.data, out + 2 * k, groups, pos, delta, w0, w1, d0, d1);
         k += 4 * groups;
     }
     for (; k < n; ++k) {
@@ -512,7 +527,7 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
             const bool inside = readsStayInside(src, t.pos, step, forward, n);
             float w0 = static_cast<float>(voice->currentVolume0) * fixedScale * volumeScale;
             float w1 = static_cast<float>(voice->currentVolume1) * fixedScale * volumeScale;
-            t.pos = mixRamp(src, out, n, t.pos, delta, inside, w0, w1, d0, d1);
+            t.pos = mixRamp(src, out, n, t.pos, delta, step, inside, w0, w1, d0, d1);
             voice->currentVolume0 = roundToInt(w0 * 255.0f * 256.0f);
             voice->currentVolume1 = roundToInt(w1 * 255.0f * 256.0f);
             ramp -= n;
@@ -542,7 +557,7 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
             float g0 = static_cast<float>(voice->targetVolume0) * volumeScale;
             float g1 = static_cast<float>(voice->targetVolume1) * volumeScale;
             const bool inside = readsStayInside(src, t.pos, step, forward, n);
-            t.pos = mixConstant(src, out, n, t.pos, delta, inside, g0, g1);
+            t.pos = mixConstant(src, out, n, t.pos, delta, step, inside, g0, g1);
         }
 
         if (!atEnd) {
@@ -564,6 +579,18 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
 }
 
 } // namespace
+
+bool setMixerLoops(MixerLoops loops) {
+    if (loops == MixerLoops::avx2 && !haveAvx2) {
+        return false;
+    }
+    useAvx2 = loops == MixerLoops::avx2;
+    return true;
+}
+
+MixerLoops mixerLoops() {
+    return useAvx2 ? MixerLoops::avx2 : MixerLoops::sse2;
+}
 
 void mixVoice(Voice* voice, float* out, int32_t frames) {
     Sample* sample = voice->sample;

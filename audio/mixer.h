@@ -45,6 +45,13 @@ extern int32_t rampFrames;
 extern float rampScale;
 void setMixerRate(int32_t outputRate);
 
+// The frame loops in use: four frames per pass with SSE2 (every processor the program runs
+// on), or eight with AVX2 where the processor has it, which is the default there. Both give
+// the same output bit for bit. Setting AVX2 on a processor without it is refused (false).
+enum class MixerLoops { sse2, avx2 };
+bool setMixerLoops(MixerLoops loops);
+MixerLoops mixerLoops();
+
 void mixVoice(Voice* voice, float* out, int32_t frames);
 void mixVoices(float* out, int32_t frames);
 void convertToPcm16(int16_t* dst, const float* src, int32_t frames);

@@ -50,8 +50,13 @@ void makeBenchSample(BenchSample& b, uint32_t loopStart, uint32_t loopLength, ui
 
 // withRenderer: each chunk is cleared before and converted to 16-bit after mixing, as the chunk
 // renderer does; without it only mixVoices is timed.
+// Arguments: the number of voices, and 1 for the AVX2 frame loops or 0 for the SSE2 ones.
 void runMixer(benchmark::State& state, Kind kind, bool withRenderer = true) {
     const int voices = static_cast<int>(state.range(0));
+    if (!setMixerLoops(state.range(1) != 0 ? MixerLoops::avx2 : MixerLoops::sse2)) {
+        state.SkipWithError("no AVX2 on this processor");
+        return;
+    }
     setMixerRate(44100);
     std::memset(voiceTable, 0, sizeof voiceTable);
     std::mt19937 rng(12345);
@@ -176,14 +181,18 @@ void BM_ChunkOverheadWithoutVoices(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ChunkOverheadWithoutVoices);
-BENCHMARK(BM_ConstantGainStepsNearOne)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
-BENCHMARK(BM_ConstantGainMixOnly)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
-BENCHMARK(BM_RampsEveryChunk)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
-BENCHMARK(BM_RampsOnly)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
-BENCHMARK(BM_ForwardLoops)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
-BENCHMARK(BM_PingPongLoops)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
-BENCHMARK(BM_ShortLoops)->Arg(1)->Arg(8)->Arg(32)->Arg(64);
-BENCHMARK(BM_SilentShortLoops)->Arg(8)->Arg(32);
+BENCHMARK(BM_ConstantGainStepsNearOne)
+    ->ArgsProduct({{1, 8, 32, 64}, {0, 1}})
+    ->ArgNames({"voices", "avx2"});
+BENCHMARK(BM_ConstantGainMixOnly)
+    ->ArgsProduct({{1, 8, 32, 64}, {0, 1}})
+    ->ArgNames({"voices", "avx2"});
+BENCHMARK(BM_RampsEveryChunk)->ArgsProduct({{1, 8, 32, 64}, {0, 1}})->ArgNames({"voices", "avx2"});
+BENCHMARK(BM_RampsOnly)->ArgsProduct({{1, 8, 32, 64}, {0, 1}})->ArgNames({"voices", "avx2"});
+BENCHMARK(BM_ForwardLoops)->ArgsProduct({{1, 8, 32, 64}, {0, 1}})->ArgNames({"voices", "avx2"});
+BENCHMARK(BM_PingPongLoops)->ArgsProduct({{1, 8, 32, 64}, {0, 1}})->ArgNames({"voices", "avx2"});
+BENCHMARK(BM_ShortLoops)->ArgsProduct({{1, 8, 32, 64}, {0, 1}})->ArgNames({"voices", "avx2"});
+BENCHMARK(BM_SilentShortLoops)->ArgsProduct({{8, 32}, {1}})->ArgNames({"voices", "avx2"});
 
 } // namespace
 

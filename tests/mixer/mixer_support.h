@@ -1,6 +1,7 @@
 // Small helpers shared by the mixer tests: a sample whose data block holds exactly the frames
-// the mixer may read (so the address sanitizer reports any read outside them), and a field by
-// field comparison of voice records with floats compared by bit pattern.
+// a loaded sample has (so the address sanitizer reports any read outside them), a run of a test
+// body under each kind of frame loops the processor has, and a field by field comparison of
+// voice records with floats compared by bit pattern.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,18 +20,28 @@ struct TestSample {
     Sample sample{};
 };
 
-// frames: data[0 .. E] inclusive, guard frame already in place. A spare frame in front of
-// frame 0 holds `poisonBefore` when `withFrameBefore` is set, so that a read of frame -1 shows
-// up in the output; otherwise data starts at the block start.
+// Frames after the last given one, as a loaded sample has them: its block holds `length` + 8
+// frames. The mixer may load them (the eight-frame loops read a window of nine frames from the
+// first one they play) but must never hear them, so they hold a value that would show.
+constexpr size_t spareFrames = 7;
+constexpr int16_t spareValue = 0x2345;
+
+// frames: data[0 .. E] inclusive, guard frame already in place; `length` is E, and the spare
+// frames follow. A spare frame in front of frame 0 holds `poisonBefore` when `withFrameBefore`
+// is set, so that a read of frame -1 shows up in the output; otherwise data starts at the
+// block start.
 inline void makeSample(TestSample& t, const std::vector<int16_t>& frames, uint32_t loopStart,
                        uint8_t loopType, bool withFrameBefore = false, int16_t poisonBefore = 0) {
     size_t offset = withFrameBefore ? 1 : 0;
-    t.block.reset(new int16_t[frames.size() + offset]);
+    t.block.reset(new int16_t[frames.size() + offset + spareFrames]);
     if (withFrameBefore) {
         t.block[0] = poisonBefore;
     }
     for (size_t i = 0; i < frames.size(); ++i) {
         t.block[i + offset] = frames[i];
+    }
+    for (size_t i = 0; i < spareFrames; ++i) {
+        t.block[frames.size() + offset + i] = spareValue;
     }
     t.sample = Sample{};
     t.sample.data = t.block.get() + offset;
@@ -39,6 +50,18 @@ inline void makeSample(TestSample& t, const std::vector<int16_t>& frames, uint32
     t.sample.loopLength = static_cast<uint32_t>(frames.size() - 1) - loopStart;
     t.sample.bitsPerSample = 16;
     t.sample.loopType = loopType;
+}
+
+// Runs body once for each kind of frame loops the processor has, the default kind last, with a
+// trace naming the kind in any failure.
+template <typename Body> void forEachMixerLoops(Body body) {
+    for (MixerLoops loops : {MixerLoops::sse2, MixerLoops::avx2}) {
+        if (!setMixerLoops(loops)) {
+            continue;
+        }
+        SCOPED_TRACE(loops == MixerLoops::avx2 ? "AVX2 loops" : "SSE2 loops");
+        body();
+    }
 }
 
 // Fixed-point helpers: whole frames plus a fraction of 2^32.

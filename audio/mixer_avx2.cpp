@@ -1,0 +1,324 @@
+// The mixer's eight-frame loops, compiled for AVX2 (this file alone is built with -mavx2, and
+// its functions run only once the processor has been found to have it).
+//
+// Nothing but intrinsics and mixer_groups.h (declarations and one constant) may be pulled in here:
+// an inline function from a library header compiled in this file could be chosen by the linker for
+// the rest of the program as well and bring AVX2 instructions to processors without them.
+//
+// The eight values of a pass sit in the lanes in the order (0 1 4 5 | 2 3 6 7): the in-lane
+// unpacks then give frames 0..3 and 4..7 with each value doubled for its two channels, without
+// a shuffle across the halves. Every lane-wise quantity (fractions, window offsets) follows the
+// same order.
+#include <immintrin.h>
+
+#include "audio/mixer_groups.h"
+
+namespace ostrel::mixgroups {
+namespace {
+
+constexpr int laneFrame[8] = {0, 1, 4, 5, 2, 3, 6, 7};
+constexpr uint64_t oneFrame = uint64_t{1} << 32;
+
+inline __m256i laneVector(const uint32_t (&v)[8]) {
+    return _mm256_setr_epi32(static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]),
+                             static_cast<int32_t>(v[2]), static_cast<int32_t>(v[3]),
+                             static_cast<int32_t>(v[4]), static_cast<int32_t>(v[5]),
+                             static_cast<int32_t>(v[6]), static_cast<int32_t>(v[7]));
+}
+
+// Eight interpolated values from eight 32-bit words (frame i in the low half, frame i + 1 in
+// the high half) and their position fractions. The multiply-add of the 16-bit pairs gives a
+// and b - a as exact integers; b - a converts to the same float as the float difference of the
+// two frames, which is exact for 16-bit values.
+inline __m256 eightValues(__m256i pairs, __m256i fractions) {
+    __m256 a = _mm256_cvtepi32_ps(_mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00000001)));
+    __m256 diff = _mm256_cvtepi32_ps(_mm256_madd_epi16(pairs, _mm256_set1_epi32(0x0001FFFF)));
+    __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fractions, 1)),
+                             _mm256_set1_ps(fractionScale));
+    return _mm256_add_ps(a, _mm256_mul_ps(t, diff));
+}
+
+// The fractions of the eight frames from pos on: (u + k x step fraction) mod 2^32, exactly
+// what the 32-bit additions of frame-by-frame play give.
+inline __m256i firstFractions(uint64_t pos, uint64_t delta) {
+    uint32_t v[8];
+    for (int j = 0; j < 8; ++j) {
+        v[j] = static_cast<uint32_t>(pos) + static_cast<uint32_t>(delta) * laneFrame[j];
+    }
+    return laneVector(v);
+}
+
+// What the window walk needs of one step, per lane: the low half of k x delta, and the word
+// of the window, H_k, that the whole part of k x delta points at (7 more moving backward, where
+// the window starts seven frames before the first frame). Set up once per step and direction
+// and kept, as a voice mostly keeps its step from piece to piece.
+struct StepLanes {
+    uint64_t delta = 0;
+    bool valid = false;
+    uint32_t offset = 0;    // window start minus the first frame's index, mod 2^32
+    uint32_t limit = 0;     // the largest window start (mod 2^32) that is not before frame 0
+    __m256i addedFractions; // low halves, sign bit flipped for a signed comparison
+    __m256i laneFractions;  // low halves
+    __m256i wholeWords;
+    __m256i fractionStride;
+
+    void set(uint64_t d, bool forward) {
+        delta = d;
+        valid = true;
+        offset = forward ? 0u : 0u - 7u;
+        limit = forward ? 0xFFFFFFFFu : 0xFFFFFFF8u;
+        uint32_t low[8];
+        uint32_t whole[8];
+        for (int j = 0; j < 8; ++j) {
+            const uint64_t kd = d * static_cast<uint64_t>(laneFrame[j]);
+            low[j] = static_cast<uint32_t>(kd);
+            whole[j] = static_cast<uint32_t>(kd >> 32) - offset;
+        }
+        laneFractions = laneVector(low);
+        addedFractions = _mm256_xor_si256(laneFractions, _mm256_set1_epi32(INT32_MIN));
+        wholeWords = laneVector(whole);
+        fractionStride = _mm256_set1_epi32(static_cast<int32_t>(8 * static_cast<uint32_t>(d)));
+    }
+};
+
+// One entry per direction: a ping-pong voice alternates between the two. The mixer runs on
+// one thread at a time.
+StepLanes stepLanes[2];
+
+const StepLanes& lanesFor(uint64_t delta, bool forward) {
+    StepLanes& lanes = stepLanes[forward ? 0 : 1];
+    if (!lanes.valid || lanes.delta != delta) {
+        lanes.set(delta, forward);
+    }
+    return lanes;
+}
+
+// Walks eight frames per pass when the step is at most one frame: the eight frames' pairs all
+// lie in the window of nine frames that starts at the first frame (forward) or seven frames
+// before it (backward), so two loads of the window and one lane permutation fetch them. The
+// pair of frame k sits r_k = H_k + c_k words into the window, where c_k is the carry out of
+// adding the fractions, found from the fraction sum being below the added fraction.
+struct WindowWalker {
+    const int16_t* data;
+    const StepLanes& lanes;
+    uint64_t pos;
+    uint64_t stride; // 8 x delta
+    __m256i fractions;
+
+    WindowWalker(const int16_t* d, uint64_t p, const StepLanes& l)
+        : data(d), lanes(l), pos(p), stride(8 * l.delta),
+          fractions(_mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(p)), l.laneFractions)) {
+    }
+
+    // Moving backward, the window of the frames near frame 0 would start before it.
+    bool windowInside() const {
+        return static_cast<uint32_t>(pos >> 32) + lanes.offset <= lanes.limit;
+    }
+
+    // The pairs of the pass at the current position.
+    inline __m256i pairs() const {
+        const int16_t* w =
+            data + static_cast<uint32_t>(static_cast<uint32_t>(pos >> 32) + lanes.offset);
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
+        const __m256i window =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(first, second)),
+                                    _mm_unpackhi_epi16(first, second), 1);
+        const __m256i carried = _mm256_cmpgt_epi32(
+            lanes.addedFractions, _mm256_xor_si256(fractions, _mm256_set1_epi32(INT32_MIN)));
+        return _mm256_permutevar8x32_epi32(window, _mm256_sub_epi32(lanes.wholeWords, carried));
+    }
+
+    inline void advance() {
+        pos += stride;
+        fractions = _mm256_add_epi32(fractions, lanes.fractionStride);
+    }
+};
+
+// Walks eight frames per pass at any step, loading each frame's pair on its own.
+struct GatherWalker {
+    const int16_t* data;
+    uint64_t pos;
+    uint64_t d1, d2, d3, d4, d5, d6, d7, d8;
+    __m256i fractions;
+    __m256i fractionStride;
+
+    GatherWalker(const int16_t* d, uint64_t p, uint64_t delta)
+        : data(d), pos(p), d1(delta), d2(2 * delta), d3(3 * delta), d4(4 * delta), d5(5 * delta),
+          d6(6 * delta), d7(7 * delta), d8(8 * delta) {
+        fractions = firstFractions(p, delta);
+        fractionStride = _mm256_set1_epi32(static_cast<int32_t>(8 * static_cast<uint32_t>(delta)));
+    }
+
+    static inline __m128i pairAt(const int16_t* data, uint64_t pos) {
+        int32_t v;
+        __builtin_memcpy(&v, data + (pos >> 32), sizeof v);
+        return _mm_cvtsi32_si128(v);
+    }
+
+    inline __m256 next() {
+        const __m128i w0 = pairAt(data, pos);
+        const __m128i w1 = pairAt(data, pos + d1);
+        const __m128i w2 = pairAt(data, pos + d2);
+        const __m128i w3 = pairAt(data, pos + d3);
+        const __m128i w4 = pairAt(data, pos + d4);
+        const __m128i w5 = pairAt(data, pos + d5);
+        const __m128i w6 = pairAt(data, pos + d6);
+        const __m128i w7 = pairAt(data, pos + d7);
+        pos += d8;
+        const __m128i lo =
+            _mm_unpacklo_epi64(_mm_unpacklo_epi32(w0, w1), _mm_unpacklo_epi32(w4, w5));
+        const __m128i hi =
+            _mm_unpacklo_epi64(_mm_unpacklo_epi32(w2, w3), _mm_unpacklo_epi32(w6, w7));
+        const __m256 s =
+            eightValues(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), fractions);
+        fractions = _mm256_add_epi32(fractions, fractionStride);
+        return s;
+    }
+};
+
+// Adds frames 0..3 and 4..7 of s at the gains to the 16 floats at o.
+inline void addSixteen(float* o, __m256 s, __m256 gainsLow, __m256 gainsHigh) {
+    const __m256 lo = _mm256_mul_ps(_mm256_unpacklo_ps(s, s), gainsLow);
+    const __m256 hi = _mm256_mul_ps(_mm256_unpackhi_ps(s, s), gainsHigh);
+    _mm256_storeu_ps(o, _mm256_add_ps(_mm256_loadu_ps(o), lo));
+    _mm256_storeu_ps(o + 8, _mm256_add_ps(_mm256_loadu_ps(o + 8), hi));
+}
+
+// The gains (w0, w1) of eight successive ramp frames, for frames 0..3 and 4..7 in the order
+// of the buffer, and the gains after them. Every frame adds the steps once, as the one-frame
+// loop does, so the gains form the same chain of roundings.
+struct RampGains {
+    __m128 gains; // (w0, w1, w0, w1)
+    __m128 steps;
+
+    inline void next(__m256& low, __m256& high) {
+        const __m128 g1 = _mm_add_ps(gains, steps);
+        const __m128 g2 = _mm_add_ps(g1, steps);
+        const __m128 g3 = _mm_add_ps(g2, steps);
+        const __m128 g4 = _mm_add_ps(g3, steps);
+        const __m128 g5 = _mm_add_ps(g4, steps);
+        const __m128 g6 = _mm_add_ps(g5, steps);
+        const __m128 g7 = _mm_add_ps(g6, steps);
+        low = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_movelh_ps(gains, g1)),
+                                   _mm_movelh_ps(g2, g3), 1);
+        high = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_movelh_ps(g4, g5)),
+                                    _mm_movelh_ps(g6, g7), 1);
+        gains = _mm_add_ps(g7, steps);
+    }
+};
+
+// Lane masks for the last, partial pass: floats [16 - c, 16 - c + 8) of the table select the
+// first c floats of eight.
+constexpr int32_t maskTable[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                   0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+
+// Adds the first m (1..7) frames of s at the gains to the buffer and touches no float after
+// them: the buffer may end there.
+inline void addPartialFrames(float* o, int32_t m, __m256 s, __m256 gainsLow, __m256 gainsHigh) {
+    const __m256i maskLow =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(maskTable + 16 - 2 * m));
+    const __m256i maskHigh =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(maskTable + 24 - 2 * m));
+    const __m256 lo = _mm256_mul_ps(_mm256_unpacklo_ps(s, s), gainsLow);
+    const __m256 hi = _mm256_mul_ps(_mm256_unpackhi_ps(s, s), gainsHigh);
+    _mm256_maskstore_ps(o, maskLow, _mm256_add_ps(_mm256_maskload_ps(o, maskLow), lo));
+    if (m > 4) {
+        _mm256_maskstore_ps(o + 8, maskHigh,
+                            _mm256_add_ps(_mm256_maskload_ps(o + 8, maskHigh), hi));
+    }
+}
+
+// The window walk over the n frames. Stops early only where a backward window would start
+// before frame 0; returns the frames done and leaves pos after them.
+template <typename Gains>
+inline int32_t windowRun(const int16_t* data, float* out, int32_t n, uint64_t& pos,
+                         const StepLanes& lanes, Gains& gains) {
+    WindowWalker walk(data, pos, lanes);
+    int32_t k = 0;
+    for (; n - k >= 8 && walk.windowInside(); k += 8) {
+        gains.addFull(out + 2 * k, eightValues(walk.pairs(), walk.fractions));
+        walk.advance();
+    }
+    // The last frames: the window of the pass starts at a frame that is played, so it lies
+    // inside the sample's block whatever follows the last frame.
+    if (n - k > 0 && n - k < 8 && walk.windowInside()) {
+        const int32_t m = n - k;
+        gains.addPartial(out + 2 * k, m, eightValues(walk.pairs(), walk.fractions));
+        walk.pos += static_cast<uint64_t>(m) * lanes.delta;
+        k = n;
+    }
+    pos = walk.pos;
+    return k;
+}
+
+struct ConstantGains {
+    __m256 gains;
+    inline void addFull(float* o, __m256 s) const { addSixteen(o, s, gains, gains); }
+    inline void addPartial(float* o, int32_t m, __m256 s) const {
+        addPartialFrames(o, m, s, gains, gains);
+    }
+};
+
+struct RampingGains {
+    RampGains ramp;
+    inline void addFull(float* o, __m256 s) {
+        __m256 low;
+        __m256 high;
+        ramp.next(low, high);
+        addSixteen(o, s, low, high);
+    }
+    // The gains of the m frames one step at a time, and the gains after them.
+    inline void addPartial(float* o, int32_t m, __m256 s) {
+        alignas(32) float perFrame[16];
+        __m128 g = ramp.gains;
+        for (int32_t j = 0; j < 8; ++j) {
+            _mm_storel_pi(reinterpret_cast<__m64*>(perFrame + 2 * j), g);
+            if (j < m) {
+                g = _mm_add_ps(g, ramp.steps);
+            }
+        }
+        ramp.gains = g;
+        addPartialFrames(o, m, s, _mm256_load_ps(perFrame), _mm256_load_ps(perFrame + 8));
+    }
+};
+
+} // namespace
+
+int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
+                    uint64_t step, float g0, float g1) {
+    ConstantGains gains{_mm256_setr_ps(g0, g1, g0, g1, g0, g1, g0, g1)};
+    int32_t k = 0;
+    if (step <= oneFrame) {
+        k = windowRun(data, out, n, pos, lanesFor(delta, delta == step), gains);
+    }
+    if (n - k >= 8) {
+        GatherWalker walk(data, pos, delta);
+        for (; n - k >= 8; k += 8) {
+            gains.addFull(out + 2 * k, walk.next());
+        }
+        pos = walk.pos;
+    }
+    return k;
+}
+
+int32_t rampRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
+                uint64_t step, float& w0, float& w1, float d0, float d1) {
+    RampingGains gains{{_mm_setr_ps(w0, w1, w0, w1), _mm_setr_ps(d0, d1, d0, d1)}};
+    int32_t k = 0;
+    if (step <= oneFrame) {
+        k = windowRun(data, out, n, pos, lanesFor(delta, delta == step), gains);
+    }
+    if (n - k >= 8) {
+        GatherWalker walk(data, pos, delta);
+        for (; n - k >= 8; k += 8) {
+            gains.addFull(out + 2 * k, walk.next());
+        }
+        pos = walk.pos;
+    }
+    w0 = _mm_cvtss_f32(gains.ramp.gains);
+    w1 = _mm_cvtss_f32(_mm_shuffle_ps(gains.ramp.gains, gains.ramp.gains, 1));
+    return k;
+}
+
+} // namespace ostrel::mixgroups
