@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "audio/mixer.h"
 #include "tools/songgen/song.h"
 #include "tools/songviz/analysis.h"
 #include "tools/songviz/song_render.h"
@@ -129,4 +130,22 @@ TEST(SongLoop, SecondPassSoundsLikeTheFirst) {
     Levels first = levelsOf(span(r, 7.7, 14.0));
     Levels second = levelsOf(span(r, 59.97, 66.27));
     EXPECT_NEAR(first.rmsDb, second.rmsDb, 1.0);
+}
+
+// The whole song through both kinds of mixer loops: the same bytes, on real instruments,
+// envelopes, ramps and loops rather than made-up voices.
+TEST(SongPlayback, BothKindsOfMixerLoopsGiveTheSameBytes) {
+    if (!setMixerLoops(MixerLoops::avx2)) {
+        GTEST_SKIP() << "no AVX2 on this processor";
+    }
+    Rendering wide;
+    ASSERT_TRUE(renderSong(nullptr, 64.0, -1, wide));
+    ASSERT_TRUE(setMixerLoops(MixerLoops::sse2));
+    Rendering narrow;
+    const bool rendered = renderSong(nullptr, 64.0, -1, narrow);
+    setMixerLoops(MixerLoops::avx2);
+    ASSERT_TRUE(rendered);
+    ASSERT_EQ(wide.pcm.size(), narrow.pcm.size());
+    EXPECT_TRUE(wide.pcm == narrow.pcm);
+    EXPECT_TRUE(std::any_of(wide.pcm.begin(), wide.pcm.end(), [](int16_t s) { return s != 0; }));
 }
