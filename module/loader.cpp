@@ -308,8 +308,8 @@ int32_t readSampleHeader(Loader& loader, Sample* sample, int64_t* dataBytes) {
         return fail(errorTruncated);
     }
     // length frames, the guard frame's room and spare frames for the mixer's look-ahead.
-    sample->data = static_cast<int16_t*>(
-        allocateZeroed(static_cast<std::size_t>(sample->length) + 8, sizeof(int16_t)));
+    sample->data = static_cast<int16_t*>(allocateZeroed(
+        static_cast<std::size_t>(sample->length) + sampleSpareFrames, sizeof(int16_t)));
     return sample->data ? 1 : fail(errorMemory);
 }
 
@@ -346,6 +346,31 @@ void convertSampleData(Sample* sample, bool deltaCoded) {
     }
 }
 
+// Loops shorter than this are repeated in loopCopies up to at least this many frames: a piece
+// of mixing ends at every pass of the play end, and with a short loop the pieces would be short.
+constexpr uint32_t loopCopyTarget = 4096;
+
+int32_t makeLoopCopies(Sample* sample) {
+    if (sample->loopType != loopForward || sample->loopLength == 0 ||
+        sample->loopLength >= loopCopyTarget) {
+        return 1;
+    }
+    const uint32_t length = sample->loopLength;
+    const uint32_t frames = (loopCopyTarget + length - 1) / length * length;
+    // The copies, their guard frame (the loop's first frame again) and the spare frames.
+    sample->loopCopies = static_cast<int16_t*>(
+        allocateZeroed(static_cast<std::size_t>(frames) + sampleSpareFrames, sizeof(int16_t)));
+    if (!sample->loopCopies) {
+        return fail(errorMemory);
+    }
+    const int16_t* loop = sample->data + sample->loopStart;
+    for (uint32_t k = 0; k <= frames; ++k) {
+        sample->loopCopies[k] = loop[k % length];
+    }
+    sample->loopCopyFrames = frames;
+    return 1;
+}
+
 int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
                        int32_t sampleIndex) {
     int32_t byteCount =
@@ -356,13 +381,13 @@ int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
                                    sampleIndex);
         streamSeek(loader.stream, byteCount, 1);
         convertSampleData(sample, false);
-        return 1;
+        return makeLoopCopies(sample);
     }
     if (!readExact(loader, sample->data, byteCount)) {
         return fail(errorTruncated);
     }
     convertSampleData(sample, true);
-    return 1;
+    return makeLoopCopies(sample);
 }
 
 void pointSlotsAtEmptySample(Instrument& instrument, int32_t from) {

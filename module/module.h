@@ -7,8 +7,13 @@
 
 namespace ostrel {
 
+// Zero frames after a sample's frames (the first is the guard frame of a sample without loop):
+// room for the guard frame and for the mixer, whose eight-frame loops load a window of up to
+// 17 frames from the first frame of a pass.
+constexpr uint32_t sampleSpareFrames = 24;
+
 struct Sample {
-    int16_t* data;         // length frames + 8 spare frames, guard frame at the play end; owned
+    int16_t* data;         // length + sampleSpareFrames frames, guard frame at the play end; owned
     uint32_t length;       // frames
     uint32_t loopStart;    // frames
     uint32_t loopLength;   // frames; loopStart + loopLength is the play end for every loop type
@@ -18,6 +23,12 @@ struct Sample {
     uint8_t bitsPerSample; // 16 once converted
     uint8_t loopType;      // 1 no loop, 2 forward, 4 ping-pong
     int8_t relativeNote;   // semitones
+    // A short forward loop's frames repeated, so that the mixer can read on past the play end
+    // through many loop lengths without wrapping: loopCopyFrames frames (a whole number of loop
+    // lengths, the first at loopStart's frame), then a guard frame and spare frames, in all
+    // loopCopyFrames + sampleSpareFrames frames. Null for other samples. Owned.
+    int16_t* loopCopies;
+    uint32_t loopCopyFrames;
 };
 
 enum : uint8_t { loopNone = 1, loopForward = 2, loopPingPong = 4 };

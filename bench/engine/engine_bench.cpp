@@ -30,7 +30,7 @@ void buildSong(BenchSong& s, bool linear) {
         voiceTable[i].index = i;
         voiceTable[i].stepInt = 1;
     }
-    s.data.assign(4096 + 8, 0);
+    s.data.assign(4096 + ostrel::sampleSpareFrames, 0);
     for (int k = 0; k < 4096; ++k) {
         s.data[k] = static_cast<int16_t>((k & 63) * 512 - 16384);
     }

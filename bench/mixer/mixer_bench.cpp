@@ -34,7 +34,7 @@ struct BenchSample {
 void makeBenchSample(BenchSample& b, uint32_t loopStart, uint32_t loopLength, uint8_t loopType,
                      std::mt19937& rng) {
     uint32_t end = loopStart + loopLength;
-    b.block.assign(end + 8, 0);
+    b.block.assign(end + sampleSpareFrames, 0);
     for (uint32_t i = 0; i < end; ++i) {
         b.block[i] = static_cast<int16_t>(static_cast<int32_t>(rng() % 65536) - 32768);
     }

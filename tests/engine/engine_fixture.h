@@ -55,7 +55,7 @@ class EngineTest : public ::testing::Test {
             setRows(p, 64);
         }
         for (int i = 0; i < instrumentCountMax; ++i) {
-            data[i].assign(sampleFrames + 8, 0);
+            data[i].assign(sampleFrames + sampleSpareFrames, 0);
             for (uint32_t k = 0; k < sampleFrames; ++k) {
                 data[i][k] = static_cast<int16_t>((k / 8) % 2 ? 12000 : -12000);
             }

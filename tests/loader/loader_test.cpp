@@ -474,6 +474,44 @@ TEST(LoaderSampleData, PingPongGuardCopiesTheLastLoopFrame) {
     EXPECT_EQ(data[6], 60 * 256); // frame 5
 }
 
+// A short forward loop is repeated for the mixer: whole loop lengths up to at least 4096
+// frames, then the guard frame; the sample's own frames stay as they are.
+TEST(LoaderSampleData, ShortForwardLoopIsRepeatedInLoopCopies) {
+    auto player = load(withSamples({loopedSample(1)}));
+    ASSERT_TRUE(player);
+    const Sample* s = player->instruments[0].samples[0];
+    ASSERT_NE(s->loopCopies, nullptr);
+    EXPECT_EQ(s->loopCopyFrames, 4096u); // 1024 loops of 4 frames
+    const int16_t loop[] = {30 * 256, 40 * 256, 50 * 256, 60 * 256};
+    for (uint32_t k = 0; k <= s->loopCopyFrames; ++k) {
+        ASSERT_EQ(s->loopCopies[k], loop[k % 4]) << k;
+    }
+    EXPECT_EQ(s->data[5], 60 * 256);
+}
+
+TEST(LoaderSampleData, LoopCopiesEndOnAWholeLoopPastTheTarget) {
+    XmSample s = XmSample::sixteen(std::vector<int32_t>(3000, 7));
+    s.loopKind = 1;
+    s.loopStart = 1000;
+    s.loopLength = 1500;
+    auto player = load(withSamples({s}));
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->instruments[0].samples[0]->loopCopyFrames, 4500u);
+}
+
+// Only short forward loops get copies: the mixer reads the others from the sample itself.
+TEST(LoaderSampleData, NoLoopCopiesForPingPongLongOrNoLoops) {
+    XmSample longLoop = XmSample::sixteen(std::vector<int32_t>(5000, 1));
+    longLoop.loopKind = 1;
+    longLoop.loopLength = 4096;
+    auto player = load(withSamples({loopedSample(2), loopedSample(0), longLoop}));
+    ASSERT_TRUE(player);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(player->instruments[0].samples[k]->loopCopies, nullptr) << k;
+        EXPECT_EQ(player->instruments[0].samples[k]->loopCopyFrames, 0u) << k;
+    }
+}
+
 struct ProviderCall {
     int32_t byteCount, bitsPerSample, instrumentIndex, sampleIndex;
 };

@@ -56,6 +56,10 @@ void buildRandomSample(Rng& rng, TestSample& t, const CaseOptions& opt) {
                   : loopType == loopPingPong ? frames[end - 1]
                                              : 0;
     makeSample(t, frames, loopStart, loopType);
+    // Half the forward loops carry copies, of one to eight loop lengths.
+    if (loopType == loopForward && rng.chance(50)) {
+        addLoopCopies(t, static_cast<uint32_t>(rng.range(1, 8)));
+    }
 }
 
 uint32_t randomWholeNear(Rng& rng, const Sample& s) {

@@ -17,13 +17,15 @@ namespace ostrel::test {
 
 struct TestSample {
     std::unique_ptr<int16_t[]> block;
+    std::unique_ptr<int16_t[]> copies;
     Sample sample{};
 };
 
-// Frames after the last given one, as a loaded sample has them: its block holds `length` + 8
-// frames. The mixer may load them (the eight-frame loops read a window of nine frames from the
-// first one they play) but must never hear them, so they hold a value that would show.
-constexpr size_t spareFrames = 7;
+// Frames after the last given one, as a loaded sample has them: its block holds `length` +
+// sampleSpareFrames frames. The mixer may load them (the eight-frame loops read a window of up
+// to 17 frames from the first one of a pass) but must never hear them, so they hold a value
+// that would show.
+constexpr size_t spareFrames = sampleSpareFrames - 1;
 constexpr int16_t spareValue = 0x2345;
 
 // frames: data[0 .. E] inclusive, guard frame already in place; `length` is E, and the spare
@@ -50,6 +52,22 @@ inline void makeSample(TestSample& t, const std::vector<int16_t>& frames, uint32
     t.sample.loopLength = static_cast<uint32_t>(frames.size() - 1) - loopStart;
     t.sample.bitsPerSample = 16;
     t.sample.loopType = loopType;
+}
+
+// Loop copies as loading makes them for a short forward loop: `repeats` loop lengths from
+// loopStart on, the guard frame (the loop's first frame) and poisoned spare frames.
+inline void addLoopCopies(TestSample& t, uint32_t repeats) {
+    const uint32_t length = t.sample.loopLength;
+    const uint32_t frames = repeats * length;
+    t.copies.reset(new int16_t[frames + sampleSpareFrames]);
+    for (uint32_t k = 0; k <= frames; ++k) {
+        t.copies[k] = t.sample.data[t.sample.loopStart + k % length];
+    }
+    for (uint32_t k = frames + 1; k < frames + sampleSpareFrames; ++k) {
+        t.copies[k] = spareValue;
+    }
+    t.sample.loopCopies = t.copies.get();
+    t.sample.loopCopyFrames = frames;
 }
 
 // Runs body once for each kind of frame loops the processor has, the default kind last, with a
