@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 
 #include "audio/mixer_groups.h"
+#include "audio/mixer_pieces.h"
 
 namespace ostrel {
 
@@ -40,16 +41,6 @@ constexpr float volumeScale = 1.0f / 255.0f;
 constexpr float fixedScale = 1.0f / 256.0f;
 using mixgroups::fractionScale;
 
-// Everything a frame loop needs about the sample. Frames outside [0, end] are never read; they
-// sound as silence. The guard frame at `end` is the last readable one. Two things can put a
-// position's frames outside: a ping-pong reflection at a loop start of 0 leaves the whole part
-// at -1, just before frame 0; and the look-ahead works with a step rounded down to 8.24, so the
-// last frame of a piece can land a hair past the end, where frame end + 1 would be read.
-struct Source {
-    const int16_t* data;
-    uint32_t end;
-};
-
 inline float frameAt(const Source& src, uint32_t index) {
     return (index <= src.end && src.data) ? static_cast<float>(src.data[index]) : 0.0f;
 }
@@ -72,29 +63,6 @@ inline float directValue(const int16_t* data, uint64_t pos) {
     float a = static_cast<float>(p[0]);
     float b = static_cast<float>(p[1]);
     return a + weightOf(static_cast<uint32_t>(pos)) * (b - a);
-}
-
-// True when every position pos + k * delta (k < n, delta already negated for backward play)
-// keeps frames i and i + 1 inside [0, end], so the frame loops may read without checks.
-bool readsStayInside(const Source& src, uint64_t pos, uint64_t step, bool forward, int32_t n) {
-    if (!src.data || src.end == 0 || n <= 0) {
-        return false;
-    }
-    // span = (n - 1) * step, refused when it does not fit 64 bits.
-    uint64_t k = static_cast<uint64_t>(n - 1);
-    uint64_t lowProduct = k * static_cast<uint32_t>(step);
-    uint64_t high = k * (step >> 32) + (lowProduct >> 32);
-    if (high >> 32) {
-        return false;
-    }
-    uint64_t span = (high << 32) | static_cast<uint32_t>(lowProduct);
-    uint64_t first = pos;
-    uint64_t last = forward ? pos + span : pos - span;
-    if (forward ? last < first : span > first) {
-        return false;
-    }
-    uint64_t top = forward ? last : first;
-    return (top >> 32) < src.end;
 }
 
 // One 32-bit word holding frame i in the low half and frame i + 1 in the high half, loaded
@@ -271,157 +239,10 @@ inline int32_t roundToInt(float x) {
     return _mm_cvtss_si32(_mm_set_ss(x));
 }
 
-inline uint64_t ceilDiv(uint64_t a, uint64_t b) {
-    return a / b + (a % b != 0 ? 1 : 0);
-}
-
-// The step in the forms the end look-ahead divides by, and the frame count of the last
-// look-ahead of this call. Successive pieces of one voice mostly run over the same loop at the
-// same step, so their counts differ by a frame or so: checking the last count and its
-// neighbours by multiplication finds the quotient sooner than a 64-bit division. That pays
-// where a voice only moves on (moveSilently), where the division's latency would chain piece
-// to piece; where frames are mixed, the division overlaps with the mixing and is kept.
-struct LookAheadStep {
-    uint64_t full;             // 32.32
-    uint64_t fixed;            // 8.24
-    uint64_t lastQuotient = 0; // 0: none yet
-};
-
-// ceil(num / den) for the 8.24 step den: the same number the division gives.
-inline uint64_t ceilQuotient(uint64_t num, LookAheadStep& step) {
-    const uint64_t den = step.fixed;
-    const uint64_t guess = step.lastQuotient;
-    uint64_t f;
-    // The answer is the smallest count f with f x den >= num. When it lies within
-    // [guess - 1, guess + 2], the three comparisons below count it out without a branch that
-    // could go either way. Tried only while the products stay far below 2^64.
-    if (guess >= 2 && guess <= (uint64_t{1} << 30) && (den >> 32) == 0) {
-        const uint64_t at = guess * den;
-        const uint64_t below = at - den;
-        const uint64_t above = at + den;
-        if (below - den < num && above + den >= num) {
-            f = guess - 1 + (below < num ? 1 : 0) + (at < num ? 1 : 0) + (above < num ? 1 : 0);
-        } else {
-            f = ceilDiv(num, den);
-        }
-    } else {
-        f = ceilDiv(num, den);
-    }
-    step.lastQuotient = f;
-    return f;
-}
-
-// True when the position reaches the end it moves towards within limit frames, with those
-// frames in *frames. The end is out of sight when it is 2^24 frames or more away (or behind
-// the position) or the step is 0.
-template <bool kGuess>
-inline bool endWithin(uint64_t distance, LookAheadStep& step, int32_t limit, int32_t& frames) {
-    if ((distance >> 32) >= (1u << 24)) {
-        // Already past the end it moves towards, by less than 2^24 frames: the step rounded
-        // down to 8.24 can carry a call's last frames just over the end without a wrap, and a
-        // rewind can leave a backward voice before its loop start. Taken as far away, the end
-        // would never be looked at again and the voice would run on through silence; so the
-        // end handling comes at once, before any frame is mixed.
-        if (static_cast<int64_t>(distance) < 0 &&
-            static_cast<int64_t>(distance) > -(int64_t{1} << 56)) {
-            frames = 0;
-            return true;
-        }
-        return false;
-    }
-    uint64_t f;
-    if (step.fixed != 0) {
-        f = kGuess ? ceilQuotient(distance >> 8, step) : ceilDiv(distance >> 8, step.fixed);
-    } else if (step.full != 0) {
-        // A step under 2^-24 frame has no 8.24 form; measure with the full step instead.
-        f = ceilDiv(distance, step.full);
-    } else {
-        return false;
-    }
-    // A position less than 2^-24 frame before the end gives 0 frames, and the end handling
-    // would leave it where it is for ever: mix one frame so that it moves on. Standing exactly
-    // on the end is different: the end handling moves the position itself, and mixing a frame
-    // there would read past the guard frame.
-    if (f == 0 && distance != 0) {
-        f = 1;
-    }
-    if (f > static_cast<uint64_t>(limit)) {
-        return false;
-    }
-    frames = static_cast<int32_t>(f);
-    return true;
-}
-
-// Where a voice plays: its sample's loop and its position and direction in it.
-struct Track {
-    uint32_t loopStart;
-    uint32_t loopLength;
-    uint32_t end;
-    bool forwardLoop;
-    bool pingPongLoop;
-    uint64_t startFixed;
-    uint64_t endFixed;
-    uint64_t pos;
-    int32_t direction;
-};
-
 Track trackOf(const Voice* voice, const Sample* sample) {
-    Track t;
-    t.loopStart = sample->loopStart;
-    t.loopLength = sample->loopLength;
-    t.end = t.loopStart + t.loopLength;
-    // A loop of no frames could never be left; it plays as a sample without loop.
-    t.forwardLoop = t.loopLength != 0 && (sample->loopType & loopForward);
-    t.pingPongLoop = t.loopLength != 0 && !t.forwardLoop && (sample->loopType & loopPingPong);
-    t.startFixed = static_cast<uint64_t>(t.loopStart) << 32;
-    t.endFixed = static_cast<uint64_t>(t.end) << 32;
-    t.pos = (static_cast<uint64_t>(voice->positionInt) << 32) | voice->positionFrac;
-    t.direction = voice->direction;
-    return t;
-}
-
-// Distance to the end the position moves towards: the play end forward, the loop start
-// backward.
-inline uint64_t distanceToEnd(const Track& t) {
-    return t.direction == 1 ? t.endFixed - t.pos : t.pos - t.startFixed;
-}
-
-// End handling after a piece that reached the end. False when the sample has no loop and so
-// ends here.
-inline bool passEnd(Track& t) {
-    if (t.forwardLoop) {
-        // Wrap by whole loop lengths, keeping the fraction; the same result as taking one
-        // loop length off at a time until the whole part is below the end.
-        uint32_t whole = static_cast<uint32_t>(t.pos >> 32);
-        if (whole >= t.end) {
-            const uint32_t beyond = whole - t.end;
-            // Mostly less than one loop length past the end: one subtraction will do.
-            whole = t.loopStart + (beyond < t.loopLength ? beyond : beyond % t.loopLength);
-            t.pos = (static_cast<uint64_t>(whole) << 32) | static_cast<uint32_t>(t.pos);
-        }
-        return true;
-    }
-    if (t.pingPongLoop) {
-        // Reflect at the end or the start, one fraction unit short of the mirror image,
-        // alternating until the position lies inside the loop.
-        for (;;) {
-            if (t.direction == 1) {
-                t.pos = (t.endFixed << 1) - t.pos - 1;
-                t.direction = 2;
-                if (static_cast<int32_t>(t.pos >> 32) < static_cast<int32_t>(t.loopStart)) {
-                    continue;
-                }
-            } else {
-                t.pos = (t.startFixed << 1) - t.pos - 1;
-                t.direction = 1;
-                if (static_cast<int32_t>(t.pos >> 32) >= static_cast<int32_t>(t.end)) {
-                    continue;
-                }
-            }
-            return true;
-        }
-    }
-    return false;
+    return makeTrack(sample->loopStart, sample->loopLength, sample->loopType,
+                     (static_cast<uint64_t>(voice->positionInt) << 32) | voice->positionFrac,
+                     voice->direction);
 }
 
 inline void storePosition(Voice* voice, const Track& t) {
@@ -441,6 +262,14 @@ inline void storePosition(Voice* voice, const Track& t) {
 inline bool silentThroughout(const Voice* voice) {
     return voice->rampFramesLeft == 0 && voice->targetVolume0 == 0 && voice->targetVolume1 == 0 &&
            (voice->currentVolume0 >> 8) == 0 && (voice->currentVolume1 >> 8) == 0;
+}
+
+// A voice at its targets with no ramp running: every piece's ramp set-up finds nothing to do,
+// and at least one gain is not 0.
+inline bool steadyAtTargets(const Voice* voice) {
+    return voice->rampFramesLeft == 0 && voice->targetVolume0 == (voice->currentVolume0 >> 8) &&
+           voice->targetVolume1 == (voice->currentVolume1 >> 8) &&
+           (voice->targetVolume0 != 0 || voice->targetVolume1 != 0);
 }
 
 void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookStep, int32_t frames) {
@@ -474,6 +303,46 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
     storePosition(voice, t);
 }
 
+// The pieces of a voice at constant gains that the AVX2 loops can mix, from t over left frames
+// at out, which all move on past them. True when that finished the call: the voice's position is
+// stored, or its sample ended.
+bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, float*& out,
+                  int32_t& left) {
+    // What the ramp set-up of every piece would store.
+    voice->lastTarget0 = voice->targetVolume0;
+    voice->lastTarget1 = voice->targetVolume1;
+    voice->rampStep0 = 0.0f;
+    voice->rampStep1 = 0.0f;
+    mixgroups::SteadyPlay play{sample->data,
+                               sample->loopStart,
+                               sample->loopLength,
+                               sample->loopType,
+                               sample->loopCopies,
+                               sample->loopCopyFrames,
+                               t.pos,
+                               t.direction,
+                               step,
+                               static_cast<float>(voice->targetVolume0) * volumeScale,
+                               static_cast<float>(voice->targetVolume1) * volumeScale,
+                               false};
+    const int32_t done = mixgroups::steadyRun(play, out, left);
+    if (play.ended) {
+        voice->sample = nullptr;
+        voice->positionInt = 0;
+        voice->positionFrac = 0;
+        return true;
+    }
+    t.pos = play.pos;
+    t.direction = play.direction;
+    left -= done;
+    out += 2 * static_cast<size_t>(done);
+    if (left == 0) {
+        storePosition(voice, t);
+        return true;
+    }
+    return false;
+}
+
 // mixVoice for a voice that plays, over at least one frame. Kept out of line, so that the idle
 // test in mixVoice costs no more than a test: this body's register saves and stack frame are
 // paid only by voices that play (most of the 64 slots are idle at any one time).
@@ -490,6 +359,13 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
     int32_t left = frames;
 
     for (;;) {
+        // At constant gains (from the start, or once a ramp is over) the AVX2 loops take the
+        // pieces they can mix whole; a piece they leave is mixed below.
+        if (useAvx2 && step <= (uint64_t{2} << 32) && steadyAtTargets(voice) &&
+            playSteadily(voice, sample, t, step, out, left)) {
+            return;
+        }
+
         // End look-ahead.
         const bool forward = t.direction == 1;
         int32_t n = left;

@@ -1,9 +1,10 @@
 // The mixer's eight-frame loops, compiled for AVX2 (this file alone is built with -mavx2, and
 // its functions run only once the processor has been found to have it).
 //
-// Nothing but intrinsics and mixer_groups.h (declarations and one constant) may be pulled in here:
-// an inline function from a library header compiled in this file could be chosen by the linker for
-// the rest of the program as well and bring AVX2 instructions to processors without them.
+// Nothing but intrinsics, declarations and mixer_pieces.h (whose functions have internal linkage)
+// may be pulled in here: an inline function from a library header compiled in this file could be
+// chosen by the linker for the rest of the program as well and bring AVX2 instructions to
+// processors without them.
 //
 // The eight values of a pass sit in the lanes in the order (0 1 4 5 | 2 3 6 7): the in-lane
 // unpacks then give frames 0..3 and 4..7 with each value doubled for its two channels, without
@@ -12,6 +13,7 @@
 #include <immintrin.h>
 
 #include "audio/mixer_groups.h"
+#include "audio/mixer_pieces.h"
 
 namespace ostrel::mixgroups {
 namespace {
@@ -48,13 +50,19 @@ inline __m256i firstFractions(uint64_t pos, uint64_t delta) {
     return laneVector(v);
 }
 
-// What the window walk needs of one step, per lane: the low half of k x delta, and the word
-// of the window, H_k, that the whole part of k x delta points at (7 more moving backward, where
-// the window starts seven frames before the first frame). Set up once per step and direction
-// and kept, as a voice mostly keeps its step from piece to piece.
+// Steps up to this many frames are walked through a window of frames; larger ones load each
+// frame's pair on its own.
+constexpr uint64_t narrowStep = oneFrame;   // window of 9 frames: pairs 0..7
+constexpr uint64_t wideStep = 2 * oneFrame; // window of 17 frames: pairs 0..15
+
+// What the window walk needs of one step, per lane: the low half of k x delta, and the pair of
+// the window, H_k, that the whole part of k x delta points at (moving backward the window
+// starts 7 or 15 frames before the first frame, and H_k counts from there). Set up once per
+// step and direction and kept, as a voice mostly keeps its step from piece to piece.
 struct StepLanes {
     uint64_t delta = 0;
     bool valid = false;
+    bool wide = false;      // a step above one frame: a window of 16 pairs
     uint32_t offset = 0;    // window start minus the first frame's index, mod 2^32
     uint32_t limit = 0;     // the largest window start (mod 2^32) that is not before frame 0
     __m256i addedFractions; // low halves, sign bit flipped for a signed comparison
@@ -62,11 +70,13 @@ struct StepLanes {
     __m256i wholeWords;
     __m256i fractionStride;
 
-    void set(uint64_t d, bool forward) {
+    void set(uint64_t d, bool forward, bool wideWindow) {
         delta = d;
         valid = true;
-        offset = forward ? 0u : 0u - 7u;
-        limit = forward ? 0xFFFFFFFFu : 0xFFFFFFF8u;
+        wide = wideWindow;
+        const uint32_t before = wide ? 15u : 7u;
+        offset = forward ? 0u : 0u - before;
+        limit = forward ? 0xFFFFFFFFu : 0xFFFFFFFFu - before;
         uint32_t low[8];
         uint32_t whole[8];
         for (int j = 0; j < 8; ++j) {
@@ -85,20 +95,31 @@ struct StepLanes {
 // one thread at a time.
 StepLanes stepLanes[2];
 
-const StepLanes& lanesFor(uint64_t delta, bool forward) {
+// step is delta itself forward, its negation backward, and at most wideStep.
+const StepLanes& lanesFor(uint64_t delta, uint64_t step) {
+    const bool forward = delta == step;
     StepLanes& lanes = stepLanes[forward ? 0 : 1];
     if (!lanes.valid || lanes.delta != delta) {
-        lanes.set(delta, forward);
+        lanes.set(delta, forward, step > narrowStep);
     }
     return lanes;
 }
 
-// Walks eight frames per pass when the step is at most one frame: the eight frames' pairs all
-// lie in the window of nine frames that starts at the first frame (forward) or seven frames
-// before it (backward), so two loads of the window and one lane permutation fetch them. The
-// pair of frame k sits r_k = H_k + c_k words into the window, where c_k is the carry out of
-// adding the fractions, found from the fraction sum being below the added fraction.
-struct WindowWalker {
+// Eight pairs of a window: pair m is the 32-bit word (frame w + m, frame w + m + 1).
+inline __m256i windowPairs(const int16_t* w) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(first, second)),
+                                   _mm_unpackhi_epi16(first, second), 1);
+}
+
+// Walks eight frames per pass when the step is at most one frame (kWide false) or two (true):
+// the eight frames' pairs all lie in a window of 9 (17) frames that starts at the first frame,
+// or moving backward 7 (15) frames before it, so loading the window and permuting its lanes
+// fetches them. The pair of frame k sits r_k = H_k + c_k words into the window, where c_k is
+// the carry out of adding the fractions, found from the fraction sum being below the added
+// fraction. A wide window is two halves of eight pairs; bit 3 of r_k picks the half.
+template <bool kWide> struct WindowWalker {
     const int16_t* data;
     const StepLanes& lanes;
     uint64_t pos;
@@ -119,14 +140,17 @@ struct WindowWalker {
     inline __m256i pairs() const {
         const int16_t* w =
             data + static_cast<uint32_t>(static_cast<uint32_t>(pos >> 32) + lanes.offset);
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
-        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
-        const __m256i window =
-            _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(first, second)),
-                                    _mm_unpackhi_epi16(first, second), 1);
         const __m256i carried = _mm256_cmpgt_epi32(
             lanes.addedFractions, _mm256_xor_si256(fractions, _mm256_set1_epi32(INT32_MIN)));
-        return _mm256_permutevar8x32_epi32(window, _mm256_sub_epi32(lanes.wholeWords, carried));
+        const __m256i words = _mm256_sub_epi32(lanes.wholeWords, carried);
+        const __m256i low = _mm256_permutevar8x32_epi32(windowPairs(w), words);
+        if (!kWide) {
+            return low;
+        }
+        const __m256i high = _mm256_permutevar8x32_epi32(windowPairs(w + 8), words);
+        return _mm256_castps_si256(
+            _mm256_blendv_ps(_mm256_castsi256_ps(low), _mm256_castsi256_ps(high),
+                             _mm256_castsi256_ps(_mm256_slli_epi32(words, 28))));
     }
 
     inline void advance() {
@@ -231,10 +255,10 @@ inline void addPartialFrames(float* o, int32_t m, __m256 s, __m256 gainsLow, __m
 
 // The window walk over the n frames. Stops early only where a backward window would start
 // before frame 0; returns the frames done and leaves pos after them.
-template <typename Gains>
-inline int32_t windowRun(const int16_t* data, float* out, int32_t n, uint64_t& pos,
-                         const StepLanes& lanes, Gains& gains) {
-    WindowWalker walk(data, pos, lanes);
+template <bool kWide, typename Gains>
+inline int32_t windowRunOf(const int16_t* data, float* out, int32_t n, uint64_t& pos,
+                           const StepLanes& lanes, Gains& gains) {
+    WindowWalker<kWide> walk(data, pos, lanes);
     int32_t k = 0;
     for (; n - k >= 8 && walk.windowInside(); k += 8) {
         gains.addFull(out + 2 * k, eightValues(walk.pairs(), walk.fractions));
@@ -250,6 +274,13 @@ inline int32_t windowRun(const int16_t* data, float* out, int32_t n, uint64_t& p
     }
     pos = walk.pos;
     return k;
+}
+
+template <typename Gains>
+inline int32_t windowRun(const int16_t* data, float* out, int32_t n, uint64_t& pos,
+                         const StepLanes& lanes, Gains& gains) {
+    return lanes.wide ? windowRunOf<true>(data, out, n, pos, lanes, gains)
+                      : windowRunOf<false>(data, out, n, pos, lanes, gains);
 }
 
 struct ConstantGains {
@@ -289,8 +320,8 @@ int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, u
                     uint64_t step, float g0, float g1) {
     ConstantGains gains{_mm256_setr_ps(g0, g1, g0, g1, g0, g1, g0, g1)};
     int32_t k = 0;
-    if (step <= oneFrame) {
-        k = windowRun(data, out, n, pos, lanesFor(delta, delta == step), gains);
+    if (step <= wideStep) {
+        k = windowRun(data, out, n, pos, lanesFor(delta, step), gains);
     }
     if (n - k >= 8) {
         GatherWalker walk(data, pos, delta);
@@ -306,8 +337,8 @@ int32_t rampRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint6
                 uint64_t step, float& w0, float& w1, float d0, float d1) {
     RampingGains gains{{_mm_setr_ps(w0, w1, w0, w1), _mm_setr_ps(d0, d1, d0, d1)}};
     int32_t k = 0;
-    if (step <= oneFrame) {
-        k = windowRun(data, out, n, pos, lanesFor(delta, delta == step), gains);
+    if (step <= wideStep) {
+        k = windowRun(data, out, n, pos, lanesFor(delta, step), gains);
     }
     if (n - k >= 8) {
         GatherWalker walk(data, pos, delta);
@@ -319,6 +350,98 @@ int32_t rampRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint6
     w0 = _mm_cvtss_f32(gains.ramp.gains);
     w1 = _mm_cvtss_f32(_mm_shuffle_ps(gains.ramp.gains, gains.ramp.gains, 1));
     return k;
+}
+
+namespace {
+
+// Whole pieces from t on, over at most limit frames, that can be mixed as one run through the
+// loop copies of a forward loop: counted with the same look-ahead and end handling as mixing
+// piece by piece, each with all its frames inside the sample (so that the copies hold the same
+// frames at the same places) and the run staying inside the copies. Returns the run's frames
+// and leaves t after its last piece; a piece that does not qualify is not counted, and t stays
+// at its start.
+int32_t runThroughCopies(Track& t, LookAheadStep& look, const Source& src, uint32_t copyFrames,
+                         int32_t limit) {
+    const uint64_t step = look.full;
+    const uint64_t startInCopies = t.pos - t.startFixed;
+    int32_t run = 0;
+    while (run < limit) {
+        const int32_t left = limit - run;
+        int32_t n = left;
+        const bool atEnd = endWithin<true>(distanceToEnd(t), look, left, n);
+        if (n > 0) {
+            if (!readsStayInside(src, t.pos, step, true, n)) {
+                break;
+            }
+            // The run's last frame and the one after it in the copies.
+            const uint64_t last = startInCopies + static_cast<uint64_t>(run + n - 1) * step;
+            if ((last >> 32) >= copyFrames) {
+                break;
+            }
+        }
+        run += n;
+        t.pos += static_cast<uint64_t>(n) * step;
+        if (!atEnd) {
+            break;
+        }
+        passEnd(t);
+    }
+    return run;
+}
+
+} // namespace
+
+int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
+    Track t = makeTrack(play.loopStart, play.loopLength, play.loopType, play.pos, play.direction);
+    LookAheadStep look{play.step, play.step >> 8};
+    const Source src{play.data, t.end};
+    ConstantGains gains{
+        _mm256_setr_ps(play.g0, play.g1, play.g0, play.g1, play.g0, play.g1, play.g0, play.g1)};
+    const bool copies = play.loopCopies && t.forwardLoop && play.loopCopyFrames >= t.loopLength;
+    int32_t done = 0;
+    while (done < frames) {
+        if (copies && t.direction == 1 && t.pos >= t.startFixed && t.pos < t.endFixed) {
+            const uint64_t start = t.pos - t.startFixed;
+            const int32_t run = runThroughCopies(t, look, src, play.loopCopyFrames, frames - done);
+            if (run > 0) {
+                uint64_t inCopies = start;
+                windowRun(play.loopCopies, out + 2 * done, run, inCopies,
+                          lanesFor(play.step, play.step), gains);
+                done += run;
+                continue;
+            }
+        }
+        const int32_t left = frames - done;
+        int32_t n = left;
+        // Pieces follow each other without mixing work in between here, so the look-ahead
+        // finds its quotient by checking the last one's neighbours rather than dividing.
+        const bool atEnd = endWithin<true>(distanceToEnd(t), look, left, n);
+        if (n > 0) {
+            const bool forward = t.direction == 1;
+            if (!readsStayInside(src, t.pos, play.step, forward, n)) {
+                break;
+            }
+            // Backward, the lowest frame read is the last frame's; its window starts 7 or 15
+            // frames before it.
+            if (!forward && ((t.pos - static_cast<uint64_t>(n - 1) * play.step) >> 32) <
+                                (play.step > narrowStep ? 15u : 7u)) {
+                break;
+            }
+            const uint64_t delta = forward ? play.step : 0 - play.step;
+            windowRun(play.data, out + 2 * done, n, t.pos, lanesFor(delta, play.step), gains);
+        }
+        done += n;
+        if (!atEnd) {
+            break;
+        }
+        if (!passEnd(t)) {
+            play.ended = true;
+            return done;
+        }
+    }
+    play.pos = t.pos;
+    play.direction = t.direction;
+    return done;
 }
 
 } // namespace ostrel::mixgroups

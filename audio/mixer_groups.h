@@ -4,9 +4,9 @@
 // the output is the same bit for bit whichever form runs.
 //
 // Both loops may only be given frames whose reads stay inside [0, end] of a sample whose block
-// holds, as every loaded one does, the 7 spare frames after the guard frame at end: with a step
-// of at most one frame they load a window of nine frames from the first frame of a pass, which
-// may run past the last frame they use.
+// holds, as every loaded one does, sampleSpareFrames frames from end on (the guard frame and
+// the spare frames): with a step of at most two frames they load a window of up to 17 frames
+// from the first frame of a pass, which may run past the last frame they use.
 #pragma once
 
 #include <bit>
@@ -19,8 +19,8 @@ constexpr float fractionScale = std::bit_cast<float>(0x2FFFF910u);
 
 // Mixes n frames, or the first of them, at constant gains, starting at pos and moving by delta
 // (the step, negated for backward play) per frame; step is the step itself. Returns the frames
-// mixed and leaves pos after them: all n with a step of at most one frame, but for backward
-// play that comes within seven frames of frame 0; otherwise whole groups of eight.
+// mixed and leaves pos after them: all n with a step of at most two frames, but for backward
+// play that comes within 15 frames of frame 0; otherwise whole groups of eight.
 int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
                     uint64_t step, float g0, float g1);
 
@@ -28,5 +28,31 @@ int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, u
 // end as the gains after the frames mixed.
 int32_t rampRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
                 uint64_t step, float& w0, float& w1, float d0, float d1);
+
+// A voice that plays at constant gains for a whole mixer call: no ramp running and none to
+// start, so every piece of the call mixes at the target gains.
+struct SteadyPlay {
+    const int16_t* data;
+    uint32_t loopStart;
+    uint32_t loopLength;
+    uint8_t loopType;
+    const int16_t* loopCopies; // the sample's, or null
+    uint32_t loopCopyFrames;
+    uint64_t pos;      // in and out
+    int32_t direction; // in and out
+    uint64_t step;
+    float g0;
+    float g1;
+    bool ended; // out: a sample without loop reached its end, after the frames returned
+};
+
+// Plays the voice's pieces one after another over the frames, with the same look-ahead and end
+// handling as mixing piece by piece, for as long as each piece can be mixed whole with the
+// window loops: a step of at most two frames, reads inside the sample, and backward play staying
+// clear of frame 0 by the window's width. Pieces of a forward loop with loop copies are mixed
+// together, reading on through the copies, where mixing piece by piece would wrap at every pass of
+// the play end. Returns the frames done; a piece it leaves is left untouched, so that mixing can go
+// on from there piece by piece.
+int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames);
 
 } // namespace ostrel::mixgroups

@@ -1,0 +1,204 @@
+// The mixer's piece bookkeeping: where a voice plays, how many frames reach the end it moves
+// towards, what happens there, and whether a piece's reads stay inside the sample. Shared by
+// the SSE2 and the AVX2 translation units, so everything here has internal linkage: each unit
+// keeps its own copy, compiled for its own instruction set, and the linker can never hand one
+// unit's copy to the other.
+#pragma once
+
+#include <cstdint>
+
+#include "module/module.h"
+
+namespace ostrel {
+namespace {
+
+// Everything a frame loop needs about the sample. Frames outside [0, end] are never read; they
+// sound as silence. The guard frame at `end` is the last readable one. Two things can put a
+// position's frames outside: a ping-pong reflection at a loop start of 0 leaves the whole part
+// at -1, just before frame 0; and the look-ahead works with a step rounded down to 8.24, so the
+// last frame of a piece can land a hair past the end, where frame end + 1 would be read.
+struct Source {
+    const int16_t* data;
+    uint32_t end;
+};
+
+// True when every position pos + k * delta (k < n, delta already negated for backward play)
+// keeps frames i and i + 1 inside [0, end], so the frame loops may read without checks.
+inline bool readsStayInside(const Source& src, uint64_t pos, uint64_t step, bool forward,
+                            int32_t n) {
+    if (!src.data || src.end == 0 || n <= 0) {
+        return false;
+    }
+    // span = (n - 1) * step, refused when it does not fit 64 bits.
+    uint64_t k = static_cast<uint64_t>(n - 1);
+    uint64_t lowProduct = k * static_cast<uint32_t>(step);
+    uint64_t high = k * (step >> 32) + (lowProduct >> 32);
+    if (high >> 32) {
+        return false;
+    }
+    uint64_t span = (high << 32) | static_cast<uint32_t>(lowProduct);
+    uint64_t first = pos;
+    uint64_t last = forward ? pos + span : pos - span;
+    if (forward ? last < first : span > first) {
+        return false;
+    }
+    uint64_t top = forward ? last : first;
+    return (top >> 32) < src.end;
+}
+
+inline uint64_t ceilDiv(uint64_t a, uint64_t b) {
+    return a / b + (a % b != 0 ? 1 : 0);
+}
+
+// The step in the forms the end look-ahead divides by, and the frame count of the last
+// look-ahead of this call. Successive pieces of one voice mostly run over the same loop at the
+// same step, so their counts differ by a frame or so: checking the last count and its
+// neighbours by multiplication finds the quotient sooner than a 64-bit division. That pays
+// where a voice only moves on (moveSilently), where the division's latency would chain piece
+// to piece; where frames are mixed, the division overlaps with the mixing and is kept.
+struct LookAheadStep {
+    uint64_t full;             // 32.32
+    uint64_t fixed;            // 8.24
+    uint64_t lastQuotient = 0; // 0: none yet
+};
+
+// ceil(num / den) for the 8.24 step den: the same number the division gives.
+inline uint64_t ceilQuotient(uint64_t num, LookAheadStep& step) {
+    const uint64_t den = step.fixed;
+    const uint64_t guess = step.lastQuotient;
+    uint64_t f;
+    // The answer is the smallest count f with f x den >= num. When it lies within
+    // [guess - 1, guess + 2], the three comparisons below count it out without a branch that
+    // could go either way. Tried only while the products stay far below 2^64.
+    if (guess >= 2 && guess <= (uint64_t{1} << 30) && (den >> 32) == 0) {
+        const uint64_t at = guess * den;
+        const uint64_t below = at - den;
+        const uint64_t above = at + den;
+        if (below - den < num && above + den >= num) {
+            f = guess - 1 + (below < num ? 1 : 0) + (at < num ? 1 : 0) + (above < num ? 1 : 0);
+        } else {
+            f = ceilDiv(num, den);
+        }
+    } else {
+        f = ceilDiv(num, den);
+    }
+    step.lastQuotient = f;
+    return f;
+}
+
+// True when the position reaches the end it moves towards within limit frames, with those
+// frames in *frames. The end is out of sight when it is 2^24 frames or more away (or behind
+// the position) or the step is 0.
+template <bool kGuess>
+inline bool endWithin(uint64_t distance, LookAheadStep& step, int32_t limit, int32_t& frames) {
+    if ((distance >> 32) >= (1u << 24)) {
+        // Already past the end it moves towards, by less than 2^24 frames: the step rounded
+        // down to 8.24 can carry a call's last frames just over the end without a wrap, and a
+        // rewind can leave a backward voice before its loop start. Taken as far away, the end
+        // would never be looked at again and the voice would run on through silence; so the
+        // end handling comes at once, before any frame is mixed.
+        if (static_cast<int64_t>(distance) < 0 &&
+            static_cast<int64_t>(distance) > -(int64_t{1} << 56)) {
+            frames = 0;
+            return true;
+        }
+        return false;
+    }
+    uint64_t f;
+    if (step.fixed != 0) {
+        f = kGuess ? ceilQuotient(distance >> 8, step) : ceilDiv(distance >> 8, step.fixed);
+    } else if (step.full != 0) {
+        // A step under 2^-24 frame has no 8.24 form; measure with the full step instead.
+        f = ceilDiv(distance, step.full);
+    } else {
+        return false;
+    }
+    // A position less than 2^-24 frame before the end gives 0 frames, and the end handling
+    // would leave it where it is for ever: mix one frame so that it moves on. Standing exactly
+    // on the end is different: the end handling moves the position itself, and mixing a frame
+    // there would read past the guard frame.
+    if (f == 0 && distance != 0) {
+        f = 1;
+    }
+    if (f > static_cast<uint64_t>(limit)) {
+        return false;
+    }
+    frames = static_cast<int32_t>(f);
+    return true;
+}
+
+// Where a voice plays: its sample's loop and its position and direction in it.
+struct Track {
+    uint32_t loopStart;
+    uint32_t loopLength;
+    uint32_t end;
+    bool forwardLoop;
+    bool pingPongLoop;
+    uint64_t startFixed;
+    uint64_t endFixed;
+    uint64_t pos;
+    int32_t direction;
+};
+
+inline Track makeTrack(uint32_t loopStart, uint32_t loopLength, uint8_t loopType, uint64_t pos,
+                       int32_t direction) {
+    Track t;
+    t.loopStart = loopStart;
+    t.loopLength = loopLength;
+    t.end = loopStart + loopLength;
+    // A loop of no frames could never be left; it plays as a sample without loop.
+    t.forwardLoop = loopLength != 0 && (loopType & loopForward);
+    t.pingPongLoop = loopLength != 0 && !t.forwardLoop && (loopType & loopPingPong);
+    t.startFixed = static_cast<uint64_t>(t.loopStart) << 32;
+    t.endFixed = static_cast<uint64_t>(t.end) << 32;
+    t.pos = pos;
+    t.direction = direction;
+    return t;
+}
+
+// Distance to the end the position moves towards: the play end forward, the loop start
+// backward.
+inline uint64_t distanceToEnd(const Track& t) {
+    return t.direction == 1 ? t.endFixed - t.pos : t.pos - t.startFixed;
+}
+
+// End handling after a piece that reached the end. False when the sample has no loop and so
+// ends here.
+inline bool passEnd(Track& t) {
+    if (t.forwardLoop) {
+        // Wrap by whole loop lengths, keeping the fraction; the same result as taking one
+        // loop length off at a time until the whole part is below the end.
+        uint32_t whole = static_cast<uint32_t>(t.pos >> 32);
+        if (whole >= t.end) {
+            const uint32_t beyond = whole - t.end;
+            // Mostly less than one loop length past the end: one subtraction will do.
+            whole = t.loopStart + (beyond < t.loopLength ? beyond : beyond % t.loopLength);
+            t.pos = (static_cast<uint64_t>(whole) << 32) | static_cast<uint32_t>(t.pos);
+        }
+        return true;
+    }
+    if (t.pingPongLoop) {
+        // Reflect at the end or the start, one fraction unit short of the mirror image,
+        // alternating until the position lies inside the loop.
+        for (;;) {
+            if (t.direction == 1) {
+                t.pos = (t.endFixed << 1) - t.pos - 1;
+                t.direction = 2;
+                if (static_cast<int32_t>(t.pos >> 32) < static_cast<int32_t>(t.loopStart)) {
+                    continue;
+                }
+            } else {
+                t.pos = (t.startFixed << 1) - t.pos - 1;
+                t.direction = 1;
+                if (static_cast<int32_t>(t.pos >> 32) >= static_cast<int32_t>(t.end)) {
+                    continue;
+                }
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+} // namespace ostrel
