@@ -255,11 +255,22 @@ inline void addPartialFrames(float* o, int32_t m, __m256 s, __m256 gainsLow, __m
 
 // The window walk over the n frames. Stops early only where a backward window would start
 // before frame 0; returns the frames done and leaves pos after them.
+// The walk over the n frames. Stops early only where a backward window would start before
+// frame 0; returns the frames done and leaves pos after them. With a step above one frame the
+// whole passes load each frame's pair (faster than the wide window, whose two halves cost two
+// permutations and a blend) and only the last, partial pass takes the window.
 template <bool kWide, typename Gains>
 inline int32_t windowRunOf(const int16_t* data, float* out, int32_t n, uint64_t& pos,
                            const StepLanes& lanes, Gains& gains) {
-    WindowWalker<kWide> walk(data, pos, lanes);
     int32_t k = 0;
+    if (kWide && n >= 8) {
+        GatherWalker whole(data, pos, lanes.delta);
+        for (; n - k >= 8; k += 8) {
+            gains.addFull(out + 2 * k, whole.next());
+        }
+        pos = whole.pos;
+    }
+    WindowWalker<kWide> walk(data, pos, lanes);
     for (; n - k >= 8 && walk.windowInside(); k += 8) {
         gains.addFull(out + 2 * k, eightValues(walk.pairs(), walk.fractions));
         walk.advance();
