@@ -3,9 +3,10 @@
 // the play end (or, moving backward, past the loop start), or at the end of a volume ramp, so the
 // frame loops test nothing but a frame count.
 //
-// The output must be the same bit for bit on every build (x86-64 and i686 with SSE2 maths), so
-// the arithmetic is single precision throughout and the vector paths perform, lane by lane,
-// exactly the float operations of the one-frame formula, in the same order.
+// The output must be the same bit for bit on every build (x86-64 and i686 with SSE2 maths) and
+// with either kind of frame loops (SSE2 here, AVX2 in mixer_avx2.cpp), so the arithmetic is
+// single precision throughout and the vector paths perform, lane by lane, exactly the float
+// operations of the one-frame formula, in the same order.
 #include "audio/mixer.h"
 
 #include <cstring>

@@ -54,8 +54,10 @@ inline uint64_t ceilDiv(uint64_t a, uint64_t b) {
 // look-ahead of this call. Successive pieces of one voice mostly run over the same loop at the
 // same step, so their counts differ by a frame or so: checking the last count and its
 // neighbours by multiplication finds the quotient sooner than a 64-bit division. That pays
-// where a voice only moves on (moveSilently), where the division's latency would chain piece
-// to piece; where frames are mixed, the division overlaps with the mixing and is kept.
+// where pieces follow each other with little work in between (a voice that only moves on, the
+// counting of a run through loop copies), where the division's latency would chain piece to
+// piece; where each piece's frames are mixed before the next look-ahead, the division overlaps
+// with the mixing and is kept.
 struct LookAheadStep {
     uint64_t full;             // 32.32
     uint64_t fixed;            // 8.24
