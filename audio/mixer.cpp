@@ -206,15 +206,12 @@ uint64_t mixConstant(const Source& src, float* out, int32_t n, uint64_t pos, uin
 // n frames of a volume ramp: frame k uses the gains after k steps; w0, w1 end as the gains
 // after n steps. Returns the position after the frames.
 uint64_t mixRamp(const Source& src, float* out, int32_t n, uint64_t pos, uint64_t delta,
-                 uint64_t step, bool inside, float& w0, float& w1, float d0, float d1) {
+                 bool inside, float& w0, float& w1, float d0, float d1) {
     int32_t k = 0;
-    if (inside && useAvx2) {
-        k = mixgroups::rampRun(src.data, out, n, pos, delta, step, w0, w1, d0, d1);
-    }
-    if (inside && n - k >= 4) {
-        const int32_t groups = (n - k) >> 2;
-        pos = rampGroups(src.data, out + 2 * k, groups, pos, delta, w0, w1, d0, d1);
-        k += 4 * groups;
+    if (inside && n >= 4) {
+        const int32_t groups = n >> 2;
+        pos = rampGroups(src.data, out, groups, pos, delta, w0, w1, d0, d1);
+        k = 4 * groups;
     }
     for (; k < n; ++k) {
         float s = inside ? directValue(src.data, pos) : checkedValue(src, pos);
@@ -404,7 +401,7 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
             const bool inside = readsStayInside(src, t.pos, step, forward, n);
             float w0 = static_cast<float>(voice->currentVolume0) * fixedScale * volumeScale;
             float w1 = static_cast<float>(voice->currentVolume1) * fixedScale * volumeScale;
-            t.pos = mixRamp(src, out, n, t.pos, delta, step, inside, w0, w1, d0, d1);
+            t.pos = mixRamp(src, out, n, t.pos, delta, inside, w0, w1, d0, d1);
             voice->currentVolume0 = roundToInt(w0 * 255.0f * 256.0f);
             voice->currentVolume1 = roundToInt(w1 * 255.0f * 256.0f);
             ramp -= n;

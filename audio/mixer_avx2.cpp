@@ -201,36 +201,13 @@ struct GatherWalker {
     }
 };
 
-// Adds frames 0..3 and 4..7 of s at the gains to the 16 floats at o.
-inline void addSixteen(float* o, __m256 s, __m256 gainsLow, __m256 gainsHigh) {
-    const __m256 lo = _mm256_mul_ps(_mm256_unpacklo_ps(s, s), gainsLow);
-    const __m256 hi = _mm256_mul_ps(_mm256_unpackhi_ps(s, s), gainsHigh);
+// Adds frames 0..3 and 4..7 of s at the gains (g0, g1, g0, g1, ...) to the 16 floats at o.
+inline void addSixteen(float* o, __m256 s, __m256 gains) {
+    const __m256 lo = _mm256_mul_ps(_mm256_unpacklo_ps(s, s), gains);
+    const __m256 hi = _mm256_mul_ps(_mm256_unpackhi_ps(s, s), gains);
     _mm256_storeu_ps(o, _mm256_add_ps(_mm256_loadu_ps(o), lo));
     _mm256_storeu_ps(o + 8, _mm256_add_ps(_mm256_loadu_ps(o + 8), hi));
 }
-
-// The gains (w0, w1) of eight successive ramp frames, for frames 0..3 and 4..7 in the order
-// of the buffer, and the gains after them. Every frame adds the steps once, as the one-frame
-// loop does, so the gains form the same chain of roundings.
-struct RampGains {
-    __m128 gains; // (w0, w1, w0, w1)
-    __m128 steps;
-
-    inline void next(__m256& low, __m256& high) {
-        const __m128 g1 = _mm_add_ps(gains, steps);
-        const __m128 g2 = _mm_add_ps(g1, steps);
-        const __m128 g3 = _mm_add_ps(g2, steps);
-        const __m128 g4 = _mm_add_ps(g3, steps);
-        const __m128 g5 = _mm_add_ps(g4, steps);
-        const __m128 g6 = _mm_add_ps(g5, steps);
-        const __m128 g7 = _mm_add_ps(g6, steps);
-        low = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_movelh_ps(gains, g1)),
-                                   _mm_movelh_ps(g2, g3), 1);
-        high = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_movelh_ps(g4, g5)),
-                                    _mm_movelh_ps(g6, g7), 1);
-        gains = _mm_add_ps(g7, steps);
-    }
-};
 
 // Lane masks for the last, partial pass: floats [16 - c, 16 - c + 8) of the table select the
 // first c floats of eight.
@@ -239,13 +216,13 @@ constexpr int32_t maskTable[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -
 
 // Adds the first m (1..7) frames of s at the gains to the buffer and touches no float after
 // them: the buffer may end there.
-inline void addPartialFrames(float* o, int32_t m, __m256 s, __m256 gainsLow, __m256 gainsHigh) {
+inline void addPartial(float* o, int32_t m, __m256 s, __m256 gains) {
     const __m256i maskLow =
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(maskTable + 16 - 2 * m));
     const __m256i maskHigh =
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(maskTable + 24 - 2 * m));
-    const __m256 lo = _mm256_mul_ps(_mm256_unpacklo_ps(s, s), gainsLow);
-    const __m256 hi = _mm256_mul_ps(_mm256_unpackhi_ps(s, s), gainsHigh);
+    const __m256 lo = _mm256_mul_ps(_mm256_unpacklo_ps(s, s), gains);
+    const __m256 hi = _mm256_mul_ps(_mm256_unpackhi_ps(s, s), gains);
     _mm256_maskstore_ps(o, maskLow, _mm256_add_ps(_mm256_maskload_ps(o, maskLow), lo));
     if (m > 4) {
         _mm256_maskstore_ps(o + 8, maskHigh,
@@ -259,27 +236,28 @@ inline void addPartialFrames(float* o, int32_t m, __m256 s, __m256 gainsLow, __m
 // frame 0; returns the frames done and leaves pos after them. With a step above one frame the
 // whole passes load each frame's pair (faster than the wide window, whose two halves cost two
 // permutations and a blend) and only the last, partial pass takes the window.
-template <bool kWide, typename Gains>
-inline int32_t windowRunOf(const int16_t* data, float* out, int32_t n, uint64_t& pos,
-                           const StepLanes& lanes, Gains& gains) {
+template <bool kWide>
+[[gnu::always_inline]] inline int32_t windowRunOf(const int16_t* data, float* out, int32_t n,
+                                                  uint64_t& pos, const StepLanes& lanes,
+                                                  __m256 gains) {
     int32_t k = 0;
     if (kWide && n >= 8) {
         GatherWalker whole(data, pos, lanes.delta);
         for (; n - k >= 8; k += 8) {
-            gains.addFull(out + 2 * k, whole.next());
+            addSixteen(out + 2 * k, whole.next(), gains);
         }
         pos = whole.pos;
     }
     WindowWalker<kWide> walk(data, pos, lanes);
     for (; n - k >= 8 && walk.windowInside(); k += 8) {
-        gains.addFull(out + 2 * k, eightValues(walk.pairs(), walk.fractions));
+        addSixteen(out + 2 * k, eightValues(walk.pairs(), walk.fractions), gains);
         walk.advance();
     }
     // The last frames: the window of the pass starts at a frame that is played, so it lies
     // inside the sample's block whatever follows the last frame.
     if (n - k > 0 && n - k < 8 && walk.windowInside()) {
         const int32_t m = n - k;
-        gains.addPartial(out + 2 * k, m, eightValues(walk.pairs(), walk.fractions));
+        addPartial(out + 2 * k, m, eightValues(walk.pairs(), walk.fractions), gains);
         walk.pos += static_cast<uint64_t>(m) * lanes.delta;
         k = n;
     }
@@ -287,49 +265,18 @@ inline int32_t windowRunOf(const int16_t* data, float* out, int32_t n, uint64_t&
     return k;
 }
 
-template <typename Gains>
-inline int32_t windowRun(const int16_t* data, float* out, int32_t n, uint64_t& pos,
-                         const StepLanes& lanes, Gains& gains) {
+[[gnu::always_inline]] inline int32_t windowRun(const int16_t* data, float* out, int32_t n,
+                                                uint64_t& pos, const StepLanes& lanes,
+                                                __m256 gains) {
     return lanes.wide ? windowRunOf<true>(data, out, n, pos, lanes, gains)
                       : windowRunOf<false>(data, out, n, pos, lanes, gains);
 }
-
-struct ConstantGains {
-    __m256 gains;
-    inline void addFull(float* o, __m256 s) const { addSixteen(o, s, gains, gains); }
-    inline void addPartial(float* o, int32_t m, __m256 s) const {
-        addPartialFrames(o, m, s, gains, gains);
-    }
-};
-
-struct RampingGains {
-    RampGains ramp;
-    inline void addFull(float* o, __m256 s) {
-        __m256 low;
-        __m256 high;
-        ramp.next(low, high);
-        addSixteen(o, s, low, high);
-    }
-    // The gains of the m frames one step at a time, and the gains after them.
-    inline void addPartial(float* o, int32_t m, __m256 s) {
-        alignas(32) float perFrame[16];
-        __m128 g = ramp.gains;
-        for (int32_t j = 0; j < 8; ++j) {
-            _mm_storel_pi(reinterpret_cast<__m64*>(perFrame + 2 * j), g);
-            if (j < m) {
-                g = _mm_add_ps(g, ramp.steps);
-            }
-        }
-        ramp.gains = g;
-        addPartialFrames(o, m, s, _mm256_load_ps(perFrame), _mm256_load_ps(perFrame + 8));
-    }
-};
 
 } // namespace
 
 int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
                     uint64_t step, float g0, float g1) {
-    ConstantGains gains{_mm256_setr_ps(g0, g1, g0, g1, g0, g1, g0, g1)};
+    const __m256 gains = _mm256_setr_ps(g0, g1, g0, g1, g0, g1, g0, g1);
     int32_t k = 0;
     if (step <= wideStep) {
         k = windowRun(data, out, n, pos, lanesFor(delta, step), gains);
@@ -337,29 +284,10 @@ int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, u
     if (n - k >= 8) {
         GatherWalker walk(data, pos, delta);
         for (; n - k >= 8; k += 8) {
-            gains.addFull(out + 2 * k, walk.next());
+            addSixteen(out + 2 * k, walk.next(), gains);
         }
         pos = walk.pos;
     }
-    return k;
-}
-
-int32_t rampRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
-                uint64_t step, float& w0, float& w1, float d0, float d1) {
-    RampingGains gains{{_mm_setr_ps(w0, w1, w0, w1), _mm_setr_ps(d0, d1, d0, d1)}};
-    int32_t k = 0;
-    if (step <= wideStep) {
-        k = windowRun(data, out, n, pos, lanesFor(delta, step), gains);
-    }
-    if (n - k >= 8) {
-        GatherWalker walk(data, pos, delta);
-        for (; n - k >= 8; k += 8) {
-            gains.addFull(out + 2 * k, walk.next());
-        }
-        pos = walk.pos;
-    }
-    w0 = _mm_cvtss_f32(gains.ramp.gains);
-    w1 = _mm_cvtss_f32(_mm_shuffle_ps(gains.ramp.gains, gains.ramp.gains, 1));
     return k;
 }
 
@@ -406,8 +334,8 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
     Track t = makeTrack(play.loopStart, play.loopLength, play.loopType, play.pos, play.direction);
     LookAheadStep look{play.step, play.step >> 8};
     const Source src{play.data, t.end};
-    ConstantGains gains{
-        _mm256_setr_ps(play.g0, play.g1, play.g0, play.g1, play.g0, play.g1, play.g0, play.g1)};
+    const __m256 gains =
+        _mm256_setr_ps(play.g0, play.g1, play.g0, play.g1, play.g0, play.g1, play.g0, play.g1);
     const bool copies = play.loopCopies && t.forwardLoop && play.loopCopyFrames >= t.loopLength;
     int32_t done = 0;
     while (done < frames) {

@@ -1,9 +1,11 @@
-// The mixer's frame loops in their AVX2 form, eight frames per pass, for the processors that
-// have it (chosen at run time, so one executable serves every SSE2 processor). They perform,
-// lane by lane, exactly the float operations of the one-frame formula in the same order, so
-// the output is the same bit for bit whichever form runs.
+// The mixer's constant-gain frame loops in their AVX2 form, eight frames per pass, for the
+// processors that have it (chosen at run time, so one executable serves every SSE2 processor).
+// They perform, lane by lane, exactly the float operations of the one-frame formula in the same
+// order, so the output is the same bit for bit whichever form runs. Ramps keep the four-frame
+// SSE2 loop: their gains are a chain of additions that must round one after the other, which
+// bounds them, and wider passes measured no faster.
 //
-// Both loops may only be given frames whose reads stay inside [0, end] of a sample whose block
+// The loops may only be given frames whose reads stay inside [0, end] of a sample whose block
 // holds, as every loaded one does, sampleSpareFrames frames from end on (the guard frame and
 // the spare frames): with a step of at most two frames they load a window of up to 17 frames
 // from the first frame of a pass, which may run past the last frame they use.
@@ -23,11 +25,6 @@ constexpr float fractionScale = std::bit_cast<float>(0x2FFFF910u);
 // play that comes within 15 frames of frame 0; otherwise whole groups of eight.
 int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
                     uint64_t step, float g0, float g1);
-
-// The same for the frames of a volume ramp: frame k uses the gains after k steps, and w0, w1
-// end as the gains after the frames mixed.
-int32_t rampRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
-                uint64_t step, float& w0, float& w1, float d0, float d1);
 
 // A voice that plays at constant gains for a whole mixer call: no ramp running and none to
 // start, so every piece of the call mixes at the target gains.
