@@ -311,12 +311,7 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
     voice->lastTarget1 = voice->targetVolume1;
     voice->rampStep0 = 0.0f;
     voice->rampStep1 = 0.0f;
-    mixgroups::SteadyPlay play{sample->data,
-                               sample->loopStart,
-                               sample->loopLength,
-                               sample->loopType,
-                               sample->loopCopies,
-                               sample->loopCopyFrames,
+    mixgroups::SteadyPlay play{sample,
                                t.pos,
                                t.direction,
                                step,

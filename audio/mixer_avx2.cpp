@@ -232,6 +232,21 @@ inline void addPartial(float* o, int32_t m, __m256 s, __m256 gains) {
 
 // The window walk over the n frames. Stops early only where a backward window would start
 // before frame 0; returns the frames done and leaves pos after them.
+// Whole passes of eight of the n frames from frame k on, loading each pair on its own; returns
+// the frames done in all and leaves pos after them.
+inline int32_t gatherGroups(const int16_t* data, float* out, int32_t n, int32_t k, uint64_t& pos,
+                            uint64_t delta, __m256 gains) {
+    if (n - k < 8) {
+        return k;
+    }
+    GatherWalker walk(data, pos, delta);
+    for (; n - k >= 8; k += 8) {
+        addSixteen(out + 2 * k, walk.next(), gains);
+    }
+    pos = walk.pos;
+    return k;
+}
+
 // The walk over the n frames. Stops early only where a backward window would start before
 // frame 0; returns the frames done and leaves pos after them. With a step above one frame the
 // whole passes load each frame's pair (faster than the wide window, whose two halves cost two
@@ -240,14 +255,7 @@ template <bool kWide>
 [[gnu::always_inline]] inline int32_t windowRunOf(const int16_t* data, float* out, int32_t n,
                                                   uint64_t& pos, const StepLanes& lanes,
                                                   __m256 gains) {
-    int32_t k = 0;
-    if (kWide && n >= 8) {
-        GatherWalker whole(data, pos, lanes.delta);
-        for (; n - k >= 8; k += 8) {
-            addSixteen(out + 2 * k, whole.next(), gains);
-        }
-        pos = whole.pos;
-    }
+    int32_t k = kWide ? gatherGroups(data, out, n, 0, pos, lanes.delta, gains) : 0;
     WindowWalker<kWide> walk(data, pos, lanes);
     for (; n - k >= 8 && walk.windowInside(); k += 8) {
         addSixteen(out + 2 * k, eightValues(walk.pairs(), walk.fractions), gains);
@@ -281,14 +289,7 @@ int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, u
     if (step <= wideStep) {
         k = windowRun(data, out, n, pos, lanesFor(delta, step), gains);
     }
-    if (n - k >= 8) {
-        GatherWalker walk(data, pos, delta);
-        for (; n - k >= 8; k += 8) {
-            addSixteen(out + 2 * k, walk.next(), gains);
-        }
-        pos = walk.pos;
-    }
-    return k;
+    return gatherGroups(data, out, n, k, pos, delta, gains);
 }
 
 namespace {
@@ -331,20 +332,23 @@ int32_t runThroughCopies(Track& t, LookAheadStep& look, const Source& src, uint3
 } // namespace
 
 int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
-    Track t = makeTrack(play.loopStart, play.loopLength, play.loopType, play.pos, play.direction);
+    const Sample& sample = *play.sample;
+    Track t =
+        makeTrack(sample.loopStart, sample.loopLength, sample.loopType, play.pos, play.direction);
     LookAheadStep look{play.step, play.step >> 8};
-    const Source src{play.data, t.end};
+    const Source src{sample.data, t.end};
     const __m256 gains =
         _mm256_setr_ps(play.g0, play.g1, play.g0, play.g1, play.g0, play.g1, play.g0, play.g1);
-    const bool copies = play.loopCopies && t.forwardLoop && play.loopCopyFrames >= t.loopLength;
+    const bool copies = sample.loopCopies && t.forwardLoop && sample.loopCopyFrames >= t.loopLength;
     int32_t done = 0;
     while (done < frames) {
         if (copies && t.direction == 1 && t.pos >= t.startFixed && t.pos < t.endFixed) {
             const uint64_t start = t.pos - t.startFixed;
-            const int32_t run = runThroughCopies(t, look, src, play.loopCopyFrames, frames - done);
+            const int32_t run =
+                runThroughCopies(t, look, src, sample.loopCopyFrames, frames - done);
             if (run > 0) {
                 uint64_t inCopies = start;
-                windowRun(play.loopCopies, out + 2 * done, run, inCopies,
+                windowRun(sample.loopCopies, out + 2 * done, run, inCopies,
                           lanesFor(play.step, play.step), gains);
                 done += run;
                 continue;
@@ -367,7 +371,7 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
                 break;
             }
             const uint64_t delta = forward ? play.step : 0 - play.step;
-            windowRun(play.data, out + 2 * done, n, t.pos, lanesFor(delta, play.step), gains);
+            windowRun(sample.data, out + 2 * done, n, t.pos, lanesFor(delta, play.step), gains);
         }
         done += n;
         if (!atEnd) {

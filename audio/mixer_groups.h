@@ -14,6 +14,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "module/module.h"
+
 namespace ostrel::mixgroups {
 
 // Turns the upper 31 bits of a position fraction into a weight just below 1 at the top.
@@ -29,12 +31,7 @@ int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, u
 // A voice that plays at constant gains for a whole mixer call: no ramp running and none to
 // start, so every piece of the call mixes at the target gains.
 struct SteadyPlay {
-    const int16_t* data;
-    uint32_t loopStart;
-    uint32_t loopLength;
-    uint8_t loopType;
-    const int16_t* loopCopies; // the sample's, or null
-    uint32_t loopCopyFrames;
+    const Sample* sample;
     uint64_t pos;      // in and out
     int32_t direction; // in and out
     uint64_t step;
