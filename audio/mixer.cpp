@@ -270,6 +270,58 @@ inline bool steadyAtTargets(const Voice* voice) {
            (voice->targetVolume0 != 0 || voice->targetVolume1 != 0);
 }
 
+// Where a silent voice inside its loop ends up after frames, in one step instead of pass by
+// pass. Moving through a loop piece by piece adds the step on every frame and, at each end,
+// takes off a loop length (forward loop) or mirrors the position (ping-pong), so the position
+// unfolded over the loop's period, (position - start) forward and (2 x length - 1 unit) -
+// (position - start) backward, only ever grows by the step: whenever a turn happens, it keeps
+// the unfolded position. The pieces' look-ahead, with its step rounded down to 8.24, only moves
+// a turn by a hair: a piece may end less than 256 units per frame short of the end (the turn then
+// comes on the next frame, or at once when the call ends there) or past it (the call's last piece
+// may stop there without turning). So where the final unfolded position lies clear of every turn
+// by that much, the state it stands for is the one that mixing piece by piece leaves, and
+// elsewhere the voice is moved piece by piece. False: not taken, t untouched.
+bool moveAlongLoop(Track& t, uint64_t step, int32_t frames) {
+    const uint64_t length = static_cast<uint64_t>(t.loopLength) << 32;
+    // Small enough that the end is always in the look-ahead's sight and that nothing below
+    // overflows; a step of a loop length or more turns several times in one piece.
+    if (!(t.forwardLoop || t.pingPongLoop) || t.loopLength >= (1u << 23) || step == 0 ||
+        step >= length || frames > (1 << 20) || t.pos < t.startFixed || t.pos >= t.endFixed) {
+        return false;
+    }
+    const uint64_t margin = 256 * (static_cast<uint64_t>(frames) + 2);
+    const uint64_t travel = static_cast<uint64_t>(frames) * step;
+    const uint64_t inLoop = t.pos - t.startFixed;
+    if (t.forwardLoop) {
+        if (t.direction != 1) {
+            return false;
+        }
+        const uint64_t to = inLoop + travel;
+        const uint64_t at = to % length;
+        if (at < margin || length - at <= margin) {
+            return false;
+        }
+        t.pos = t.startFixed + at;
+        return true;
+    }
+    const bool forward = t.direction == 1;
+    const uint64_t period = 2 * length;
+    const uint64_t unfolded = forward ? inLoop : period - 1 - inLoop;
+    const uint64_t to = unfolded + travel;
+    if (to < (forward ? length : period) - margin) {
+        // No turn: the direction stays as it is, whatever backward value it holds.
+        t.pos = forward ? t.pos + travel : t.pos - travel;
+        return true;
+    }
+    const uint64_t at = to % period;
+    if (at < margin || (at + margin > length && at < length + margin) || period - at <= margin) {
+        return false;
+    }
+    t.direction = at < length ? 1 : 2;
+    t.pos = t.startFixed + (at < length ? at : period - 1 - at);
+    return true;
+}
+
 void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookStep, int32_t frames) {
     // Working copies, so that the position chain stays in registers.
     Track t = track;
@@ -279,6 +331,10 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
     voice->lastTarget1 = 0;
     voice->rampStep0 = 0.0f;
     voice->rampStep1 = 0.0f;
+    if (moveAlongLoop(t, step.full, frames)) {
+        storePosition(voice, t);
+        return;
+    }
     int32_t left = frames;
     for (;;) {
         int32_t n = left;

@@ -283,6 +283,51 @@ TEST(MixerAgainstReference, StepsFarLargerThanTheLoop) {
     compareMixers(5, 1000, opt);
 }
 
+// Silent voices whose call ends within a hair of a turn of their loop (its end, or for ping-pong
+// either end), where the look-ahead's rounded step decides whether the turn has come yet: the
+// position after the call is aimed at the turn, give or take up to 300 units per frame, and
+// every call must leave the voice where the frame-by-frame mixer does.
+TEST(MixerAgainstReference, SilentVoicesEndingAtATurn) {
+    Rng rng(8);
+    int64_t nearTurns = 0;
+    forEachMixerLoops([&] {
+        for (int c = 0; c < 20000 && !::testing::Test::HasFailure(); ++c) {
+            const bool pingPong = rng.chance(50);
+            const uint32_t loopStart = static_cast<uint32_t>(rng.range(0, 20));
+            const uint32_t length = static_cast<uint32_t>(rng.range(1, 300));
+            std::vector<int16_t> frames(loopStart + length + 1, 1000);
+            TestSample t;
+            makeSample(t, frames, loopStart, pingPong ? loopPingPong : loopForward);
+            Voice v = steadyVoice(&t.sample, 0);
+            const uint64_t loop = static_cast<uint64_t>(length) << 32;
+            const uint64_t step = std::clamp<uint64_t>(
+                randomStep(rng, {uint64_t{1} << 26, uint64_t{64} << 32, 0, 0}), 1, loop - 1);
+            setStep(v, static_cast<uint32_t>(step >> 32), static_cast<uint32_t>(step));
+            const int32_t n = static_cast<int32_t>(rng.range(1, 2000));
+            // Unfolded positions: forward (position - loop start), backward one period minus
+            // one unit minus that.
+            const uint64_t period = pingPong ? 2 * loop : loop;
+            const uint64_t turn = pingPong && rng.chance(50) ? loop : 0;
+            const int64_t reach = 300 * static_cast<int64_t>(n);
+            const uint64_t target = turn + period + static_cast<uint64_t>(rng.range(-reach, reach));
+            const uint64_t from =
+                (target % period + period - (static_cast<uint64_t>(n) * step) % period) % period;
+            const bool backward = from >= loop;
+            const uint64_t pos =
+                (static_cast<uint64_t>(loopStart) << 32) + (backward ? period - 1 - from : from);
+            setPosition(v, static_cast<uint32_t>(pos >> 32), static_cast<uint32_t>(pos));
+            v.direction = backward ? 2 : 1;
+            Voice ref = v;
+            std::vector<float> buf(2 * static_cast<size_t>(n), 1.0f);
+            mixVoice(&v, buf.data(), n);
+            referenceMixVoice(&ref, buf.data(), n);
+            ASSERT_TRUE(sameVoice(v, ref)) << "case " << c;
+            ++nearTurns;
+        }
+    });
+    EXPECT_GE(nearTurns, 20000);
+}
+
 // The whole table through mixVoices against the reference voice by voice in slot order, chunk
 // after chunk as the renderer calls it: pieces of a tick's length at every frame offset of the
 // chunk, with idle, silent, fading and sounding slots side by side in one buffer.
