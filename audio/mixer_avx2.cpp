@@ -119,30 +119,37 @@ inline __m256i windowPairs(const int16_t* w) {
 // fetches them. The pair of frame k sits r_k = H_k + c_k words into the window, where c_k is
 // the carry out of adding the fractions, found from the fraction sum being below the added
 // fraction. A wide window is two halves of eight pairs; bit 3 of r_k picks the half.
+//
+// The walker keeps its own copies of the step's lane set-up: read through the reference, they
+// would be loaded again on every pass, as the stores to the mix buffer could alias them.
 template <bool kWide> struct WindowWalker {
     const int16_t* data;
-    const StepLanes& lanes;
     uint64_t pos;
     uint64_t stride; // 8 x delta
+    uint64_t delta;
+    uint32_t offset;
+    uint32_t limit;
+    __m256i addedFractions;
+    __m256i wholeWords;
+    __m256i fractionStride;
     __m256i fractions;
 
     WindowWalker(const int16_t* d, uint64_t p, const StepLanes& l)
-        : data(d), lanes(l), pos(p), stride(8 * l.delta),
+        : data(d), pos(p), stride(8 * l.delta), delta(l.delta), offset(l.offset), limit(l.limit),
+          addedFractions(l.addedFractions), wholeWords(l.wholeWords),
+          fractionStride(l.fractionStride),
           fractions(_mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(p)), l.laneFractions)) {
     }
 
     // Moving backward, the window of the frames near frame 0 would start before it.
-    bool windowInside() const {
-        return static_cast<uint32_t>(pos >> 32) + lanes.offset <= lanes.limit;
-    }
+    bool windowInside() const { return static_cast<uint32_t>(pos >> 32) + offset <= limit; }
 
     // The pairs of the pass at the current position.
     inline __m256i pairs() const {
-        const int16_t* w =
-            data + static_cast<uint32_t>(static_cast<uint32_t>(pos >> 32) + lanes.offset);
+        const int16_t* w = data + static_cast<uint32_t>(static_cast<uint32_t>(pos >> 32) + offset);
         const __m256i carried = _mm256_cmpgt_epi32(
-            lanes.addedFractions, _mm256_xor_si256(fractions, _mm256_set1_epi32(INT32_MIN)));
-        const __m256i words = _mm256_sub_epi32(lanes.wholeWords, carried);
+            addedFractions, _mm256_xor_si256(fractions, _mm256_set1_epi32(INT32_MIN)));
+        const __m256i words = _mm256_sub_epi32(wholeWords, carried);
         const __m256i low = _mm256_permutevar8x32_epi32(windowPairs(w), words);
         if (!kWide) {
             return low;
@@ -155,7 +162,7 @@ template <bool kWide> struct WindowWalker {
 
     inline void advance() {
         pos += stride;
-        fractions = _mm256_add_epi32(fractions, lanes.fractionStride);
+        fractions = _mm256_add_epi32(fractions, fractionStride);
     }
 };
 
@@ -266,7 +273,7 @@ template <bool kWide>
     if (n - k > 0 && n - k < 8 && walk.windowInside()) {
         const int32_t m = n - k;
         addPartial(out + 2 * k, m, eightValues(walk.pairs(), walk.fractions), gains);
-        walk.pos += static_cast<uint64_t>(m) * lanes.delta;
+        walk.pos += static_cast<uint64_t>(m) * walk.delta;
         k = n;
     }
     pos = walk.pos;
@@ -278,6 +285,106 @@ template <bool kWide>
                                                 __m256 gains) {
     return lanes.wide ? windowRunOf<true>(data, out, n, pos, lanes, gains)
                       : windowRunOf<false>(data, out, n, pos, lanes, gains);
+}
+
+// Eight interpolated values from the frames a and b on either side of each position and the
+// positions' fractions: the one-frame formula, a + weight x (b - a), lane by lane. b - a of two
+// frames is exact in float, so it equals the converted difference the pair loops form.
+inline __m256 valuesBetween(__m256 a, __m256 b, __m256i fractions) {
+    const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fractions, 1)),
+                                   _mm256_set1_ps(fractionScale));
+    return _mm256_add_ps(a, _mm256_mul_ps(t, _mm256_sub_ps(b, a)));
+}
+
+// The n frames over a sample's float frame values, with a step of at most one frame. The eight
+// positions of a pass have both their frames in the window [w, w + 9), w the first frame (moving
+// backward, 7 frames before it); two loads of eight values, at w and w + 1, and one permutation
+// of each give the frames before and after every position. The caller keeps every window inside
+// the block, so the passes are counted once, and the last, partial pass, whose window starts at a
+// frame that is played, reads no further than a whole one. Leaves pos after the frames.
+inline void valueWindowRun(const float* values, float* out, int32_t n, uint64_t& pos,
+                           const StepLanes& lanes, __m256 gains) {
+    const uint32_t offset = lanes.offset;
+    const __m256i added = lanes.addedFractions;
+    const __m256i whole = lanes.wholeWords;
+    const __m256i fractionStride = lanes.fractionStride;
+    const __m256i bias = _mm256_set1_epi32(INT32_MIN);
+    const uint64_t stride = 8 * lanes.delta;
+    __m256i fractions =
+        _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(pos)), lanes.laneFractions);
+    uint64_t p = pos;
+    const auto values8 = [&] {
+        const float* w = values + static_cast<uint32_t>(static_cast<uint32_t>(p >> 32) + offset);
+        const __m256i carried = _mm256_cmpgt_epi32(added, _mm256_xor_si256(fractions, bias));
+        const __m256i words = _mm256_sub_epi32(whole, carried);
+        return valuesBetween(_mm256_permutevar8x32_ps(_mm256_loadu_ps(w), words),
+                             _mm256_permutevar8x32_ps(_mm256_loadu_ps(w + 1), words), fractions);
+    };
+    float* o = out;
+    for (int32_t passes = n >> 3; passes != 0; --passes) {
+        addSixteen(o, values8(), gains);
+        o += 16;
+        p += stride;
+        fractions = _mm256_add_epi32(fractions, fractionStride);
+    }
+    if (const int32_t m = n & 7) {
+        addPartial(o, m, values8(), gains);
+        p += static_cast<uint64_t>(m) * lanes.delta;
+    }
+    pos = p;
+}
+
+// Frames i and i + 1 of two positions: (a, b) of the first in the low half, of the second in the
+// high half.
+inline __m128 twoValuePairs(const float* values, uint64_t first, uint64_t second) {
+    const __m128 low =
+        _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(values + (first >> 32))));
+    return _mm_loadh_pi(low, reinterpret_cast<const __m64*>(values + (second >> 32)));
+}
+
+// The n frames over float frame values at any step, loading each position's two frames on their
+// own; the last, partial pass loads all eight positions, so the caller keeps the reads of eight
+// whole positions from its first one inside the block. Leaves pos after the frames.
+inline void valueGatherRun(const float* values, float* out, int32_t n, uint64_t& pos,
+                           uint64_t delta, __m256 gains) {
+    const uint64_t d1 = delta, d2 = 2 * delta, d3 = 3 * delta, d4 = 4 * delta, d5 = 5 * delta,
+                   d6 = 6 * delta, d7 = 7 * delta, d8 = 8 * delta;
+    const __m256i fractionStride =
+        _mm256_set1_epi32(static_cast<int32_t>(8 * static_cast<uint32_t>(delta)));
+    __m256i fractions = firstFractions(pos, delta);
+    uint64_t p = pos;
+    const auto values8 = [&] {
+        // Lanes (0 1 4 5 | 2 3 6 7): the low halves hold positions 0, 1 and 4, 5, the high ones
+        // 2, 3 and 6, 7; the shuffles take every first and every second float of each pair.
+        const __m256 near = _mm256_set_m128(twoValuePairs(values, p + d2, p + d3),
+                                            twoValuePairs(values, p, p + d1));
+        const __m256 far = _mm256_set_m128(twoValuePairs(values, p + d6, p + d7),
+                                           twoValuePairs(values, p + d4, p + d5));
+        return valuesBetween(_mm256_shuffle_ps(near, far, 0x88), _mm256_shuffle_ps(near, far, 0xDD),
+                             fractions);
+    };
+    float* o = out;
+    for (int32_t passes = n >> 3; passes != 0; --passes) {
+        addSixteen(o, values8(), gains);
+        o += 16;
+        p += d8;
+        fractions = _mm256_add_epi32(fractions, fractionStride);
+    }
+    if (const int32_t m = n & 7) {
+        addPartial(o, m, values8(), gains);
+        p += static_cast<uint64_t>(m) * delta;
+    }
+    pos = p;
+}
+
+// The n frames over float frame values at a step of at most two frames.
+inline void valueRun(const float* values, float* out, int32_t n, uint64_t& pos, uint64_t delta,
+                     uint64_t step, __m256 gains) {
+    if (step <= narrowStep) {
+        valueWindowRun(values, out, n, pos, lanesFor(delta, step), gains);
+    } else {
+        valueGatherRun(values, out, n, pos, delta, gains);
+    }
 }
 
 } // namespace
@@ -333,6 +440,9 @@ int32_t runThroughCopies(Track& t, LookAheadStep& look, const Source& src, uint3
 
 int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
     const Sample& sample = *play.sample;
+    if (!sample.frameValues) {
+        return 0;
+    }
     Track t =
         makeTrack(sample.loopStart, sample.loopLength, sample.loopType, play.pos, play.direction);
     LookAheadStep look{play.step, play.step >> 8};
@@ -348,8 +458,8 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
                 runThroughCopies(t, look, src, sample.loopCopyFrames, frames - done);
             if (run > 0) {
                 uint64_t inCopies = start;
-                windowRun(sample.loopCopies, out + 2 * done, run, inCopies,
-                          lanesFor(play.step, play.step), gains);
+                valueRun(sample.loopCopies, out + 2 * done, run, inCopies, play.step, play.step,
+                         gains);
                 done += run;
                 continue;
             }
@@ -371,7 +481,7 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
                 break;
             }
             const uint64_t delta = forward ? play.step : 0 - play.step;
-            windowRun(sample.data, out + 2 * done, n, t.pos, lanesFor(delta, play.step), gains);
+            valueRun(sample.frameValues, out + 2 * done, n, t.pos, delta, play.step, gains);
         }
         done += n;
         if (!atEnd) {

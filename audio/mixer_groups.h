@@ -40,13 +40,13 @@ struct SteadyPlay {
     bool ended; // out: a sample without loop reached its end, after the frames returned
 };
 
-// Plays the voice's pieces one after another over the frames, with the same look-ahead and end
-// handling as mixing piece by piece, for as long as each piece can be mixed whole with the
-// window loops: a step of at most two frames, reads inside the sample, and backward play staying
-// clear of frame 0 by the window's width. Pieces of a forward loop with loop copies are mixed
-// together, reading on through the copies, where mixing piece by piece would wrap at every pass of
-// the play end. Returns the frames done; a piece it leaves is left untouched, so that mixing can go
-// on from there piece by piece.
+// Plays the voice's pieces one after another over the frames, reading the sample's float frame
+// values (none: returns 0), with the same look-ahead and end handling as mixing piece by piece,
+// for as long as each piece can be mixed whole with the window loops: a step of at most two frames,
+// reads inside the sample, and backward play staying clear of frame 0 by the window's width. Pieces
+// of a forward loop with loop copies are mixed together, reading on through the copies, where
+// mixing piece by piece would wrap at every pass of the play end. Returns the frames done; a piece
+// it leaves is left untouched, so that mixing can go on from there piece by piece.
 int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames);
 
 } // namespace ostrel::mixgroups

@@ -350,7 +350,20 @@ void convertSampleData(Sample* sample, bool deltaCoded) {
 // of mixing ends at every pass of the play end, and with a short loop the pieces would be short.
 constexpr uint32_t loopCopyTarget = 4096;
 
-int32_t makeLoopCopies(Sample* sample) {
+// The float forms of the converted frames (guard and spare frames included) and of a short
+// forward loop's repeats, for the mixer.
+int32_t makeFrameValues(Sample* sample) {
+    if (!sample->data || sample->length > frameValuesLimit) {
+        return 1;
+    }
+    const uint32_t count = sample->length + sampleSpareFrames;
+    sample->frameValues = static_cast<float*>(allocateZeroed(count, sizeof(float)));
+    if (!sample->frameValues) {
+        return fail(errorMemory);
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        sample->frameValues[k] = static_cast<float>(sample->data[k]);
+    }
     if (sample->loopType != loopForward || sample->loopLength == 0 ||
         sample->loopLength >= loopCopyTarget) {
         return 1;
@@ -358,12 +371,12 @@ int32_t makeLoopCopies(Sample* sample) {
     const uint32_t length = sample->loopLength;
     const uint32_t frames = (loopCopyTarget + length - 1) / length * length;
     // The copies, their guard frame (the loop's first frame again) and the spare frames.
-    sample->loopCopies = static_cast<int16_t*>(
-        allocateZeroed(static_cast<std::size_t>(frames) + sampleSpareFrames, sizeof(int16_t)));
+    sample->loopCopies = static_cast<float*>(
+        allocateZeroed(static_cast<std::size_t>(frames) + sampleSpareFrames, sizeof(float)));
     if (!sample->loopCopies) {
         return fail(errorMemory);
     }
-    const int16_t* loop = sample->data + sample->loopStart;
+    const float* loop = sample->frameValues + sample->loopStart;
     for (uint32_t k = 0; k <= frames; ++k) {
         sample->loopCopies[k] = loop[k % length];
     }
@@ -381,13 +394,13 @@ int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
                                    sampleIndex);
         streamSeek(loader.stream, byteCount, 1);
         convertSampleData(sample, false);
-        return makeLoopCopies(sample);
+        return makeFrameValues(sample);
     }
     if (!readExact(loader, sample->data, byteCount)) {
         return fail(errorTruncated);
     }
     convertSampleData(sample, true);
-    return makeLoopCopies(sample);
+    return makeFrameValues(sample);
 }
 
 void pointSlotsAtEmptySample(Instrument& instrument, int32_t from) {

@@ -23,13 +23,22 @@ struct Sample {
     uint8_t bitsPerSample; // 16 once converted
     uint8_t loopType;      // 1 no loop, 2 forward, 4 ping-pong
     int8_t relativeNote;   // semitones
-    // A short forward loop's frames repeated, so that the mixer can read on past the play end
-    // through many loop lengths without wrapping: loopCopyFrames frames (a whole number of loop
-    // lengths, the first at loopStart's frame), then a guard frame and spare frames, in all
-    // loopCopyFrames + sampleSpareFrames frames. Null for other samples. Owned.
-    int16_t* loopCopies;
+    // The same length + sampleSpareFrames frames converted to float, for the mixer's eight-frame
+    // loops: they then fetch the two frames of every pass's eight interpolations with plain
+    // loads and no conversion. Null for samples longer than frameValuesLimit frames, which those
+    // loops read from data instead. Owned.
+    float* frameValues;
+    // A short forward loop's frames repeated as floats, so that the mixer can read on past the
+    // play end through many loop lengths without wrapping: loopCopyFrames frames (a whole number
+    // of loop lengths, the first at loopStart's frame), then a guard frame and spare frames, in
+    // all loopCopyFrames + sampleSpareFrames values. Null for other samples and where
+    // frameValues is null. Owned.
+    float* loopCopies;
     uint32_t loopCopyFrames;
 };
+
+// Samples up to this many frames get frameValues (at most 16 MiB each).
+constexpr uint32_t frameValuesLimit = uint32_t{1} << 22;
 
 enum : uint8_t { loopNone = 1, loopForward = 2, loopPingPong = 4 };
 

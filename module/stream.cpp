@@ -228,6 +228,7 @@ int32_t destroyPlayer(ModulePlayer* player) {
                 Sample* sample = instrument.samples[j];
                 if (sample && sample != &emptySample) {
                     std::free(sample->data);
+                    std::free(sample->frameValues);
                     std::free(sample->loopCopies);
                     std::free(sample);
                 }

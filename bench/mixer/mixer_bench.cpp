@@ -28,6 +28,7 @@ enum class Kind {
 
 struct BenchSample {
     std::vector<int16_t> block;
+    std::vector<float> values;
     Sample sample{};
 };
 
@@ -39,8 +40,10 @@ void makeBenchSample(BenchSample& b, uint32_t loopStart, uint32_t loopLength, ui
         b.block[i] = static_cast<int16_t>(static_cast<int32_t>(rng() % 65536) - 32768);
     }
     b.block[end] = loopType == loopPingPong ? b.block[end - 1] : b.block[loopStart];
+    b.values.assign(b.block.begin(), b.block.end()); // as loading converts them
     b.sample = Sample{};
     b.sample.data = b.block.data();
+    b.sample.frameValues = b.values.data();
     b.sample.length = end;
     b.sample.loopStart = loopStart;
     b.sample.loopLength = loopLength;

@@ -489,6 +489,19 @@ TEST(LoaderSampleData, ShortForwardLoopIsRepeatedInLoopCopies) {
     EXPECT_EQ(s->data[5], 60 * 256);
 }
 
+// The mixer's float form of the frames: every frame, the guard frame and the zero spare frames.
+TEST(LoaderSampleData, FrameValuesAreTheFramesAsFloats) {
+    auto player = load(withSamples({loopedSample(2), loopedSample(1)}));
+    ASSERT_TRUE(player);
+    for (int k = 0; k < 2; ++k) {
+        const Sample* s = player->instruments[0].samples[k];
+        ASSERT_NE(s->frameValues, nullptr) << k;
+        for (uint32_t i = 0; i < s->length + sampleSpareFrames; ++i) {
+            ASSERT_EQ(s->frameValues[i], static_cast<float>(s->data[i])) << k << " frame " << i;
+        }
+    }
+}
+
 TEST(LoaderSampleData, LoopCopiesEndOnAWholeLoopPastTheTarget) {
     XmSample s = XmSample::sixteen(std::vector<int32_t>(3000, 7));
     s.loopKind = 1;

@@ -56,9 +56,13 @@ void buildRandomSample(Rng& rng, TestSample& t, const CaseOptions& opt) {
                   : loopType == loopPingPong ? frames[end - 1]
                                              : 0;
     makeSample(t, frames, loopStart, loopType);
-    // Half the forward loops carry copies, of one to eight loop lengths.
+    // Half the forward loops carry copies, of one to eight loop lengths; a few samples have no
+    // float values, as the longest ones loaded.
     if (loopType == loopForward && rng.chance(50)) {
         addLoopCopies(t, static_cast<uint32_t>(rng.range(1, 8)));
+    }
+    if (rng.chance(10)) {
+        dropFrameValues(t);
     }
 }
 

@@ -17,7 +17,8 @@ namespace ostrel::test {
 
 struct TestSample {
     std::unique_ptr<int16_t[]> block;
-    std::unique_ptr<int16_t[]> copies;
+    std::unique_ptr<float[]> values;
+    std::unique_ptr<float[]> copies;
     Sample sample{};
 };
 
@@ -45,8 +46,15 @@ inline void makeSample(TestSample& t, const std::vector<int16_t>& frames, uint32
     for (size_t i = 0; i < spareFrames; ++i) {
         t.block[frames.size() + offset + i] = spareValue;
     }
+    // The float values, as loading makes them: the same frames and spare frames.
+    const size_t values = frames.size() + spareFrames;
+    t.values.reset(new float[values]);
+    for (size_t i = 0; i < values; ++i) {
+        t.values[i] = static_cast<float>(t.block[i + offset]);
+    }
     t.sample = Sample{};
     t.sample.data = t.block.get() + offset;
+    t.sample.frameValues = t.values.get();
     t.sample.length = static_cast<uint32_t>(frames.size() - 1);
     t.sample.loopStart = loopStart;
     t.sample.loopLength = static_cast<uint32_t>(frames.size() - 1) - loopStart;
@@ -59,15 +67,22 @@ inline void makeSample(TestSample& t, const std::vector<int16_t>& frames, uint32
 inline void addLoopCopies(TestSample& t, uint32_t repeats) {
     const uint32_t length = t.sample.loopLength;
     const uint32_t frames = repeats * length;
-    t.copies.reset(new int16_t[frames + sampleSpareFrames]);
+    t.copies.reset(new float[frames + sampleSpareFrames]);
     for (uint32_t k = 0; k <= frames; ++k) {
-        t.copies[k] = t.sample.data[t.sample.loopStart + k % length];
+        t.copies[k] = static_cast<float>(t.sample.data[t.sample.loopStart + k % length]);
     }
     for (uint32_t k = frames + 1; k < frames + sampleSpareFrames; ++k) {
-        t.copies[k] = spareValue;
+        t.copies[k] = static_cast<float>(spareValue);
     }
     t.sample.loopCopies = t.copies.get();
     t.sample.loopCopyFrames = frames;
+}
+
+// A sample as loading leaves one too long for float values (and so without loop copies).
+inline void dropFrameValues(TestSample& t) {
+    t.sample.frameValues = nullptr;
+    t.sample.loopCopies = nullptr;
+    t.sample.loopCopyFrames = 0;
 }
 
 // Runs body once for each kind of frame loops the processor has, the default kind last, with a
