@@ -7,6 +7,7 @@
 // double-double table of 2^(j/64) and a short series for 2^s carried with an extra word of
 // precision. The result is correctly rounded except in cases closer to a rounding boundary
 // than about 2^-16 ulp.
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <limits>
@@ -180,15 +181,42 @@ int32_t notePeriodFor(const ModulePlayer* player, int32_t realNote, int32_t fine
     return amigaPeriod(realNote, finetune);
 }
 
-int32_t linearFrequency(int32_t period, int32_t periodDelta) {
-    // Unbounded fine portamentos can push the period anywhere: work in 64 bits and clamp the
-    // frequency to the 32-bit range instead of letting it wrap.
-    int64_t units = 4608 + static_cast<int64_t>(periodDelta) - period;
+namespace {
+
+int32_t linearFrequencyOf(int64_t units) {
     double hz = 8363.0 * exactExp2(static_cast<double>(units) * linearKey);
     if (hz >= 2147483647.0) {
         return std::numeric_limits<int32_t>::max();
     }
     return static_cast<int32_t>(hz);
+}
+
+// The frequencies of the units that notes, slides and vibratos reach, kept once computed: the
+// engine asks for one per channel and tick, and the exact power of two is dear. 0: not yet
+// (every frequency of the range is 5 Hz or more).
+// Whichever thread runs an engine fills it; relaxed atomics make that safe when two players run
+// at once (both write the same value).
+constexpr int64_t knownUnitsLow = -8192;
+constexpr int64_t knownUnitsCount = 16384;
+std::atomic<int32_t> knownFrequencies[knownUnitsCount] = {};
+
+} // namespace
+
+int32_t linearFrequency(int32_t period, int32_t periodDelta) {
+    // Unbounded fine portamentos can push the period anywhere: work in 64 bits and clamp the
+    // frequency to the 32-bit range instead of letting it wrap.
+    const int64_t units = 4608 + static_cast<int64_t>(periodDelta) - period;
+    const uint64_t slot = static_cast<uint64_t>(units - knownUnitsLow);
+    if (slot >= static_cast<uint64_t>(knownUnitsCount)) {
+        return linearFrequencyOf(units);
+    }
+    const int32_t known = knownFrequencies[slot].load(std::memory_order_relaxed);
+    if (known > 0) {
+        return known;
+    }
+    const int32_t hz = linearFrequencyOf(units);
+    knownFrequencies[slot].store(hz, std::memory_order_relaxed);
+    return hz;
 }
 
 int32_t amigaFrequency(int32_t period, int32_t periodDelta) {

@@ -114,6 +114,19 @@ TEST(Frequency, LinearScaleClampsInsteadOfWrapping) {
     EXPECT_EQ(linearFrequency(INT32_MAX, 0), 0);
 }
 
+// Frequencies are kept once computed: asked again, in any order, every units value of the kept
+// range and just outside it gives what the power of two gives.
+TEST(Periods, KeptLinearFrequenciesEqualComputedOnes) {
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int32_t units = -8200; units < 8200; units += (pass == 0 ? 1 : 7)) {
+            const double hz =
+                8363.0 * exactExp2(static_cast<double>(units) * static_cast<double>(1.0f / 768.0f));
+            ASSERT_EQ(linearFrequency(4608 - units, 0), static_cast<int32_t>(hz)) << units;
+            ASSERT_EQ(linearFrequency(4608, units), static_cast<int32_t>(hz)) << units;
+        }
+    }
+}
+
 TEST(Frequency, AmigaScale) {
     EXPECT_EQ(amigaFrequency(1712, 0), 8362);
     EXPECT_EQ(amigaFrequency(1700, 12), 8362); // periodDelta lowers the pitch
