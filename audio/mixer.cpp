@@ -545,7 +545,7 @@ void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
     const int32_t count = 2 * frames;
     const __m128 low = _mm_set1_ps(-32768.0f);
     const __m128 high = _mm_set1_ps(32767.0f);
-    int32_t i = 0;
+    int32_t i = useAvx2 ? mixgroups::convertGroups(dst, src, frames) : 0;
     for (; i + 16 <= count; i += 16) {
         __m128 a = _mm_min_ps(high, _mm_loadu_ps(src + i));
         __m128 b = _mm_min_ps(high, _mm_loadu_ps(src + i + 4));

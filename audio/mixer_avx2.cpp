@@ -497,4 +497,20 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
     return done;
 }
 
+int32_t convertGroups(int16_t* dst, const float* src, int32_t frames) {
+    // As in the SSE2 conversion: a float clamp at the top, and the truncating conversion and the
+    // saturating pack for everything else (NaN included, which minps passes on). The pack works
+    // within each half, so a permutation puts the four groups of four back in order.
+    const int32_t count = 2 * frames;
+    const __m256 high = _mm256_set1_ps(32767.0f);
+    int32_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m256i a = _mm256_cvttps_epi32(_mm256_min_ps(high, _mm256_loadu_ps(src + i)));
+        const __m256i b = _mm256_cvttps_epi32(_mm256_min_ps(high, _mm256_loadu_ps(src + i + 8)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
+                            _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8));
+    }
+    return i;
+}
+
 } // namespace ostrel::mixgroups

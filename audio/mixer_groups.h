@@ -49,4 +49,8 @@ struct SteadyPlay {
 // it leaves is left untouched, so that mixing can go on from there piece by piece.
 int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames);
 
+// The whole groups of eight floats of the 2 x frames at src to 16-bit samples, with the same
+// truncation and clamping as the SSE2 conversion; returns the floats done.
+int32_t convertGroups(int16_t* dst, const float* src, int32_t frames);
+
 } // namespace ostrel::mixgroups
