@@ -336,10 +336,13 @@ inline void valueWindowRun(const float* values, float* out, int32_t n, uint64_t&
 
 // Frames i and i + 1 of two positions: (a, b) of the first in the low half, of the second in the
 // high half.
+// The pairs are copied out as 8-byte words, which need not be aligned as doubles would.
 inline __m128 twoValuePairs(const float* values, uint64_t first, uint64_t second) {
-    const __m128 low =
-        _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(values + (first >> 32))));
-    return _mm_loadh_pi(low, reinterpret_cast<const __m64*>(values + (second >> 32)));
+    double low;
+    double high;
+    __builtin_memcpy(&low, values + (first >> 32), sizeof low);
+    __builtin_memcpy(&high, values + (second >> 32), sizeof high);
+    return _mm_castpd_ps(_mm_set_pd(high, low));
 }
 
 // The n frames over float frame values at any step, loading each position's two frames on their
