@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -330,6 +331,56 @@ TEST(MixerAgainstReference, SilentVoicesEndingAtATurn) {
         }
     });
     EXPECT_GE(nearTurns, 20000);
+}
+
+// Ramps as the engine starts them, between any two volumes at each output rate's ramp length,
+// over a long forward loop: their gains cross many binades (from or to 0 most of all), and steps
+// with few significant bits meet the gains' units half-way, where rounding to even decides. Any
+// way of forming the gains other than adding the step frame after frame shows here.
+TEST(MixerAgainstReference, RampGainsAcrossBinadesAndHalfwaySteps) {
+    Rng rng(9);
+    int64_t ramps = 0;
+    forEachMixerLoops([&] {
+        for (int c = 0; c < 6000 && !::testing::Test::HasFailure(); ++c) {
+            const int32_t rates[] = {44100, 48000, 22050};
+            setMixerRate(rates[rng.range(0, 2)]);
+            std::vector<int16_t> frames(2001);
+            for (auto& f : frames) {
+                f = static_cast<int16_t>(rng.range(-32768, 32767));
+            }
+            frames[2000] = frames[0];
+            TestSample t;
+            makeSample(t, frames, 0, loopForward);
+            const int32_t from = rng.chance(30) ? 0 : static_cast<int32_t>(rng.range(0, 255));
+            const int32_t to = rng.chance(30) ? 0 : static_cast<int32_t>(rng.range(0, 255));
+            Voice v = steadyVoice(&t.sample, from);
+            v.targetVolume0 = to;
+            v.targetVolume1 = static_cast<int32_t>(rng.range(0, 255));
+            if (rng.chance(50)) {
+                // A running ramp whose step has few significant bits.
+                v.lastTarget0 = v.targetVolume0;
+                v.lastTarget1 = v.targetVolume1;
+                v.rampFramesLeft = rampFrames;
+                v.rampStep0 = std::ldexp(static_cast<float>(rng.range(-7, 7)),
+                                         static_cast<int>(rng.range(-20, -8)));
+                v.rampStep1 = std::ldexp(static_cast<float>(rng.range(-7, 7)),
+                                         static_cast<int>(rng.range(-20, -8)));
+            }
+            const uint64_t step = randomStep(rng, {uint64_t{1} << 28, uint64_t{3} << 32, 0, 0});
+            setStep(v, static_cast<uint32_t>(step >> 32), static_cast<uint32_t>(step));
+            Voice ref = v;
+            const int32_t n = static_cast<int32_t>(rng.range(1, 300));
+            std::vector<float> bufA(2 * static_cast<size_t>(n), 0.0f);
+            std::vector<float> bufB = bufA;
+            mixVoice(&v, bufA.data(), n);
+            referenceMixVoice(&ref, bufB.data(), n);
+            ASSERT_TRUE(sameMix(bufA, bufB)) << "case " << c;
+            ASSERT_TRUE(sameVoice(v, ref)) << "case " << c;
+            ++ramps;
+        }
+    });
+    setMixerRate(44100);
+    EXPECT_GE(ramps, 6000);
 }
 
 // The whole table through mixVoices against the reference voice by voice in slot order, chunk
