@@ -376,10 +376,12 @@ int32_t makeFrameValues(Sample* sample) {
     if (!sample->loopCopies) {
         return fail(errorMemory);
     }
+    // Whole loop lengths one after another, then the guard frame: the loop's first frame.
     const float* loop = sample->frameValues + sample->loopStart;
-    for (uint32_t k = 0; k <= frames; ++k) {
-        sample->loopCopies[k] = loop[k % length];
+    for (uint32_t k = 0; k < frames; k += length) {
+        std::memcpy(sample->loopCopies + k, loop, length * sizeof(float));
     }
+    sample->loopCopies[frames] = loop[0];
     sample->loopCopyFrames = frames;
     return 1;
 }
