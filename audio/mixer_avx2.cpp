@@ -91,14 +91,19 @@ struct StepLanes {
     }
 };
 
-// One entry per direction: a ping-pong voice alternates between the two. The mixer runs on
-// one thread at a time.
-StepLanes stepLanes[2];
+// The set-ups of the steps in use, found by the step and direction: the voices of a song keep
+// their steps for many calls, and a table with room for each of them saves setting up a voice's
+// lanes again every time another voice has played in between. The mixer runs on one thread at
+// a time.
+constexpr int stepLanesSlots = 64;
+StepLanes stepLanes[stepLanesSlots];
 
 // step is delta itself forward, its negation backward, and at most wideStep.
 const StepLanes& lanesFor(uint64_t delta, uint64_t step) {
     const bool forward = delta == step;
-    StepLanes& lanes = stepLanes[forward ? 0 : 1];
+    // The top bits of a multiplicative hash pick the slot. delta tells the direction as well:
+    // forward it is at most wideStep, backward above 2^63.
+    StepLanes& lanes = stepLanes[(delta * 0xD6E8FEB86659FD93u) >> 58];
     if (!lanes.valid || lanes.delta != delta) {
         lanes.set(delta, forward, step > narrowStep);
     }
