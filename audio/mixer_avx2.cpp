@@ -307,6 +307,9 @@ inline __m256 valuesBetween(__m256 a, __m256 b, __m256i fractions) {
 // of each give the frames before and after every position. The caller keeps every window inside
 // the block, so the passes are counted once, and the last, partial pass, whose window starts at a
 // frame that is played, reads no further than a whole one. Leaves pos after the frames.
+//
+// Forward, the window starts at the pass's first frame itself, and the address takes no offset.
+template <bool kForward>
 inline void valueWindowRun(const float* values, float* out, int32_t n, uint64_t& pos,
                            const StepLanes& lanes, __m256 gains) {
     const uint32_t offset = lanes.offset;
@@ -319,7 +322,9 @@ inline void valueWindowRun(const float* values, float* out, int32_t n, uint64_t&
         _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(pos)), lanes.laneFractions);
     uint64_t p = pos;
     const auto values8 = [&] {
-        const float* w = values + static_cast<uint32_t>(static_cast<uint32_t>(p >> 32) + offset);
+        const float* w =
+            kForward ? values + (p >> 32)
+                     : values + static_cast<uint32_t>(static_cast<uint32_t>(p >> 32) + offset);
         const __m256i carried = _mm256_cmpgt_epi32(added, _mm256_xor_si256(fractions, bias));
         const __m256i words = _mm256_sub_epi32(whole, carried);
         return valuesBetween(_mm256_permutevar8x32_ps(_mm256_loadu_ps(w), words),
@@ -389,7 +394,11 @@ inline void valueGatherRun(const float* values, float* out, int32_t n, uint64_t&
 inline void valueRun(const float* values, float* out, int32_t n, uint64_t& pos, uint64_t delta,
                      uint64_t step, __m256 gains) {
     if (step <= narrowStep) {
-        valueWindowRun(values, out, n, pos, lanesFor(delta, step), gains);
+        if (delta == step) {
+            valueWindowRun<true>(values, out, n, pos, lanesFor(delta, step), gains);
+        } else {
+            valueWindowRun<false>(values, out, n, pos, lanesFor(delta, step), gains);
+        }
     } else {
         valueGatherRun(values, out, n, pos, delta, gains);
     }
