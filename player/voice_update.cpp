@@ -93,7 +93,14 @@ void updateVoice(ChannelState* ch, Sample* sample, const ModulePlayer* player) {
         // did; it can raise the fraction by one unit.
         uint64_t dividend = (static_cast<uint64_t>(stepHz % rate) << 32) | stepInt;
         v->stepInt = stepInt;
-        v->stepFrac = static_cast<uint32_t>(dividend / rate);
+        // Below 2^21 Hz the dividend (under rate x 2^32) is exact as a double, and a quotient
+        // that is not whole lies at least 1 / rate from the next whole number, further than the
+        // double division's rounding (under 2^32 x 2^-53) can carry it: truncating the double
+        // quotient gives the integer one, without a 64-bit division (a library call on 32-bit
+        // x86, and slow on any).
+        v->stepFrac = rate < (1u << 21)
+                          ? static_cast<uint32_t>(static_cast<double>(dividend) / rate)
+                          : static_cast<uint32_t>(dividend / rate);
     }
     if (flags & rewindVoice) {
         v->positionFrac = 0;

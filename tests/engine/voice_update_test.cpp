@@ -1,5 +1,7 @@
 // The hand-over of a channel's state to its voice: trigger and partner slots, final volume,
 // final panning, frequency and step, rewind.
+#include <algorithm>
+
 #include "engine_fixture.h"
 
 namespace ostrel::test {
@@ -89,6 +91,29 @@ TEST_F(VoiceUpdateTest, LinearFrequencyAndStep) {
     // The low word of the dividend carries stepInt.
     EXPECT_EQ(voiceTable[3].stepFrac,
               static_cast<uint32_t>(((uint64_t{66904 - 44100} << 32) + 1) / 44100));
+}
+
+// The step is the 64-bit integer quotient at every rate, whether computed in double below
+// 2^21 Hz or by integer division above: every Amiga period from 1 to 40,000 (frequencies from
+// 358 Hz to 14 MHz) at common and odd rates.
+TEST_F(VoiceUpdateTest, StepIsTheIntegerQuotientAtEveryRate) {
+    player.flags = 0;
+    const int32_t savedRate = outputRate;
+    for (int32_t rate : {44100, 48000, 22050, 8000, 96000, 192000, 1, 7, 65537, 2097151, 2097152,
+                         1000003, 2147483647}) {
+        outputRate = rate;
+        for (int32_t period = 1; period <= 40000; ++period) {
+            c.period = period;
+            update(pitchChanged);
+            const uint32_t hz = static_cast<uint32_t>(std::max(voiceTable[3].frequency, 100));
+            const uint32_t r = static_cast<uint32_t>(rate);
+            const uint64_t dividend = (static_cast<uint64_t>(hz % r) << 32) | (hz / r);
+            ASSERT_EQ(voiceTable[3].stepInt, hz / r) << rate << " Hz, period " << period;
+            ASSERT_EQ(voiceTable[3].stepFrac, static_cast<uint32_t>(dividend / r))
+                << rate << " Hz, period " << period;
+        }
+    }
+    outputRate = savedRate;
 }
 
 TEST_F(VoiceUpdateTest, AmigaFrequency) {
