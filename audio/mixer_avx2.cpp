@@ -453,6 +453,50 @@ int32_t runThroughCopies(Track& t, LookAheadStep& look, const Source& src, uint3
     return run;
 }
 
+// All of the limit frames from t on as one run through the copies, found without walking the
+// pieces, when that is what walking them would find. Over a forward loop, position minus loop
+// start grows by the step on every frame, and each wrap takes off a loop length; a piece ends
+// at a wrap after ceil(distance / step) frames. The look-ahead's 8.24 step may make that count
+// one frame larger (a piece's last frame then lands past the play end, and the walk stops
+// there) only where the frame that passes the end passes it by less than 256 units per frame of
+// the piece; one frame smaller is harmless (the piece stops a hair short and the next one, of
+// one frame, wraps). So when every frame that passes the end in the call, or right after it,
+// passes it by more than that margin, the pieces wrap exactly at those frames: the run is the
+// whole call and the position after it follows from the last wrap. The residues by which the
+// successive wraps are passed follow each other without division: with L = q x step + rem,
+// the next is the last less rem, or plus step - rem after q + 1 frames. Returns the run (and
+// leaves t after it), or 0 with t untouched.
+int32_t wholeRunThroughCopies(Track& t, uint64_t step, uint32_t copyFrames, int32_t limit) {
+    const uint64_t length = static_cast<uint64_t>(t.loopLength) << 32;
+    const uint64_t inLoop = t.pos - t.startFixed;
+    const uint64_t frames = static_cast<uint64_t>(limit);
+    // A step below the loop length passes one end at a time; the run must fit the copies.
+    if (step == 0 || step >= length || limit > (1 << 20) ||
+        ((inLoop + (frames - 1) * step) >> 32) >= copyFrames) {
+        return 0;
+    }
+    const uint64_t margin = 256 * (frames + 2);
+    const uint64_t pass = length / step;
+    const uint64_t rest = length - pass * step;
+    // The frame that first passes the end, and by how much.
+    uint64_t at = (length - inLoop + step - 1) / step;
+    uint64_t beyond = at * step - (length - inLoop);
+    uint64_t from = t.pos;
+    uint64_t frame = 0;
+    while (at <= frames) {
+        if (beyond < margin) {
+            return 0;
+        }
+        from = t.startFixed + beyond;
+        frame = at;
+        const bool longer = beyond < rest;
+        at += pass + (longer ? 1 : 0);
+        beyond = beyond - rest + (longer ? step : 0);
+    }
+    t.pos = from + (frames - frame) * step;
+    return limit;
+}
+
 } // namespace
 
 int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
@@ -471,8 +515,11 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
     while (done < frames) {
         if (copies && t.direction == 1 && t.pos >= t.startFixed && t.pos < t.endFixed) {
             const uint64_t start = t.pos - t.startFixed;
-            const int32_t run =
-                runThroughCopies(t, look, src, sample.loopCopyFrames, frames - done);
+            int32_t run =
+                wholeRunThroughCopies(t, play.step, sample.loopCopyFrames, frames - done);
+            if (run == 0) {
+                run = runThroughCopies(t, look, src, sample.loopCopyFrames, frames - done);
+            }
             if (run > 0) {
                 uint64_t inCopies = start;
                 valueRun(sample.loopCopies, out + 2 * done, run, inCopies, play.step, play.step,

@@ -333,6 +333,53 @@ TEST(MixerAgainstReference, SilentVoicesEndingAtATurn) {
     EXPECT_GE(nearTurns, 20000);
 }
 
+// Steady voices on short forward loops with loop copies, whose call has a frame that passes the
+// play end by a hair (up to 300 units per frame of the call): the look-ahead's rounded step may
+// then end a piece one frame late, so that its last frame is read past the end, and the mixer
+// must mix what mixing piece by piece mixes, frame for frame.
+TEST(MixerAgainstReference, SteadyVoicesPassingTheEndByAHair) {
+    Rng rng(10);
+    int64_t cases = 0;
+    forEachMixerLoops([&] {
+        for (int c = 0; c < 20000 && !::testing::Test::HasFailure(); ++c) {
+            const uint32_t loopStart = static_cast<uint32_t>(rng.range(0, 20));
+            const uint32_t length = static_cast<uint32_t>(rng.range(1, 300));
+            std::vector<int16_t> frames(loopStart + length + 1);
+            for (auto& f : frames) {
+                f = static_cast<int16_t>(rng.range(-32768, 32767));
+            }
+            frames[loopStart + length] = frames[loopStart];
+            TestSample t;
+            makeSample(t, frames, loopStart, loopForward);
+            addLoopCopies(t, static_cast<uint32_t>(rng.range(1, (4096 + length - 1) / length)));
+            Voice v = steadyVoice(&t.sample, static_cast<int32_t>(rng.range(1, 255)));
+            v.targetVolume1 = v.lastTarget1 = static_cast<int32_t>(rng.range(0, 255));
+            v.currentVolume1 = v.targetVolume1 * 256;
+            const uint64_t loop = static_cast<uint64_t>(length) << 32;
+            const uint64_t step = std::clamp<uint64_t>(
+                randomStep(rng, {uint64_t{1} << 26, uint64_t{2} << 32, 0, 0}), 1, loop - 1);
+            setStep(v, static_cast<uint32_t>(step >> 32), static_cast<uint32_t>(step));
+            const int32_t n = static_cast<int32_t>(rng.range(1, 2000));
+            // Frame k of the call passes an end by r: it starts at (r - k x step) mod loop.
+            const uint64_t k = static_cast<uint64_t>(rng.range(1, n));
+            const uint64_t r = static_cast<uint64_t>(rng.range(0, 300 * static_cast<int64_t>(n)));
+            const uint64_t back = (k * step) % loop;
+            const uint64_t from = (r % loop + loop - back) % loop;
+            const uint64_t pos = (static_cast<uint64_t>(loopStart) << 32) + from;
+            setPosition(v, static_cast<uint32_t>(pos >> 32), static_cast<uint32_t>(pos));
+            Voice ref = v;
+            std::vector<float> bufA = randomBuffer(rng, n);
+            std::vector<float> bufB = bufA;
+            mixVoice(&v, bufA.data(), n);
+            referenceMixVoice(&ref, bufB.data(), n);
+            ASSERT_TRUE(sameMix(bufA, bufB)) << "case " << c;
+            ASSERT_TRUE(sameVoice(v, ref)) << "case " << c;
+            ++cases;
+        }
+    });
+    EXPECT_GE(cases, 20000);
+}
+
 // Ramps as the engine starts them, between any two volumes at each output rate's ramp length,
 // over a long forward loop: their gains cross many binades (from or to 0 most of all), and steps
 // with few significant bits meet the gains' units half-way, where rounding to even decides. Any
