@@ -515,8 +515,7 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
     while (done < frames) {
         if (copies && t.direction == 1 && t.pos >= t.startFixed && t.pos < t.endFixed) {
             const uint64_t start = t.pos - t.startFixed;
-            int32_t run =
-                wholeRunThroughCopies(t, play.step, sample.loopCopyFrames, frames - done);
+            int32_t run = wholeRunThroughCopies(t, play.step, sample.loopCopyFrames, frames - done);
             if (run == 0) {
                 run = runThroughCopies(t, look, src, sample.loopCopyFrames, frames - done);
             }
