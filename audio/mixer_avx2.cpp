@@ -301,6 +301,28 @@ inline __m256 valuesBetween(__m256 a, __m256 b, __m256i fractions) {
     return _mm256_add_ps(a, _mm256_mul_ps(t, _mm256_sub_ps(b, a)));
 }
 
+// The n frames in passes of eight and, when n is not a multiple of eight, the first frames of
+// one more pass, which touches no float of the buffer after them. values8 gives the eight values
+// at the position p and the lanes' fractions, which each whole pass moves on by eight steps.
+template <typename Values8>
+inline void mixPasses(float* out, int32_t n, uint64_t& p, uint64_t delta, __m256i& fractions,
+                      __m256 gains, Values8 values8) {
+    const uint64_t stride = 8 * delta;
+    const __m256i fractionStride =
+        _mm256_set1_epi32(static_cast<int32_t>(8 * static_cast<uint32_t>(delta)));
+    float* o = out;
+    for (int32_t passes = n >> 3; passes != 0; --passes) {
+        addSixteen(o, values8(), gains);
+        o += 16;
+        p += stride;
+        fractions = _mm256_add_epi32(fractions, fractionStride);
+    }
+    if (const int32_t m = n & 7) {
+        addPartial(o, m, values8(), gains);
+        p += static_cast<uint64_t>(m) * delta;
+    }
+}
+
 // The n frames over a sample's float frame values, with a step of at most one frame. The eight
 // positions of a pass have both their frames in the window [w, w + 9), w the first frame (moving
 // backward, 7 frames before it); two loads of eight values, at w and w + 1, and one permutation
@@ -315,9 +337,7 @@ inline void valueWindowRun(const float* values, float* out, int32_t n, uint64_t&
     const uint32_t offset = lanes.offset;
     const __m256i added = lanes.addedFractions;
     const __m256i whole = lanes.wholeWords;
-    const __m256i fractionStride = lanes.fractionStride;
     const __m256i bias = _mm256_set1_epi32(INT32_MIN);
-    const uint64_t stride = 8 * lanes.delta;
     __m256i fractions =
         _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(pos)), lanes.laneFractions);
     uint64_t p = pos;
@@ -330,23 +350,12 @@ inline void valueWindowRun(const float* values, float* out, int32_t n, uint64_t&
         return valuesBetween(_mm256_permutevar8x32_ps(_mm256_loadu_ps(w), words),
                              _mm256_permutevar8x32_ps(_mm256_loadu_ps(w + 1), words), fractions);
     };
-    float* o = out;
-    for (int32_t passes = n >> 3; passes != 0; --passes) {
-        addSixteen(o, values8(), gains);
-        o += 16;
-        p += stride;
-        fractions = _mm256_add_epi32(fractions, fractionStride);
-    }
-    if (const int32_t m = n & 7) {
-        addPartial(o, m, values8(), gains);
-        p += static_cast<uint64_t>(m) * lanes.delta;
-    }
+    mixPasses(out, n, p, lanes.delta, fractions, gains, values8);
     pos = p;
 }
 
 // Frames i and i + 1 of two positions: (a, b) of the first in the low half, of the second in the
-// high half.
-// The pairs are copied out as 8-byte words, which need not be aligned as doubles would.
+// high half. The pairs are copied out as 8-byte words, which need not be aligned as doubles are.
 inline __m128 twoValuePairs(const float* values, uint64_t first, uint64_t second) {
     double low;
     double high;
@@ -361,9 +370,7 @@ inline __m128 twoValuePairs(const float* values, uint64_t first, uint64_t second
 inline void valueGatherRun(const float* values, float* out, int32_t n, uint64_t& pos,
                            uint64_t delta, __m256 gains) {
     const uint64_t d1 = delta, d2 = 2 * delta, d3 = 3 * delta, d4 = 4 * delta, d5 = 5 * delta,
-                   d6 = 6 * delta, d7 = 7 * delta, d8 = 8 * delta;
-    const __m256i fractionStride =
-        _mm256_set1_epi32(static_cast<int32_t>(8 * static_cast<uint32_t>(delta)));
+                   d6 = 6 * delta, d7 = 7 * delta;
     __m256i fractions = firstFractions(pos, delta);
     uint64_t p = pos;
     const auto values8 = [&] {
@@ -376,17 +383,7 @@ inline void valueGatherRun(const float* values, float* out, int32_t n, uint64_t&
         return valuesBetween(_mm256_shuffle_ps(near, far, 0x88), _mm256_shuffle_ps(near, far, 0xDD),
                              fractions);
     };
-    float* o = out;
-    for (int32_t passes = n >> 3; passes != 0; --passes) {
-        addSixteen(o, values8(), gains);
-        o += 16;
-        p += d8;
-        fractions = _mm256_add_epi32(fractions, fractionStride);
-    }
-    if (const int32_t m = n & 7) {
-        addPartial(o, m, values8(), gains);
-        p += static_cast<uint64_t>(m) * delta;
-    }
+    mixPasses(out, n, p, delta, fractions, gains, values8);
     pos = p;
 }
 

@@ -288,6 +288,30 @@ TEST(MixerAgainstReference, StepsFarLargerThanTheLoop) {
     compareMixers(5, 1000, opt);
 }
 
+// A sample of random frames with a forward loop [loopStart, loopStart + length) and its guard.
+void randomForwardLoop(Rng& rng, TestSample& t, uint32_t loopStart, uint32_t length) {
+    std::vector<int16_t> frames(loopStart + length + 1);
+    for (auto& f : frames) {
+        f = static_cast<int16_t>(rng.range(-32768, 32767));
+    }
+    frames[loopStart + length] = frames[loopStart];
+    makeSample(t, frames, loopStart, loopForward);
+}
+
+// Mixes n frames of v into a copy of buf and, from the same start, n frames of a copy of v with
+// the reference mixer into another: the buffers and the voices after must agree.
+::testing::AssertionResult mixesAsReference(Voice& v, const std::vector<float>& buf, int32_t n) {
+    Voice ref = v;
+    std::vector<float> mine = buf;
+    std::vector<float> theirs = buf;
+    mixVoice(&v, mine.data(), n);
+    referenceMixVoice(&ref, theirs.data(), n);
+    if (::testing::AssertionResult same = sameMix(mine, theirs); !same) {
+        return same;
+    }
+    return sameVoice(v, ref);
+}
+
 // Silent voices whose call ends within a hair of a turn of their loop (its end, or for ping-pong
 // either end), where the look-ahead's rounded step decides whether the turn has come yet: the
 // position after the call is aimed at the turn, give or take up to 300 units per frame, and
@@ -322,11 +346,9 @@ TEST(MixerAgainstReference, SilentVoicesEndingAtATurn) {
                 (static_cast<uint64_t>(loopStart) << 32) + (backward ? period - 1 - from : from);
             setPosition(v, static_cast<uint32_t>(pos >> 32), static_cast<uint32_t>(pos));
             v.direction = backward ? 2 : 1;
-            Voice ref = v;
-            std::vector<float> buf(2 * static_cast<size_t>(n), 1.0f);
-            mixVoice(&v, buf.data(), n);
-            referenceMixVoice(&ref, buf.data(), n);
-            ASSERT_TRUE(sameVoice(v, ref)) << "case " << c;
+            ASSERT_TRUE(
+                mixesAsReference(v, std::vector<float>(2 * static_cast<size_t>(n), 1.0f), n))
+                << "case " << c;
             ++nearTurns;
         }
     });
@@ -344,13 +366,8 @@ TEST(MixerAgainstReference, SteadyVoicesPassingTheEndByAHair) {
         for (int c = 0; c < 20000 && !::testing::Test::HasFailure(); ++c) {
             const uint32_t loopStart = static_cast<uint32_t>(rng.range(0, 20));
             const uint32_t length = static_cast<uint32_t>(rng.range(1, 300));
-            std::vector<int16_t> frames(loopStart + length + 1);
-            for (auto& f : frames) {
-                f = static_cast<int16_t>(rng.range(-32768, 32767));
-            }
-            frames[loopStart + length] = frames[loopStart];
             TestSample t;
-            makeSample(t, frames, loopStart, loopForward);
+            randomForwardLoop(rng, t, loopStart, length);
             addLoopCopies(t, static_cast<uint32_t>(rng.range(1, (4096 + length - 1) / length)));
             Voice v = steadyVoice(&t.sample, static_cast<int32_t>(rng.range(1, 255)));
             v.targetVolume1 = v.lastTarget1 = static_cast<int32_t>(rng.range(0, 255));
@@ -367,13 +384,7 @@ TEST(MixerAgainstReference, SteadyVoicesPassingTheEndByAHair) {
             const uint64_t from = (r % loop + loop - back) % loop;
             const uint64_t pos = (static_cast<uint64_t>(loopStart) << 32) + from;
             setPosition(v, static_cast<uint32_t>(pos >> 32), static_cast<uint32_t>(pos));
-            Voice ref = v;
-            std::vector<float> bufA = randomBuffer(rng, n);
-            std::vector<float> bufB = bufA;
-            mixVoice(&v, bufA.data(), n);
-            referenceMixVoice(&ref, bufB.data(), n);
-            ASSERT_TRUE(sameMix(bufA, bufB)) << "case " << c;
-            ASSERT_TRUE(sameVoice(v, ref)) << "case " << c;
+            ASSERT_TRUE(mixesAsReference(v, randomBuffer(rng, n), n)) << "case " << c;
             ++cases;
         }
     });
@@ -391,13 +402,8 @@ TEST(MixerAgainstReference, RampGainsAcrossBinadesAndHalfwaySteps) {
         for (int c = 0; c < 6000 && !::testing::Test::HasFailure(); ++c) {
             const int32_t rates[] = {44100, 48000, 22050};
             setMixerRate(rates[rng.range(0, 2)]);
-            std::vector<int16_t> frames(2001);
-            for (auto& f : frames) {
-                f = static_cast<int16_t>(rng.range(-32768, 32767));
-            }
-            frames[2000] = frames[0];
             TestSample t;
-            makeSample(t, frames, 0, loopForward);
+            randomForwardLoop(rng, t, 0, 2000);
             const int32_t from = rng.chance(30) ? 0 : static_cast<int32_t>(rng.range(0, 255));
             const int32_t to = rng.chance(30) ? 0 : static_cast<int32_t>(rng.range(0, 255));
             Voice v = steadyVoice(&t.sample, from);
@@ -415,14 +421,10 @@ TEST(MixerAgainstReference, RampGainsAcrossBinadesAndHalfwaySteps) {
             }
             const uint64_t step = randomStep(rng, {uint64_t{1} << 28, uint64_t{3} << 32, 0, 0});
             setStep(v, static_cast<uint32_t>(step >> 32), static_cast<uint32_t>(step));
-            Voice ref = v;
             const int32_t n = static_cast<int32_t>(rng.range(1, 300));
-            std::vector<float> bufA(2 * static_cast<size_t>(n), 0.0f);
-            std::vector<float> bufB = bufA;
-            mixVoice(&v, bufA.data(), n);
-            referenceMixVoice(&ref, bufB.data(), n);
-            ASSERT_TRUE(sameMix(bufA, bufB)) << "case " << c;
-            ASSERT_TRUE(sameVoice(v, ref)) << "case " << c;
+            ASSERT_TRUE(
+                mixesAsReference(v, std::vector<float>(2 * static_cast<size_t>(n), 0.0f), n))
+                << "case " << c;
             ++ramps;
         }
     });
