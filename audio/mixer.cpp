@@ -283,8 +283,9 @@ inline bool steadyAtTargets(const Voice* voice) {
 // elsewhere the voice is moved piece by piece. False: not taken, t untouched.
 bool moveAlongLoop(Track& t, uint64_t step, int32_t frames) {
     const uint64_t length = static_cast<uint64_t>(t.loopLength) << 32;
-    // Small enough that the end is always in the look-ahead's sight and that nothing below
-    // overflows; a step of a loop length or more turns several times in one piece.
+    // Small enough that the end is always in the look-ahead's sight, that nothing below
+    // overflows and that the margin stays under one frame; a step of a loop length or more
+    // turns several times in one piece.
     if (!(t.forwardLoop || t.pingPongLoop) || t.loopLength >= (1u << 23) || step == 0 ||
         step >= length || frames > (1 << 20) || t.pos < t.startFixed || t.pos >= t.endFixed) {
         return false;
