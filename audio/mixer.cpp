@@ -243,6 +243,13 @@ Track trackOf(const Voice* voice, const Sample* sample) {
                      voice->direction);
 }
 
+// A sample without loop has played to its end: the voice falls idle.
+inline void endVoice(Voice* voice) {
+    voice->sample = nullptr;
+    voice->positionInt = 0;
+    voice->positionFrac = 0;
+}
+
 inline void storePosition(Voice* voice, const Track& t) {
     voice->positionInt = static_cast<uint32_t>(t.pos >> 32);
     voice->positionFrac = static_cast<uint32_t>(t.pos);
@@ -345,9 +352,7 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
             break;
         }
         if (!passEnd(t)) {
-            voice->sample = nullptr;
-            voice->positionInt = 0;
-            voice->positionFrac = 0;
+            endVoice(voice);
             return;
         }
         left -= n;
@@ -377,9 +382,7 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
                                false};
     const int32_t done = mixgroups::steadyRun(play, out, left);
     if (play.ended) {
-        voice->sample = nullptr;
-        voice->positionInt = 0;
-        voice->positionFrac = 0;
+        endVoice(voice);
         return true;
     }
     t.pos = play.pos;
@@ -490,9 +493,7 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
             break;
         }
         if (!passEnd(t)) {
-            voice->sample = nullptr;
-            voice->positionInt = 0;
-            voice->positionFrac = 0;
+            endVoice(voice);
             return;
         }
         left -= n;
