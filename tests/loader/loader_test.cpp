@@ -502,6 +502,26 @@ TEST(LoaderSampleData, FrameValuesAreTheFramesAsFloats) {
     }
 }
 
+// Past the limit a sample keeps only its 16-bit frames (the mixer reads those), and so has no
+// loop copies either, however short its loop.
+TEST(LoaderSampleData, NoFrameValuesPastTheLimit) {
+    XmSample huge = XmSample::sixteen(std::vector<int32_t>(frameValuesLimit + 1, 3));
+    huge.loopKind = 1;
+    huge.loopStart = 0;
+    huge.loopLength = 100;
+    XmSample atLimit = XmSample::sixteen(std::vector<int32_t>(frameValuesLimit, 5));
+    auto player = load(withSamples({huge, atLimit}));
+    ASSERT_TRUE(player);
+    const Sample* big = player->instruments[0].samples[0];
+    EXPECT_EQ(big->length, frameValuesLimit + 1);
+    EXPECT_EQ(big->data[frameValuesLimit], 3);
+    EXPECT_EQ(big->frameValues, nullptr);
+    EXPECT_EQ(big->loopCopies, nullptr);
+    const Sample* edge = player->instruments[0].samples[1];
+    ASSERT_NE(edge->frameValues, nullptr);
+    EXPECT_EQ(edge->frameValues[frameValuesLimit - 1], 5.0f);
+}
+
 TEST(LoaderSampleData, LoopCopiesEndOnAWholeLoopPastTheTarget) {
     XmSample s = XmSample::sixteen(std::vector<int32_t>(3000, 7));
     s.loopKind = 1;
