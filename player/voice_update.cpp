@@ -65,8 +65,9 @@ void updateVoice(ChannelState* ch, Sample* sample, const ModulePlayer* player) {
         int32_t vol = static_cast<int32_t>(whole);
         v->volume = vol;
         v->volumeCopy = vol;
-        v->targetVolume0 = vol * v->panning / 255;
-        v->targetVolume1 = (255 - v->panning) * vol / 255;
+        // Output channel 0 is the left one: panning 0 is full left, 255 full right.
+        v->targetVolume0 = (255 - v->panning) * vol / 255;
+        v->targetVolume1 = vol * v->panning / 255;
     }
     if (flags & panningChanged) {
         int32_t distance = ch->panning - 128;
@@ -78,8 +79,8 @@ void updateVoice(ChannelState* ch, Sample* sample, const ModulePlayer* player) {
         pan = pan < 0 ? 0 : (pan > 255 ? 255 : pan);
         v->panning = pan;
         v->panningCopy = pan;
-        v->targetVolume0 = v->volume * pan / 255;
-        v->targetVolume1 = (255 - pan) * v->volume / 255;
+        v->targetVolume0 = (255 - pan) * v->volume / 255;
+        v->targetVolume1 = v->volume * pan / 255;
     }
     if (flags & pitchChanged) {
         int32_t f = (player->flags & flagLinearFrequencies)

@@ -31,8 +31,8 @@ TEST_F(VoiceUpdateTest, FinalVolumeIsTheExactProduct) {
     update(volumeChanged);
     EXPECT_EQ(voiceTable[3].volume, 127);
     EXPECT_EQ(voiceTable[3].volumeCopy, 127);
-    EXPECT_EQ(voiceTable[3].targetVolume0, 127);
-    EXPECT_EQ(voiceTable[3].targetVolume1, 0);
+    EXPECT_EQ(voiceTable[3].targetVolume0, 0); // panning 255 is full right
+    EXPECT_EQ(voiceTable[3].targetVolume1, 127);
     c.volume = 32;
     update(volumeChanged);
     EXPECT_EQ(voiceTable[3].volume, 63);
@@ -54,24 +54,24 @@ TEST_F(VoiceUpdateTest, PanningDividesBeforeScalingTheEnvelope) {
     c.panning = 128;
     c.panEnvValue = 0;
     update(panningChanged);
-    EXPECT_EQ(voiceTable[3].panning, 0); // q = 4
-    EXPECT_EQ(voiceTable[3].targetVolume0, 0);
-    EXPECT_EQ(voiceTable[3].targetVolume1, 127);
+    EXPECT_EQ(voiceTable[3].panning, 0);         // q = 4
+    EXPECT_EQ(voiceTable[3].targetVolume0, 127); // full left
+    EXPECT_EQ(voiceTable[3].targetVolume1, 0);
     c.panning = 200;
     c.panEnvValue = 64;
     update(panningChanged);
     EXPECT_EQ(voiceTable[3].panning, 232); // q = 1
     EXPECT_EQ(voiceTable[3].panningCopy, 232);
-    EXPECT_EQ(voiceTable[3].targetVolume0, 127 * 232 / 255);
-    EXPECT_EQ(voiceTable[3].targetVolume1, 23 * 127 / 255);
+    EXPECT_EQ(voiceTable[3].targetVolume0, 23 * 127 / 255);
+    EXPECT_EQ(voiceTable[3].targetVolume1, 127 * 232 / 255);
 }
 
 TEST_F(VoiceUpdateTest, CentrePanningSplitsUnevenly) {
     voiceTable[3].volume = 127;
     c.panning = 128;
     update(panningChanged);
-    EXPECT_EQ(voiceTable[3].targetVolume0, 63); // 127 * 128 / 255
-    EXPECT_EQ(voiceTable[3].targetVolume1, 63); // 127 * 127 / 255
+    EXPECT_EQ(voiceTable[3].targetVolume0, 63); // 127 * 127 / 255
+    EXPECT_EQ(voiceTable[3].targetVolume1, 63); // 127 * 128 / 255
     c.panning = 300;
     c.panEnvValue = 0;
     update(panningChanged);
