@@ -13,7 +13,6 @@ enum : uint8_t {
     volumeChanged = 2,
     panningChanged = 4,
     triggerNote = 8,
-    rewindVoice = 32,
 };
 
 struct ChannelState {
@@ -71,6 +70,10 @@ struct ChannelState {
     uint8_t fineVolumeSlideMemory;
     uint8_t finePortaUpMemory;
     uint8_t finePortaDownMemory;
+    // E5y with a note: the finetune this channel's periods use instead of the sample's, until
+    // the next note that is neither given an E5y of its own nor held back by tone portamento.
+    uint8_t finetuneOverridden;
+    int8_t finetuneOverride; // (y - 8) x 16
 };
 
 constexpr int channelStateCount = 32;

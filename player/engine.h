@@ -27,6 +27,10 @@ const Instrument* selectInstrument(const ModulePlayer* player, const ChannelStat
 Sample* selectSample(const Instrument* instrument, const ChannelState* ch);
 
 void resetChannelForInstrument(ChannelState* ch, const Sample* sample);
+// The finetune the channel's periods use: its E5y override while one is set, else the sample's.
+inline int32_t channelFinetune(const ChannelState* ch, const Sample* sample) {
+    return ch->finetuneOverridden ? ch->finetuneOverride : sample->finetune;
+}
 void applyVolumeColumn(ChannelState* ch, uint8_t volumeByte);
 
 // Periods and frequencies.

@@ -92,7 +92,7 @@ void rowFlowEffect(ModulePlayer* player, ChannelState* ch, uint8_t effect, uint8
     }
 }
 
-void rowExtendedEffect(ChannelState* ch, Sample* sample, uint8_t x, uint8_t y, int32_t savedVolume,
+void rowExtendedEffect(ChannelState* ch, uint8_t x, uint8_t y, int32_t savedVolume,
                        int32_t savedPeriod, int32_t savedPanning) {
     switch (x) {
     case 1:
@@ -109,11 +109,6 @@ void rowExtendedEffect(ChannelState* ch, Sample* sample, uint8_t x, uint8_t y, i
         break;
     case 4:
         ch->waveControl = (ch->waveControl & 0xF0) | y;
-        break;
-    case 5:
-        // Stored as given, neither sign-extended nor scaled; the sample keeps it for the rest of
-        // the run, and it first affects the next note.
-        sample->finetune = static_cast<int8_t>(y);
         break;
     case 7:
         ch->waveControl = static_cast<uint8_t>((ch->waveControl & 0x0F) | (y << 4));
@@ -142,8 +137,19 @@ void rowExtendedEffect(ChannelState* ch, Sample* sample, uint8_t x, uint8_t y, i
         }
         ch->updateFlags |= volumeChanged;
         break;
+    case 12:
+        // ECy cuts on tick y; the row tick is tick 0, so EC0 cuts here.
+        if (y == 0) {
+            ch->volume = 0;
+            ch->updateFlags |= volumeChanged;
+        }
+        break;
     case 13:
-        // Note delay: the row tick leaves the channel as it was; the note starts on tick y.
+        // Note delay: the row tick leaves the channel as it was; the note starts on tick y. ED0
+        // delays nothing: its row plays as if there were no delay.
+        if (y == 0) {
+            break;
+        }
         ch->volume = savedVolume;
         ch->period = savedPeriod;
         ch->panning = savedPanning;
@@ -216,11 +222,22 @@ void rowEffect(ModulePlayer* player, ChannelState* ch, const Instrument* instrum
         if (param) {
             ch->sampleOffsetMemory = param;
         }
+        // An offset applies only to a note triggered on its own row: without one (no note, or
+        // a note held back by tone portamento) 9xx only keeps its memory, so it can neither
+        // move the note that sounds nor arm a later one.
+        if (!(ch->updateFlags & triggerNote)) {
+            break;
+        }
         uint32_t offset = static_cast<uint32_t>(ch->sampleOffsetMemory) * 256u;
         if (offset >= sample->loopStart + sample->loopLength) {
-            // Past the play range: do not start the note, restart the voice's sample instead.
+            // Past the play range the note does not sound, and neither does the one before it:
+            // the voice falls idle as a one-shot sample does when it has played out, so a drum
+            // track gets no hit its author did not write.
             ch->updateFlags &= static_cast<uint8_t>(~triggerNote);
-            ch->updateFlags |= rewindVoice;
+            Voice* v = ch->voice;
+            v->sample = nullptr;
+            v->positionInt = 0;
+            v->positionFrac = 0;
         } else {
             ch->voice->startOffset = static_cast<int32_t>(offset);
         }
@@ -236,7 +253,7 @@ void rowEffect(ModulePlayer* player, ChannelState* ch, const Instrument* instrum
         ch->updateFlags |= volumeChanged;
         break;
     case effectExtended:
-        rowExtendedEffect(ch, sample, x, y, savedVolume, savedPeriod, savedPanning);
+        rowExtendedEffect(ch, x, y, savedVolume, savedPeriod, savedPanning);
         break;
     case effectGlobalVolume:
         player->globalVolume = param > 64 ? 64 : param;
@@ -290,7 +307,13 @@ void rowEffect(ModulePlayer* player, ChannelState* ch, const Instrument* instrum
 }
 
 void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell& cell) {
-    bool tonePorta = cell.effect == effectTonePorta || cell.effect == effectTonePortaVolumeSlide;
+    uint8_t x = cell.effectParam >> 4;
+    uint8_t y = cell.effectParam & 15;
+    bool noteDelayed = cell.effect == effectExtended && x == 13 && y != 0;
+    // A volume-column tone portamento (Mx) makes its note a portamento target just as 3xx
+    // does, unless the note is delayed: a delayed note starts on its tick whatever the column.
+    bool tonePorta = cell.effect == effectTonePorta || cell.effect == effectTonePortaVolumeSlide ||
+                     (cell.volume >= 0xF0 && !noteDelayed);
     bool hasNote = isNote(cell.note);
     // 1-2: take over instrument and note, unless the note is a tone portamento target.
     if (cell.instrument != 0 && !tonePorta) {
@@ -314,10 +337,18 @@ void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell
     ch->volumeDelta = 0;
     ch->updateFlags = 0;
     ch->lastEffect = cell.effect;
-    // 7: the note's period; a tone portamento only retargets (with the old sample).
+    // 7: the note's period; a tone portamento only retargets (with the old sample). E5y with
+    // the note sets the channel's finetune from this note on; any other note that is not a
+    // portamento target ends it. The sample record itself is never changed.
     if (hasNote) {
+        if (cell.effect == effectExtended && x == 5) {
+            ch->finetuneOverridden = 1;
+            ch->finetuneOverride = static_cast<int8_t>((y - 8) * 16);
+        } else if (!tonePorta) {
+            ch->finetuneOverridden = 0;
+        }
         ch->realNote = static_cast<uint8_t>(cell.note - 1 + sample->relativeNote);
-        ch->notePeriod = notePeriodFor(player, ch->realNote, sample->finetune);
+        ch->notePeriod = notePeriodFor(player, ch->realNote, channelFinetune(ch, sample));
         if (!tonePorta) {
             ch->period = ch->notePeriod;
         }
@@ -333,8 +364,9 @@ void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell
     if (cell.volume != 0) {
         applyVolumeColumn(ch, cell.volume);
     }
-    // 11: key-off, from the note or from Kxx whatever its parameter.
-    if (cell.note == noteKeyOff || cell.effect == effectKeyOff) {
+    // 11: key-off, from the note or from Kxx whatever its parameter. A delayed key-off waits
+    // for its tick.
+    if ((cell.note == noteKeyOff && !noteDelayed) || cell.effect == effectKeyOff) {
         ch->keyOff = 1;
     }
     // 12-14: envelopes and fade-out.
@@ -413,21 +445,26 @@ void applyVolumeColumn(ChannelState* ch, uint8_t volumeByte) {
         return;
     }
     switch (volumeByte >> 4) {
-    case 0x6:
+    // The slides 6x and 7x act on the later ticks only; the fine slides 8x and 9x on the row
+    // tick only.
     case 0x8:
         ch->volume = ch->volume - y < 0 ? 0 : ch->volume - y;
         ch->updateFlags |= volumeChanged;
         break;
-    case 0x7:
     case 0x9:
         ch->volume = ch->volume + y > 64 ? 64 : ch->volume + y;
         ch->updateFlags |= volumeChanged;
         break;
+    // A vibrato speed or depth of 0 keeps the one in memory.
     case 0xA:
-        ch->vibratoSpeed = static_cast<uint8_t>(y);
+        if (y) {
+            ch->vibratoSpeed = static_cast<uint8_t>(y);
+        }
         break;
     case 0xB:
-        ch->vibratoDepth = static_cast<uint8_t>(y);
+        if (y) {
+            ch->vibratoDepth = static_cast<uint8_t>(y);
+        }
         break;
     case 0xC:
         ch->panning = y * 16;

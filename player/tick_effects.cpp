@@ -121,7 +121,9 @@ void tickVolumeColumn(ChannelState* ch, uint8_t volumeByte) {
         ch->updateFlags |= volumeChanged;
         break;
     case 0xB:
-        ch->vibratoDepth = static_cast<uint8_t>(y);
+        if (y) {
+            ch->vibratoDepth = static_cast<uint8_t>(y); // 0 keeps the depth in memory
+        }
         vibratoValue(ch);
         advanceVibrato(ch);
         break;
@@ -159,7 +161,23 @@ void tickExtendedEffect(const ModulePlayer* player, ChannelState* ch, Sample* sa
         }
         break;
     case 13:
-        if (tick == y) {
+        if (y == 0) {
+            break; // ED0 delays nothing
+        }
+        if (tick != y) {
+            ch->updateFlags &= static_cast<uint8_t>(
+                ~(pitchChanged | volumeChanged | panningChanged | triggerNote));
+        } else if (cell.note == noteKeyOff) {
+            // A delayed key-off releases the note on its tick; it neither restarts nor resets it.
+            ch->keyOff = 1;
+            if (!(selectInstrument(player, ch)->volumeEnvelopeFlags & envelopeOn)) {
+                ch->volEnvValue = 0; // without an envelope a released note falls silent at once
+            }
+            ch->updateFlags |= volumeChanged;
+            if (cell.volume != 0) {
+                applyVolumeColumn(ch, cell.volume);
+            }
+        } else {
             resetChannelForInstrument(ch, sample);
             ch->period = ch->notePeriod;
             ch->updateFlags |= pitchChanged;
@@ -167,9 +185,6 @@ void tickExtendedEffect(const ModulePlayer* player, ChannelState* ch, Sample* sa
                 applyVolumeColumn(ch, cell.volume);
             }
             ch->updateFlags |= triggerNote; // a volume-column tone portamento cannot stop it
-        } else {
-            ch->updateFlags &= static_cast<uint8_t>(
-                ~(pitchChanged | volumeChanged | panningChanged | triggerNote));
         }
         break;
     default:
@@ -189,8 +204,9 @@ void tickEffect(ModulePlayer* player, ChannelState* ch, Sample* sample, const Pa
                     ch->periodDelta = 64 * d;
                 } else {
                     // The note sum is not wrapped: notes past 255 extend the curve.
-                    ch->periodDelta = amigaPeriod(ch->realNote + d, sample->finetune) -
-                                      amigaPeriod(ch->realNote, sample->finetune);
+                    int32_t finetune = channelFinetune(ch, sample);
+                    ch->periodDelta = amigaPeriod(ch->realNote + d, finetune) -
+                                      amigaPeriod(ch->realNote, finetune);
                 }
             }
             ch->updateFlags |= pitchChanged;

@@ -103,11 +103,6 @@ void updateVoice(ChannelState* ch, Sample* sample, const ModulePlayer* player) {
                           ? static_cast<uint32_t>(static_cast<double>(dividend) / rate)
                           : static_cast<uint32_t>(dividend / rate);
     }
-    if (flags & rewindVoice) {
-        v->positionFrac = 0;
-        v->positionInt = 0;
-        v->startOffset = 0;
-    }
 }
 
 } // namespace ostrel

@@ -135,16 +135,25 @@ TEST_F(RowTest, KeyOffEffectReleasesOnTheRowTick) {
     EXPECT_EQ(ch(0).keyOff, 1);
 }
 
-TEST_F(RowTest, VolumeColumnSlideActsOnEveryTickFineSlideOnce) {
-    put(0, 0, 0, 49, 1, 0x66);
-    put(0, 0, 1, 49, 1, 0x86);
+TEST_F(RowTest, VolumeColumnSlidesActOnLaterTicksFineSlidesOnTheRowTick) {
+    put(0, 0, 0, 49, 1, 0x66); // slide down 6
+    put(0, 0, 1, 49, 1, 0x86); // fine slide down 6
+    put(0, 0, 2, 49, 1, 0x7F); // slide up 15, from 64: stays
+    put(0, 1, 2, 0, 0, 0x20);  // row 1: volume 16...
+    put(0, 2, 2, 0, 0, 0x73);  // ...row 2: slide up 3
+    // Volumes after each tick of row 0 (speed 6): the row tick leaves 6x alone.
+    const int32_t slide[6] = {64, 58, 52, 46, 40, 34};
     start();
-    ticks(1);
-    EXPECT_EQ(ch(0).volume, 58);
-    EXPECT_EQ(ch(1).volume, 58);
+    for (int t = 0; t < 6; ++t) {
+        ticks(1);
+        EXPECT_EQ(ch(0).volume, slide[t]) << "tick " << t;
+        EXPECT_EQ(ch(1).volume, 58) << "tick " << t;
+        EXPECT_EQ(ch(2).volume, 64) << "tick " << t;
+    }
+    ticks(7);
+    EXPECT_EQ(ch(2).volume, 16); // row 2's row tick: not yet slid
     ticks(5);
-    EXPECT_EQ(ch(0).volume, 28);
-    EXPECT_EQ(ch(1).volume, 58);
+    EXPECT_EQ(ch(2).volume, 31); // five later ticks of 3
 }
 
 TEST_F(RowTest, VolumeColumnSetsVolumeAndPanning) {
@@ -152,26 +161,49 @@ TEST_F(RowTest, VolumeColumnSetsVolumeAndPanning) {
     put(0, 0, 1, 49, 1, 0xC3);
     put(0, 0, 2, 49, 1, 0xA5);
     put(0, 0, 3, 49, 1, 0xB7);
+    put(0, 1, 2, 0, 0, 0xA0); // a speed of 0 keeps the speed in memory
+    put(0, 1, 3, 0, 0, 0xB0); // a depth of 0 keeps the depth, on every tick
     start();
     ticks(1);
     EXPECT_EQ(ch(0).volume, 32);
     EXPECT_EQ(ch(1).panning, 48);
     EXPECT_EQ(ch(2).vibratoSpeed, 5);
     EXPECT_EQ(ch(3).vibratoDepth, 7);
+    ticks(9); // to tick 2 of row 1
+    EXPECT_EQ(ch(2).vibratoSpeed, 5);
+    EXPECT_EQ(ch(3).vibratoDepth, 7);
 }
 
-TEST_F(RowTest, VolumeColumnTonePortaMovesPitchButDoesNotRetrigger) {
+// Mx with a note is a tone portamento, as 3xx with the same note and instrument number: the
+// instrument is not taken over, the pitch stays and glides on the later ticks, no retrigger.
+TEST_F(RowTest, VolumeColumnTonePortaWithANoteGlides) {
     put(0, 0, 0, 49, 1);
-    put(0, 1, 0, 61, 0, 0xF2);
+    put(0, 1, 0, 61, 2, 0xF2); // C-5, instrument 2, M2: speed 32
+    // Periods after each tick of row 1: 4 x 32 per later tick towards 3840.
+    const int32_t period[6] = {4608, 4480, 4352, 4224, 4096, 3968};
     start();
     ticks(6);
     Voice* before = ch(0).voice;
-    ticks(1);
-    EXPECT_EQ(ch(0).period, 3840);
+    for (int t = 0; t < 6; ++t) {
+        ticks(1);
+        EXPECT_EQ(ch(0).period, period[t]) << "tick " << t;
+    }
     EXPECT_EQ(ch(0).portaTarget, 3840);
     EXPECT_EQ(ch(0).portaSpeed, 32);
+    EXPECT_EQ(ch(0).instrument, 0);
     EXPECT_EQ(ch(0).voice, before);
-    EXPECT_EQ(ch(0).voice->frequency, 16726);
+    EXPECT_EQ(ch(0).voice->sample, &samples[0]);
+}
+
+TEST_F(RowTest, VolumeColumnTonePortaWithADelayedNoteStartsTheNote) {
+    put(0, 0, 0, 49, 1);
+    put(0, 1, 0, 61, 1, 0xF2, 14, 0xD2); // ED2: the note starts on tick 2 at its own pitch
+    start();
+    ticks(8);
+    EXPECT_EQ(ch(0).period, 4608 - 128); // the column's portamento glides until then
+    ticks(1);
+    EXPECT_EQ(ch(0).period, 3840);
+    EXPECT_EQ(ch(0).voice, &voiceTable[32]);
 }
 
 TEST_F(RowTest, SampleOffsetStartsTheNoteThereAndIsConsumed) {
@@ -188,43 +220,70 @@ TEST_F(RowTest, SampleOffsetStartsTheNoteThereAndIsConsumed) {
     EXPECT_EQ(ch(0).sampleOffsetMemory, 2);
 }
 
-TEST_F(RowTest, SampleOffsetWithoutNoteIsKeptForTheNextNote) {
+// 9xx only acts with a note triggered on its own row; elsewhere it keeps its memory alone.
+TEST_F(RowTest, SampleOffsetWithoutATriggeredNoteOnlyKeepsItsMemory) {
     put(0, 0, 0, 49, 1);
-    put(0, 1, 0, 0, 0, 0, 9, 0x03);
-    put(0, 2, 0, 49, 1);
+    put(0, 1, 0, 0, 0, 0, 9, 0x03);     // no note
+    put(0, 2, 0, 61, 0, 0xF0, 9, 0x02); // a note held back by Mx
+    put(0, 3, 0, 49, 1);                // a plain note: starts at frame 0
+    put(0, 4, 0, 49, 1, 0, 9, 0x00);    // 900: the memory, 512 frames
     start();
-    ticks(7);
-    EXPECT_EQ(ch(0).voice, &voiceTable[0]);
-    EXPECT_EQ(voiceTable[0].startOffset, 768);
     ticks(6);
+    voiceTable[0].positionInt = 300; // as if mixed
+    ticks(12);
+    EXPECT_EQ(ch(0).voice, &voiceTable[0]);
+    EXPECT_EQ(voiceTable[0].positionInt, 300u);
+    EXPECT_EQ(voiceTable[0].startOffset, 0);
+    ticks(1);
     EXPECT_EQ(ch(0).voice, &voiceTable[32]);
-    EXPECT_EQ(voiceTable[32].positionInt, 768u);
-    EXPECT_EQ(voiceTable[32].startOffset, 0);
+    EXPECT_EQ(voiceTable[32].positionInt, 0u);
+    ticks(6);
+    EXPECT_EQ(ch(0).voice, &voiceTable[0]);
+    EXPECT_EQ(voiceTable[0].positionInt, 512u);
 }
 
-TEST_F(RowTest, SampleOffsetPastTheEndRewindsInsteadOfStarting) {
+// A note whose offset lies at or past the play end does not sound, and the note before it
+// stops as a one-shot sample stops at its end; an instrument number alone does not revive it.
+TEST_F(RowTest, SampleOffsetPastTheEndSilencesTheChannel) {
     put(0, 0, 0, 49, 1);
     put(0, 1, 0, 49, 1, 0, 9, 0x04); // 1024 frames, the sample has 1000
+    put(0, 2, 0, 0, 1);
+    put(0, 3, 0, 49, 1);
     start();
     ticks(6);
     voiceTable[0].positionInt = 300;
     voiceTable[0].positionFrac = 99;
     ticks(1);
     EXPECT_EQ(ch(0).voice, &voiceTable[0]); // no trigger: no move to the partner slot
+    EXPECT_EQ(voiceTable[0].sample, nullptr);
     EXPECT_EQ(voiceTable[0].positionInt, 0u);
     EXPECT_EQ(voiceTable[0].positionFrac, 0u);
     EXPECT_EQ(voiceTable[32].sample, nullptr);
+    ticks(6);
+    EXPECT_EQ(voiceTable[0].sample, nullptr);
+    ticks(6);
+    EXPECT_EQ(voiceTable[0].sample, &samples[0]);
 }
 
-TEST_F(RowTest, SetFinetuneChangesTheSampleRecordForLaterNotes) {
-    put(0, 0, 0, 49, 1, 0, 14, 0x57);
-    put(0, 1, 0, 49, 1);
+// E5y with a note sets the channel's finetune, (y - 8) x 16, for that note and the channel's
+// later periods until a note without E5y that is not a portamento target. Linear scale:
+// period = 4608 - finetune / 2 for C-4.
+TEST_F(RowTest, SetFinetuneOverridesTheChannelFromItsNoteOn) {
+    put(0, 0, 0, 49, 1, 0, 14, 0x57); // finetune -16
+    put(0, 1, 0, 0, 0, 0, 14, 0x5F);  // no note: nothing
+    put(0, 2, 0, 49, 1, 0, 3, 0x01);  // a portamento target keeps the override
+    put(0, 3, 0, 49, 1);              // a plain note ends it
+    put(0, 4, 0, 49, 1, 0, 14, 0x5F); // finetune 112
+    put(0, 0, 1, 49, 1);              // another channel is untouched
+    const int32_t period[5] = {4616, 4616, 4616, 4608, 4552};
     start();
-    ticks(1);
-    EXPECT_EQ(samples[0].finetune, 7);
-    EXPECT_EQ(ch(0).period, 4608); // this row's period was already computed
-    ticks(6);
-    EXPECT_EQ(ch(0).period, 4608 - 3);
+    for (int row = 0; row < 5; ++row) {
+        ticks(1);
+        EXPECT_EQ(ch(0).notePeriod, period[row]) << "row " << row;
+        ticks(5);
+    }
+    EXPECT_EQ(samples[0].finetune, 0);
+    EXPECT_EQ(ch(1).notePeriod, 4608);
 }
 
 TEST_F(RowTest, FineVolumeSlidesShareOneMemory) {

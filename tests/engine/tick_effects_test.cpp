@@ -46,6 +46,17 @@ TEST_F(TickTest, AmigaArpeggioIsAPeriodDifference) {
     EXPECT_LT(ch(0).periodDelta, 0);
 }
 
+TEST_F(TickTest, AmigaArpeggioUsesTheChannelsFinetuneOverride) {
+    player.flags = 0;
+    samples[0].finetune = 64;
+    put(0, 0, 0, 49, 1, 0, 14, 0x5C); // E5C with the note: finetune 64 on the channel...
+    put(0, 1, 0, 0, 0, 0, 0, 0x37);   // ...which the arpeggio keeps using
+    samples[0].finetune = -128;       // while the sample's own says otherwise
+    start();
+    ticks(8);
+    EXPECT_EQ(ch(0).periodDelta, amigaPeriod(51, 64) - amigaPeriod(48, 64));
+}
+
 TEST_F(TickTest, AmigaArpeggioNoteSumIsNotWrapped) {
     player.flags = 0;
     samples[0].relativeNote = -10;
@@ -233,16 +244,30 @@ TEST_F(TickTest, RetriggerEffectE9) {
 }
 
 TEST_F(TickTest, NoteCut) {
-    put(0, 0, 0, 49, 1, 0, 14, 0xC0);
+    put(0, 0, 0, 49, 1, 0, 14, 0xC0); // EC0 cuts on the row tick
     put(0, 0, 1, 49, 1, 0, 14, 0xC3);
     start();
-    ticks(3);
+    ticks(1);
+    EXPECT_EQ(ch(0).volume, 0);
+    EXPECT_EQ(ch(0).voice->volume, 0);
+    ticks(2);
     EXPECT_EQ(ch(1).volume, 64);
     ticks(1);
     EXPECT_EQ(ch(1).volume, 0);
     EXPECT_EQ(ch(1).voice->volume, 0);
-    ticks(2);
-    EXPECT_EQ(ch(0).volume, 64); // EC0 never cuts
+}
+
+TEST_F(TickTest, NoteDelayOfZeroPlaysTheRowAsIfUndelayed) {
+    put(0, 0, 0, 49, 1, 0x30, 14, 0xD0);
+    put(0, 1, 0, noteKeyOff, 0, 0, 14, 0xD0);
+    start();
+    ticks(1);
+    EXPECT_EQ(voiceTable[0].sample, &samples[0]);
+    EXPECT_EQ(voiceTable[0].volume, 63);
+    EXPECT_EQ(ch(0).period, 4608);
+    ticks(6); // row 1's row tick
+    EXPECT_EQ(ch(0).keyOff, 1);
+    EXPECT_EQ(voiceTable[0].volume, 0); // no volume envelope: silent at once
 }
 
 TEST_F(TickTest, NoteDelayStartsTheNoteOnItsTick) {
@@ -259,6 +284,37 @@ TEST_F(TickTest, NoteDelayStartsTheNoteOnItsTick) {
     EXPECT_EQ(voiceTable[0].volume, 127);
     EXPECT_EQ(voiceTable[1].volume, 63); // the volume column's value
     EXPECT_EQ(voiceTable[0].frequency, 8363);
+}
+
+// A key-off with EDy releases the note on tick y: no retrigger, no channel reset.
+TEST_F(TickTest, DelayedKeyOffReleasesOnItsTick) {
+    Instrument& enveloped = instruments[1];
+    enveloped.volumeEnvelope[0] = {0, 64};
+    enveloped.volumeEnvelope[1] = {4, 32};
+    enveloped.volumeEnvelopePointCount = 2;
+    enveloped.volumeSustainPoint = 0;
+    enveloped.volumeEnvelopeFlags = envelopeOn | envelopeSustain;
+    put(0, 0, 0, 49, 1);
+    put(0, 0, 1, 49, 2);
+    put(0, 1, 0, noteKeyOff, 0, 0, 14, 0xD2);
+    put(0, 1, 1, noteKeyOff, 0, 0, 14, 0xD2);
+    // Ticks of row 1: keyOff, and the volume envelope of the instrument without one.
+    const uint8_t keyOff[4] = {0, 0, 1, 1};
+    const int32_t envelope[4] = {64, 64, 0, 0};
+    start();
+    ticks(6);
+    voiceTable[0].positionInt = 300; // as if mixed
+    for (int t = 0; t < 4; ++t) {
+        ticks(1);
+        EXPECT_EQ(ch(0).keyOff, keyOff[t]) << "tick " << t;
+        EXPECT_EQ(ch(1).keyOff, keyOff[t]) << "tick " << t;
+        EXPECT_EQ(ch(0).volEnvValue, envelope[t]) << "tick " << t;
+    }
+    EXPECT_EQ(voiceTable[0].volume, 0);
+    EXPECT_EQ(ch(0).voice, &voiceTable[0]);
+    EXPECT_EQ(voiceTable[0].positionInt, 300u); // not restarted
+    EXPECT_EQ(ch(1).volEnvValue, 64);           // released from the sustain point, moving on
+    EXPECT_EQ(ch(1).volEnvTick, 1);
 }
 
 TEST_F(TickTest, NoteDelayHoldsBackVolumeChangesOnOtherTicks) {

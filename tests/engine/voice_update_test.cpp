@@ -166,19 +166,6 @@ TEST_F(VoiceUpdateTest, OffsetBeyondThePlayRangeStartsAtZero) {
     EXPECT_EQ(voiceTable[3].positionInt, 0u);
 }
 
-TEST_F(VoiceUpdateTest, RewindRestartsWithoutTrigger) {
-    Voice& v = voiceTable[3];
-    v.sample = &samples[1];
-    v.positionInt = 400;
-    v.positionFrac = 9;
-    v.startOffset = 256;
-    update(rewindVoice);
-    EXPECT_EQ(v.sample, &samples[1]);
-    EXPECT_EQ(v.positionInt, 0u);
-    EXPECT_EQ(v.positionFrac, 0u);
-    EXPECT_EQ(v.startOffset, 0);
-}
-
 TEST_F(VoiceUpdateTest, ThreeNotesAlternateBetweenPartnerSlots) {
     put(0, 0, 2, 49, 1);
     put(0, 1, 2, 49, 1);
