@@ -127,6 +127,11 @@ void setEnvelopePosition(ChannelState* ch, const Instrument* in, int32_t positio
         return; // no point to take a value from
     }
     const EnvelopePoint* x = in->volumeEnvelope;
+    // Before the first point the slope would be extrapolated below it, and far enough before
+    // it the fixed-point value would overflow: such a position starts at the first point.
+    if (position < x[0].x) {
+        position = x[0].x;
+    }
     int32_t i = 0;
     while (i < n && position > x[i + 1].x) {
         ++i;

@@ -122,6 +122,30 @@ TEST_F(EnvelopeTest, SetPositionPastTheEndFinishes) {
     EXPECT_EQ(c.volEnvDone, 1);
 }
 
+// A position before the first point starts the envelope at that point: extrapolating the first
+// segment backwards would leave 0..64, and far enough back overflow the fixed-point value.
+TEST_F(EnvelopeTest, SetPositionBeforeTheFirstPointStartsThere) {
+    struct Case {
+        EnvelopePoint first, second;
+        int32_t position;
+        std::vector<int> values; // on the tick of Lxx and the two after it
+    };
+    const Case cases[] = {
+        {{10, 64}, {20, 0}, 0, {64, 57, 51}},
+        {{60000, 0}, {60001, 64}, 0, {0, 64, 64}},
+        {{60000, 40}, {60000, 20}, 255, {40, 20, 20}},
+    };
+    for (const Case& k : cases) {
+        points({k.first, k.second}, envelopeOn);
+        setEnvelopePosition(&c, &in, k.position);
+        std::vector<int> values = {c.volEnvValue};
+        for (int v : run(2)) {
+            values.push_back(v);
+        }
+        EXPECT_EQ(values, k.values) << "first point x " << k.first.x;
+    }
+}
+
 TEST_F(EnvelopeTest, SetPositionEffectThroughThePattern) {
     instruments[0].volumeEnvelope[0] = {0, 64};
     instruments[0].volumeEnvelope[1] = {32, 0};
