@@ -24,6 +24,8 @@ constexpr int channelInstrument[channelTotal] = {
 // Pads sit left, centre and right; their panning envelope sways them around that place.
 // The drums: kick on 1, the "and" of 2 and 3; snare on 2 and 4 with a ghost note that starts
 // past the snare's attack (9xx); hats on eighths, the off-beats a tick late for a slight swing.
+// The fx riser swells in even steps: a volume-column slide of 1 on the later ticks of one row
+// (x71) and a fine slide of 1 on the next row's tick (x91), six steps per two rows at speed 6.
 
 // clang-format off
 const PatternText patternTexts[] = {
@@ -42,7 +44,7 @@ const PatternText patternTexts[] = {
 /* pad2  */ "C-4:16,v30,e880 C-4:16,v38,e880 C-4:16,v46,e880 B-3:16,v52,e880",
 /* pad3  */ "E-4:16,v30,e8B0 F-4:16,v38,e8B0 E-4:16,v46,e8B0 D-4:16,v52,e8B0",
 /* bell  */ "r:32 r:2 A-4:2 C-5:2 E-5:6 D-5:2 C-5:2 | B-4:8 G-4:4 D-5:4",
-/* fx    */ "r:48 C-3,v4,e103 [.,x71,e103 .,e103]x7 .,e103",
+/* fx    */ "r:48 C-3,v4,e103 [.,x71,e103 .,x91,e103]x7 .,e103",
 }},
 // ---- 1: theme, Am F C G --------------------------------------------------------------------
 {64, {
@@ -115,7 +117,7 @@ const PatternText patternTexts[] = {
 /* pad2  */ "C-4:16,e880 D-4:16,e880 D-4:16,e880 B-3:16,e880",
 /* pad3  */ "F-4:16,e8B0 G-4:16,e8B0 F-4:16,e8B0 E-4:16,e8B0",
 /* bell  */ "r:12 C-6:2 A-5:2 | r:12 D-6:2 B-5:2 | r:32",
-/* fx    */ "r:48 C-3,v8,e104 [.,x71,e104 .,e104]x7 .,e104",
+/* fx    */ "r:48 C-3,v8,e104 [.,x71,e104 .,x91,e104]x7 .,e104",
 }},
 // ---- 5: climax, Am F C G, four on the floor ------------------------------------------------
 {64, {
