@@ -25,7 +25,7 @@ const char* const errorMemory = "out of memory";
 const char* const errorHeaderSize = "header size out of range";
 const char* const errorChannels = "bad channel count";
 const char* const errorInstrumentCount = "bad instrument count";
-const char* const errorTooManySamples = "instrument has more than 16 samples";
+const char* const errorTooManySamples = "instrument has more than 256 samples";
 const char* const errorTooLarge = "module is too large";
 
 const char xmId[17] = {'E', 'x', 't', 'e', 'n', 'd', 'e', 'd', ' ',
@@ -405,12 +405,6 @@ int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
     return makeFrameValues(sample);
 }
 
-void pointSlotsAtEmptySample(Instrument& instrument, int32_t from) {
-    for (int32_t j = from; j < maxSamplesPerInstrument; ++j) {
-        instrument.samples[j] = &emptySample;
-    }
-}
-
 int32_t loadInstruments(Loader& loader) {
     ModulePlayer* player = loader.player;
     player->instruments = static_cast<Instrument*>(
@@ -430,9 +424,6 @@ int32_t loadInstruments(Loader& loader) {
         }
         if (!countRead) {
             // Trackers save songs whose last instruments are cut off: they load as empty.
-            for (int32_t k = i; k < player->instrumentCount; ++k) {
-                pointSlotsAtEmptySample(player->instruments[k], 0);
-            }
             return 1;
         }
         uint16_t count = le16(sampleCount);
@@ -443,9 +434,7 @@ int32_t loadInstruments(Loader& loader) {
         if (headerEnd < 0) {
             return fail(errorHeaderSize);
         }
-        instrument.sampleCount = count;
         if (count == 0) {
-            pointSlotsAtEmptySample(instrument, 0);
             streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
             continue;
         }
@@ -453,6 +442,14 @@ int32_t loadInstruments(Loader& loader) {
             return 0;
         }
         streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
+        if (static_cast<int64_t>(count) * sampleHeaderBytes > bytesLeft(loader)) {
+            return fail(errorTruncated);
+        }
+        instrument.samples = static_cast<Sample**>(allocateZeroed(count, sizeof(Sample*)));
+        if (!instrument.samples) {
+            return fail(errorMemory);
+        }
+        instrument.sampleCount = count;
         int64_t dataBytes = 0;
         for (int32_t j = 0; j < count; ++j) {
             auto* sample = static_cast<Sample*>(allocateZeroed(1, sizeof(Sample)));
@@ -464,7 +461,6 @@ int32_t loadInstruments(Loader& loader) {
                 return 0;
             }
         }
-        pointSlotsAtEmptySample(instrument, count);
         for (int32_t j = 0; j < count; ++j) {
             if (instrument.samples[j]->length != 0 &&
                 !readSampleData(loader, instrument.samples[j], i, j)) {

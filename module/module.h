@@ -49,12 +49,15 @@ struct EnvelopePoint {
 
 constexpr int envelopePointSlots = 20;
 constexpr int envelopeFilePoints = 12;
-constexpr int maxSamplesPerInstrument = 16;
+// A sample map byte (0..255) can name this many samples.
+constexpr int maxSamplesPerInstrument = 256;
 
 struct Instrument {
-    int32_t sampleCount;
-    Sample* samples[maxSamplesPerInstrument]; // [0, sampleCount) owned, the rest &emptySample
-    uint8_t sampleMap[96];                    // entry n serves note n + 1
+    int32_t sampleCount; // 0..maxSamplesPerInstrument
+    // sampleCount pointers, each to an owned Sample; null when sampleCount is 0. A map entry at
+    // or past sampleCount selects emptySample. Owned.
+    Sample** samples;
+    uint8_t sampleMap[96]; // entry n serves note n + 1
     EnvelopePoint volumeEnvelope[envelopePointSlots];
     EnvelopePoint panningEnvelope[envelopePointSlots];
     uint8_t volumeEnvelopePointCount;

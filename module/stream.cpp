@@ -223,16 +223,20 @@ int32_t destroyPlayer(ModulePlayer* player) {
     if (player->instruments) {
         for (int32_t i = 0; i < player->instrumentCount; ++i) {
             Instrument& instrument = player->instruments[i];
-            // Only the first sampleCount slots are owned; later ones point at emptySample.
-            for (int32_t j = 0; j < instrument.sampleCount && j < maxSamplesPerInstrument; ++j) {
+            if (!instrument.samples) {
+                continue;
+            }
+            // A load that failed part-way leaves the slots after the failing one null.
+            for (int32_t j = 0; j < instrument.sampleCount; ++j) {
                 Sample* sample = instrument.samples[j];
-                if (sample && sample != &emptySample) {
+                if (sample) {
                     std::free(sample->data);
                     std::free(sample->frameValues);
                     std::free(sample->loopCopies);
                     std::free(sample);
                 }
             }
+            std::free(instrument.samples);
         }
         std::free(player->instruments);
     }

@@ -403,7 +403,7 @@ Sample* selectSample(const Instrument* instrument, const ChannelState* ch) {
         return &emptySample;
     }
     uint8_t slot = instrument->sampleMap[ch->note];
-    if (slot > 15 || instrument->samples[slot] == nullptr) {
+    if (slot >= instrument->sampleCount || instrument->samples[slot] == nullptr) {
         return &emptySample;
     }
     return instrument->samples[slot];

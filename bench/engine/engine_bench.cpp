@@ -20,6 +20,7 @@ struct BenchSong {
     std::vector<PatternCell> cells;
     Instrument instruments[2]{};
     Sample samples[2]{};
+    Sample* sampleSlots[2]{};
     std::vector<int16_t> data;
 };
 
@@ -43,11 +44,9 @@ void buildSong(BenchSong& s, bool linear) {
         smp.panning = 64 + 128 * i;
         smp.loopType = loopForward;
         Instrument& in = s.instruments[i];
+        s.sampleSlots[i] = &smp;
         in.sampleCount = 1;
-        in.samples[0] = &smp;
-        for (int k = 1; k < maxSamplesPerInstrument; ++k) {
-            in.samples[k] = &emptySample;
-        }
+        in.samples = &s.sampleSlots[i];
         in.volumeEnvelope[0] = {0, 64};
         in.volumeEnvelope[1] = {20, 40};
         in.volumeEnvelope[2] = {60, 50};

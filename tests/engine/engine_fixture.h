@@ -27,6 +27,7 @@ class EngineTest : public ::testing::Test {
     std::vector<PatternCell> cells[patternCount];
     Instrument instruments[instrumentCountMax]{};
     Sample samples[instrumentCountMax]{};
+    Sample* sampleSlots[instrumentCountMax]{}; // each instrument's one-entry sample array
     std::vector<int16_t> data[instrumentCountMax];
 
     void SetUp() override {
@@ -70,11 +71,9 @@ class EngineTest : public ::testing::Test {
             s.bitsPerSample = 16;
             s.loopType = loopForward;
             Instrument& in = instruments[i];
+            sampleSlots[i] = &s;
             in.sampleCount = 1;
-            in.samples[0] = &s;
-            for (int k = 1; k < maxSamplesPerInstrument; ++k) {
-                in.samples[k] = &emptySample;
-            }
+            in.samples = &sampleSlots[i];
         }
     }
 

@@ -43,9 +43,7 @@ XmModule richModule() {
 void expectAllEmptyFrom(const ModulePlayer& player, int first) {
     for (int i = first; i < player.instrumentCount; ++i) {
         EXPECT_EQ(player.instruments[i].sampleCount, 0) << i;
-        for (int j = 0; j < 16; ++j) {
-            ASSERT_EQ(player.instruments[i].samples[j], &emptySample) << i << " " << j;
-        }
+        EXPECT_EQ(player.instruments[i].samples, nullptr) << i;
     }
 }
 

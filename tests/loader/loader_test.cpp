@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "module/stream.h"
+#include "player/engine.h"
 #include "player/sequencer.h"
 #include "tests/loader/loader_helpers.h"
 
@@ -204,28 +205,43 @@ TEST(LoaderPatterns, KeyOffAndInstrumentRange) {
 
 // ---- Instruments ----
 
-TEST(LoaderInstruments, OneSampleLeavesTheOtherSlotsOnEmptySample) {
-    auto player = load(withSamples({XmSample::eightBit({1, 2})}));
-    ASSERT_TRUE(player);
-    const Instrument& ins = player->instruments[0];
-    EXPECT_EQ(ins.sampleCount, 1);
-    EXPECT_NE(ins.samples[0], &emptySample);
-    EXPECT_EQ(ins.samples[0]->length, 2u);
-    for (int j = 1; j < 16; ++j) {
-        EXPECT_EQ(ins.samples[j], &emptySample) << j;
+// Up to 256 samples, as many as a map byte can name; each note reaches the sample its map entry
+// names, and an entry past the count the empty sample.
+TEST(LoaderInstruments, EveryMapByteReachesItsSample) {
+    // samples in the file -> sampleCount (-1: the load fails)
+    const int cases[][2] = {{1, 1}, {17, 17}, {256, 256}, {257, -1}};
+    for (const auto& c : cases) {
+        std::vector<XmSample> samples;
+        for (int k = 0; k < c[0]; ++k) {
+            samples.push_back(XmSample::eightBit({k % 256 - 128}));
+        }
+        XmModule m = withSamples(samples);
+        for (int n = 0; n < 96; ++n) {
+            m.instruments[0].sampleMap[size_t(n)] = uint8_t(255 - n * 8 % 256);
+        }
+        m.instruments[0].sampleMap[0] = uint8_t(c[0] - 1); // the last sample
+        auto player = load(m);
+        if (c[1] < 0) {
+            EXPECT_FALSE(player) << c[0];
+            EXPECT_STREQ(lastLoadError(), "instrument has more than 256 samples");
+            continue;
+        }
+        ASSERT_TRUE(player) << c[0];
+        const Instrument& ins = player->instruments[0];
+        ASSERT_EQ(ins.sampleCount, c[1]);
+        for (int n = 0; n < 96; ++n) {
+            ChannelState ch{};
+            ch.note = uint8_t(n);
+            const Sample* got = selectSample(&ins, &ch);
+            int slot = ins.sampleMap[n];
+            if (slot >= c[0]) {
+                EXPECT_EQ(got, &emptySample) << c[0] << " note " << n;
+            } else {
+                ASSERT_NE(got, &emptySample) << c[0] << " note " << n;
+                EXPECT_EQ(got->data[0], (slot - 128) * 256) << c[0] << " note " << n;
+            }
+        }
     }
-}
-
-TEST(LoaderInstruments, SixteenSamplesLoadSeventeenFail) {
-    XmModule m = withSamples(std::vector<XmSample>(16, XmSample::eightBit({5})));
-    auto player = load(m);
-    ASSERT_TRUE(player);
-    EXPECT_EQ(player->instruments[0].sampleCount, 16);
-    EXPECT_EQ(player->instruments[0].samples[15]->data[0], 5 * 256);
-
-    m.instruments[0].samples.push_back(XmSample::eightBit({5}));
-    EXPECT_FALSE(load(m));
-    EXPECT_STREQ(lastLoadError(), "instrument has more than 16 samples");
 }
 
 TEST(LoaderInstruments, HeaderFieldsEnvelopesAndFadeout) {
@@ -299,9 +315,7 @@ TEST(LoaderInstruments, EmptyInstrumentWithHeaderSize29IsFollowedDirectly) {
     const Instrument& empty = player->instruments[0];
     EXPECT_EQ(empty.sampleCount, 0);
     EXPECT_EQ(empty.volumeEnvelopeFlags, 0);
-    for (int j = 0; j < 16; ++j) {
-        EXPECT_EQ(empty.samples[j], &emptySample);
-    }
+    EXPECT_EQ(empty.samples, nullptr);
     EXPECT_EQ(player->instruments[1].samples[0]->data[0], 3 * 256);
 }
 
