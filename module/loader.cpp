@@ -187,9 +187,23 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
 
 // The readers index envelope points with these counts and indices: at most the 12 points the
 // file can give, indices inside the points in use.
-void sanitiseEnvelope(uint8_t* pointCount, uint8_t* sustain, uint8_t* loopStart, uint8_t* loopEnd) {
+//
+// The envelope ends before the first point whose x is smaller than the one before: the engine
+// walks ticks upwards, never meets such a point, and would slide the value by the last slope
+// every tick until it overflows. Equal x values stay; the engine stalls there and songs use it.
+void sanitiseEnvelope(const EnvelopePoint* points, uint8_t* pointCount, uint8_t* flags,
+                      uint8_t* sustain, uint8_t* loopStart, uint8_t* loopEnd) {
     if (*pointCount > envelopeFilePoints) {
         *pointCount = envelopeFilePoints;
+    }
+    for (uint8_t k = 1; k < *pointCount; ++k) {
+        if (points[k].x < points[k - 1].x) {
+            *pointCount = k;
+            break;
+        }
+    }
+    if (*pointCount < 2) {
+        *flags = 0;
     }
     uint8_t last = *pointCount ? static_cast<uint8_t>(*pointCount - 1) : 0;
     for (uint8_t* index : {sustain, loopStart, loopEnd}) {
@@ -232,16 +246,18 @@ int32_t readInstrumentBody(Loader& loader, Instrument& instrument) {
     instrument.panningSustainPoint = tail[5];
     instrument.panningLoopStartPoint = tail[6];
     instrument.panningLoopEndPoint = tail[7];
-    instrument.volumeEnvelopeFlags = instrument.volumeEnvelopePointCount < 2 ? 0 : tail[8];
-    instrument.panningEnvelopeFlags = instrument.panningEnvelopePointCount < 2 ? 0 : tail[9];
+    instrument.volumeEnvelopeFlags = tail[8];
+    instrument.panningEnvelopeFlags = tail[9];
     instrument.vibratoType = tail[10];
     instrument.vibratoSweep = tail[11];
     instrument.vibratoDepth = tail[12];
     instrument.vibratoRate = tail[13];
     instrument.fadeout = static_cast<uint16_t>(le16(tail + 14) * 2);
-    sanitiseEnvelope(&instrument.volumeEnvelopePointCount, &instrument.volumeSustainPoint,
+    sanitiseEnvelope(instrument.volumeEnvelope, &instrument.volumeEnvelopePointCount,
+                     &instrument.volumeEnvelopeFlags, &instrument.volumeSustainPoint,
                      &instrument.volumeLoopStartPoint, &instrument.volumeLoopEndPoint);
-    sanitiseEnvelope(&instrument.panningEnvelopePointCount, &instrument.panningSustainPoint,
+    sanitiseEnvelope(instrument.panningEnvelope, &instrument.panningEnvelopePointCount,
+                     &instrument.panningEnvelopeFlags, &instrument.panningSustainPoint,
                      &instrument.panningLoopStartPoint, &instrument.panningLoopEndPoint);
     return 1;
 }

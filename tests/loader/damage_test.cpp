@@ -3,11 +3,17 @@
 // leak: the sanitizer build checks) or in the safe value.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
+#include "audio/mixer.h"
+#include "audio/output.h"
 #include "module/internal.h"
 #include "module/stream.h"
+#include "player/channel.h"
+#include "player/sequencer.h"
 #include "tests/loader/loader_helpers.h"
 
 namespace ostrel {
@@ -287,6 +293,77 @@ TEST(LoaderInstrumentValues, SustainAndLoopPointsStayInsideThePoints) {
     EXPECT_EQ(ins.panningSustainPoint, 11);
     EXPECT_EQ(ins.panningLoopStartPoint, 11);
     EXPECT_EQ(ins.panningLoopEndPoint, 11);
+}
+
+// Plays the module's first row for the given ticks and returns the lowest and highest values
+// channel 0's volume and panning envelopes take on the way.
+void envelopeRange(ModulePlayer* player, int ticks, int32_t* low, int32_t* high) {
+    outputRate = 44100;
+    std::memset(voiceTable, 0, sizeof voiceTable);
+    for (int v = 0; v < voiceSlotCount; ++v) {
+        voiceTable[v].index = v;
+        voiceTable[v].stepInt = 1;
+    }
+    resetPlaybackState(player);
+    *low = 64;
+    *high = 0;
+    for (int t = 0; t < ticks; ++t) {
+        playerTick(player);
+        for (int32_t value : {channelStates[0].volEnvValue, channelStates[0].panEnvValue}) {
+            *low = std::min(*low, value);
+            *high = std::max(*high, value);
+        }
+    }
+}
+
+// An envelope ends before the first point whose x goes back (the engine would never reach that
+// point and slide on by the last slope until the value overflows); equal x values stay.
+TEST(LoaderInstrumentValues, EnvelopeEndsWhereXGoesBack) {
+    struct Case {
+        std::vector<uint16_t> x;              // written points' x; y alternates 64, 0, 64...
+        uint8_t sustain, loopStart, loopEnd;  // as written; flags 7
+        uint8_t count, flags;                 // loaded
+        uint8_t loadedSustain, loadedLoopEnd; // loaded
+    };
+    const Case cases[] = {
+        {{0, 4, 7, 8, 0}, 4, 0, 4, 4, 7, 3, 3}, // the fuzz finding: the last point goes
+        {{0, 4, 4, 8}, 2, 1, 3, 4, 7, 2, 3},    // equal x: kept
+        {{0, 10, 3, 20}, 2, 0, 3, 2, 7, 1, 1},  // cut after two points
+        {{5, 2, 9}, 0, 0, 2, 1, 0, 0, 0},       // one point left: off
+        {{9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 0}, 0, 0, 12, 12, 7, 0, 11}, // 13 points: capped
+                                                                           // first
+    };
+    for (const Case& c : cases) {
+        XmSample looped = XmSample::eightBit(std::vector<int32_t>(64, 50));
+        looped.loopKind = 1;
+        looped.loopLength = 64;
+        XmModule m = withSamples({looped});
+        m.patterns[0].cells = {{49, 1}};
+        for (xmtest::XmEnvelope* e :
+             {&m.instruments[0].volumeEnvelope, &m.instruments[0].panningEnvelope}) {
+            for (size_t k = 0; k < c.x.size() && k < 12; ++k) {
+                e->points[k] = {c.x[k], uint16_t(k % 2 ? 0 : 64)};
+            }
+            e->pointCount = uint8_t(c.x.size());
+            e->sustainPoint = c.sustain;
+            e->loopStartPoint = c.loopStart;
+            e->loopEndPoint = c.loopEnd;
+            e->flags = 7;
+        }
+        auto player = load(m);
+        ASSERT_TRUE(player);
+        const Instrument& ins = player->instruments[0];
+        EXPECT_EQ(ins.volumeEnvelopePointCount, c.count) << c.x.size();
+        EXPECT_EQ(ins.panningEnvelopePointCount, c.count) << c.x.size();
+        EXPECT_EQ(ins.volumeEnvelopeFlags, c.flags) << c.x.size();
+        EXPECT_EQ(ins.volumeSustainPoint, c.loadedSustain) << c.x.size();
+        EXPECT_EQ(ins.panningLoopEndPoint, c.loadedLoopEnd) << c.x.size();
+        int32_t low = 0;
+        int32_t high = 0;
+        envelopeRange(player.get(), 500, &low, &high);
+        EXPECT_GE(low, 0) << c.x.size();
+        EXPECT_LE(high, 64) << c.x.size();
+    }
 }
 
 TEST(LoaderInstrumentValues, LoopsAreClampedIntoTheSample) {
