@@ -139,10 +139,17 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
     }
     for (int32_t p = 0; p < filePatternCount; ++p) {
         Pattern& pattern = player->patterns[p];
-        // The header length field is not trusted: the header is always these 9 bytes.
+        int32_t start = streamTell(loader.stream);
         uint8_t header[patternHeaderBytes];
         if (!readExact(loader, header, patternHeaderBytes)) {
             return fail(errorTruncated);
+        }
+        // A longer header is skipped to its end when the stream holds it. Files with a zero or
+        // garbage length exist and play with the header as these 9 bytes, so any other length
+        // is read as 9.
+        uint32_t headerLength = le32(header);
+        if (headerLength > patternHeaderBytes && headerLength <= loader.streamSize - start) {
+            streamSeek(loader.stream, static_cast<int32_t>(start + int64_t{headerLength}), 0);
         }
         int32_t fileRows = le16(header + 5);
         uint16_t packedSize = le16(header + 7);

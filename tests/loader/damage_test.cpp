@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "audio/mixer.h"
@@ -103,6 +104,33 @@ TEST(LoaderTruncation, PatternCountBeyondTheStreamFails) {
     m.patternCountOverride = 60000;
     EXPECT_FALSE(load(m));
     EXPECT_STREQ(lastLoadError(), "file is truncated");
+}
+
+// A pattern header length is honoured only when the stream holds the header from the pattern's
+// start: one byte more and it is read as 9 (the file loads), exactly the rest of the stream and
+// the pattern's data lies past the end.
+TEST(LoaderTruncation, PatternHeaderLengthMustFitTheStream) {
+    XmModule m;
+    m.patterns[0].rows = 1;
+    m.patterns[0].cells = {{3}};
+    XmImage image = buildXm(m);
+    const size_t start = image.patternOffsets[0];
+    const uint32_t left = uint32_t(image.bytes.size() - start);
+    // length field -> loads
+    const std::pair<uint32_t, bool> cases[] = {{left + 1, true}, {left, false}, {left - 1, false}};
+    for (const auto& [length, loads] : cases) {
+        std::vector<uint8_t> bytes = image.bytes;
+        for (int k = 0; k < 4; ++k) {
+            bytes[start + size_t(k)] = uint8_t(length >> (8 * k));
+        }
+        auto player = loadBytes(bytes);
+        EXPECT_EQ(bool(player), loads) << length;
+        if (loads) {
+            EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 3);
+        } else {
+            EXPECT_STREQ(lastLoadError(), "file is truncated") << length;
+        }
+    }
 }
 
 // ---- Header sizes ----

@@ -142,18 +142,30 @@ TEST(LoaderPatterns, PackedSizeZeroConsumesOnlyTheHeader) {
     EXPECT_EQ(cellAt(*player, 1, 1, 1).effectParam, 10);
 }
 
-TEST(LoaderPatterns, HeaderLengthFieldIsIgnored) {
-    XmModule m;
-    m.patterns.resize(2);
-    m.patterns[0].headerLength = 200;
-    m.patterns[0].rows = 1;
-    m.patterns[0].cells = {{3}};
-    m.patterns[1].rows = 1;
-    m.patterns[1].cells = {{4}};
-    auto player = load(m);
-    ASSERT_TRUE(player);
-    EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 3);
-    EXPECT_EQ(cellAt(*player, 1, 0, 0).note, 4);
+// A header length of 10 or more that the stream holds is skipped to its end; any other length
+// reads the header as 9 bytes. The extra bytes would decode as notes 77 if read as cells.
+TEST(LoaderPatterns, HeaderLengthSkipsExtraHeaderBytes) {
+    // extra bytes written, length field (-1: 9 + extra)
+    const int64_t cases[][2] = {{0, 9},          {0, 0},  {0, 5},  {0, 200},
+                                {0, 0xFFFFFFFF}, {1, -1}, {4, -1}, {250, -1}};
+    for (const auto& c : cases) {
+        XmModule m;
+        m.patterns.resize(2);
+        m.patterns[0].rows = 1;
+        m.patterns[0].cells = {{3}};
+        for (int64_t k = 0; k < c[0]; ++k) {
+            m.patterns[0].headerExtra.push_back(k % 2 ? 77 : 0x81);
+        }
+        if (c[1] >= 0) {
+            m.patterns[0].headerLength = uint32_t(c[1]);
+        }
+        m.patterns[1].rows = 1;
+        m.patterns[1].cells = {{4}};
+        auto player = load(m);
+        ASSERT_TRUE(player) << c[0] << " " << c[1];
+        EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 3) << c[0] << " " << c[1];
+        EXPECT_EQ(cellAt(*player, 1, 0, 0).note, 4) << c[0] << " " << c[1];
+    }
 }
 
 TEST(LoaderPatterns, PackedCellForms) {

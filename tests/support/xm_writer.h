@@ -39,7 +39,10 @@ struct XmPattern {
     std::vector<XmCell> cells;
     // When set, written verbatim as the packed data (cells are then ignored).
     std::optional<std::vector<uint8_t>> rawPacked;
-    uint32_t headerLength = 9;
+    // Bytes written after the header's fields, counted in the header length.
+    std::vector<uint8_t> headerExtra;
+    // When set, the header length field, whatever the header holds.
+    std::optional<uint32_t> headerLength;
     uint8_t packingType = 0;
     std::optional<uint16_t> packedSizeOverride;
 };
@@ -248,10 +251,11 @@ inline XmImage buildXm(const XmModule& m) {
                 }
             }
         }
-        put32(out, p.headerLength);
+        put32(out, p.headerLength.value_or(uint32_t(9 + p.headerExtra.size())));
         put8(out, p.packingType);
         put16(out, p.rows);
         put16(out, p.packedSizeOverride.value_or(uint16_t(packed.size())));
+        out.insert(out.end(), p.headerExtra.begin(), p.headerExtra.end());
         out.insert(out.end(), packed.begin(), packed.end());
     }
 
