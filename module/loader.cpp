@@ -33,6 +33,11 @@ const char xmId[17] = {'E', 'x', 't', 'e', 'n', 'd', 'e', 'd', ' ',
 
 constexpr int32_t patternHeaderBytes = 9;
 constexpr int32_t sampleHeaderBytes = 40;
+// An 8-bit sample whose header's reserved byte holds this mark is stored ADPCM-packed (see
+// readAdpcmFrames). While loading, bitsPerSample says so with adpcmBits: 4 bits per frame.
+constexpr uint8_t adpcmMark = 0xAD;
+constexpr uint8_t adpcmBits = 4;
+constexpr int32_t adpcmTableBytes = 16;
 constexpr int32_t maxChannels = 32; // the engine keeps channel state for 32 channels
 constexpr int32_t addedPatternRows = 64;
 // The most pattern cells a module may hold: 256 patterns of 1024 rows over 32 channels, more
@@ -269,14 +274,22 @@ int32_t readInstrumentBody(Loader& loader, Instrument& instrument) {
     return 1;
 }
 
+// The bytes the file stores for a sample's frames.
+int64_t storedBytes(const Sample* sample) {
+    if (sample->bitsPerSample == adpcmBits) {
+        return adpcmTableBytes + (static_cast<int64_t>(sample->length) + 1) / 2;
+    }
+    return static_cast<int64_t>(sample->length) * sample->bitsPerSample / 8;
+}
+
 // One 40-byte sample header into a fresh Sample, with its data block allocated. dataBytes
 // accumulates what the instrument's samples will read, which the stream must still hold.
 int32_t readSampleHeader(Loader& loader, Sample* sample, int64_t* dataBytes) {
     uint8_t head[14];
     uint8_t type = 0;
-    uint8_t panningAndNote[2];
+    uint8_t panningNoteReserved[3];
     if (!readExact(loader, head, 14) || !readByte(loader, &type) ||
-        !readExact(loader, panningAndNote, 2)) {
+        !readExact(loader, panningNoteReserved, 3)) {
         return fail(errorTruncated);
     }
     sample->length = le32(head);
@@ -294,6 +307,9 @@ int32_t readSampleHeader(Loader& loader, Sample* sample, int64_t* dataBytes) {
     }
     if (type & 0x10) {
         sample->bitsPerSample = 16;
+    } else if (panningNoteReserved[2] == adpcmMark) {
+        // Only 8-bit frames are ever packed; on a 16-bit sample the mark means nothing.
+        sample->bitsPerSample = adpcmBits;
     }
     if (sample->loopType == loopNone) {
         sample->loopStart = 0;
@@ -319,14 +335,19 @@ int32_t readSampleHeader(Loader& loader, Sample* sample, int64_t* dataBytes) {
     } else if (loopEnd > sample->length) {
         sample->loopLength = sample->length - sample->loopStart;
     }
-    sample->panning = panningAndNote[0];
-    sample->relativeNote = static_cast<int8_t>(panningAndNote[1]);
-    streamSeek(loader.stream, sampleHeaderBytes - 17, 1); // reserved byte and name
+    sample->panning = panningNoteReserved[0];
+    sample->relativeNote = static_cast<int8_t>(panningNoteReserved[1]);
+    streamSeek(loader.stream, sampleHeaderBytes - 18, 1); // name
 
     if (sample->length == 0) {
         return 1;
     }
-    *dataBytes += static_cast<int64_t>(sample->length) * sample->bitsPerSample / 8;
+    // A packed frame takes half a byte of the file, so the stream's size alone no longer keeps
+    // the frame count (the provider's byte count for such a sample) inside 32 signed bits.
+    if (sample->bitsPerSample == adpcmBits && sample->length > INT32_MAX) {
+        return fail(errorTooLarge);
+    }
+    *dataBytes += storedBytes(sample);
     if (*dataBytes > bytesLeft(loader)) {
         return fail(errorTruncated);
     }
@@ -360,7 +381,43 @@ void convertSampleData(Sample* sample, bool deltaCoded) {
             sample->data[k] = static_cast<int16_t>(sum & 0xFFFF);
         }
     }
-    // The mixer interpolates towards the frame after the one it plays.
+}
+
+// ADPCM-packed 8-bit frames: a table of 16 signed deltas, then one 4-bit table index per frame,
+// low nibble first. Each index adds its delta to a running 8-bit value that starts at 0; that
+// value is the frame, widened like any 8-bit frame, with no delta decoding on top.
+//
+// The packed bytes are read into the end of the data block and decoded from its start: the
+// block holds 2 * length + 48 bytes and the packed form 16 + (length + 1) / 2, so the two bytes
+// of frame k always lie before the index byte of any later frame.
+bool readAdpcmFrames(Loader& loader, Sample* sample) {
+    const uint32_t length = sample->length;
+    const auto packedBytes = static_cast<int32_t>(storedBytes(sample));
+    auto* block = reinterpret_cast<uint8_t*>(sample->data);
+    uint8_t* packed = block +
+                      (static_cast<std::size_t>(length) + sampleSpareFrames) * sizeof(int16_t) -
+                      packedBytes;
+    if (!readExact(loader, packed, packedBytes)) {
+        return false;
+    }
+    int8_t table[adpcmTableBytes];
+    std::memcpy(table, packed, sizeof table);
+    const uint8_t* indices = packed + adpcmTableBytes;
+    uint8_t value = 0;
+    for (uint32_t k = 0; k < length; ++k) {
+        uint8_t pair = indices[k / 2];
+        uint8_t index = k % 2 ? pair >> 4 : pair & 15;
+        value = static_cast<uint8_t>(value + table[index]);
+        sample->data[k] = static_cast<int16_t>(static_cast<int8_t>(value) * 256);
+    }
+    // Packed bytes are left in the spare frames, which must read as silence.
+    std::memset(sample->data + length, 0, sampleSpareFrames * sizeof(int16_t));
+    sample->bitsPerSample = 16;
+    return true;
+}
+
+// The mixer interpolates towards the frame after the one it plays.
+void writeGuardFrame(Sample* sample) {
     uint32_t loopEnd = sample->loopStart + sample->loopLength;
     if (sample->loopType == loopPingPong) {
         sample->data[loopEnd] = sample->data[loopEnd - 1];
@@ -411,20 +468,30 @@ int32_t makeFrameValues(Sample* sample) {
 
 int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
                        int32_t sampleIndex) {
-    int32_t byteCount =
-        static_cast<int32_t>(static_cast<int64_t>(sample->length) * sample->bitsPerSample / 8);
+    const auto stored = static_cast<int32_t>(storedBytes(sample));
     ModulePlayer* player = loader.player;
     if (player->sampleDataProvider) {
-        player->sampleDataProvider(sample->data, byteCount, sample->bitsPerSample, instrumentIndex,
+        // The provider supplies final frames, so a packed sample is an 8-bit one to it (one
+        // byte per frame); the stream still moves over the packed bytes.
+        if (sample->bitsPerSample == adpcmBits) {
+            sample->bitsPerSample = 8;
+        }
+        const auto finalBytes = static_cast<int32_t>(storedBytes(sample));
+        player->sampleDataProvider(sample->data, finalBytes, sample->bitsPerSample, instrumentIndex,
                                    sampleIndex);
-        streamSeek(loader.stream, byteCount, 1);
+        streamSeek(loader.stream, stored, 1);
         convertSampleData(sample, false);
-        return makeFrameValues(sample);
+    } else if (sample->bitsPerSample == adpcmBits) {
+        if (!readAdpcmFrames(loader, sample)) {
+            return fail(errorTruncated);
+        }
+    } else {
+        if (!readExact(loader, sample->data, stored)) {
+            return fail(errorTruncated);
+        }
+        convertSampleData(sample, true);
     }
-    if (!readExact(loader, sample->data, byteCount)) {
-        return fail(errorTruncated);
-    }
-    convertSampleData(sample, true);
+    writeGuardFrame(sample);
     return makeFrameValues(sample);
 }
 

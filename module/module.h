@@ -20,7 +20,7 @@ struct Sample {
     uint8_t volume;        // 0..64 as stored
     int8_t finetune;       // as stored; E5y may overwrite it during playback
     int32_t panning;       // 0..255
-    uint8_t bitsPerSample; // 16 once converted
+    uint8_t bitsPerSample; // as stored while loading (4: ADPCM-packed); 16 once converted
     uint8_t loopType;      // 1 no loop, 2 forward, 4 ping-pong
     int8_t relativeNote;   // semitones
     // The same length + sampleSpareFrames frames converted to float, for the mixer's eight-frame

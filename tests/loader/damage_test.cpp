@@ -133,6 +133,34 @@ TEST(LoaderTruncation, PatternHeaderLengthMustFitTheStream) {
     }
 }
 
+// Packed sample data cut anywhere fails; a length whose packed size the stream cannot hold
+// fails before allocating, and a packed sample past 2^31 frames is refused outright.
+TEST(LoaderTruncation, PackedSampleDataMustBeWhole) {
+    XmSample packed = XmSample::eightBit({1, 2, 3, 4, 5});
+    packed.adpcm = true;
+    XmImage image = buildXm(withSamples({packed}));
+    const size_t start = image.sampleDataOffsets[0][0];
+    ASSERT_EQ(image.bytes.size(), start + 16 + 3);
+    for (size_t cut = start; cut < image.bytes.size(); ++cut) {
+        EXPECT_FALSE(
+            loadBytes(std::vector<uint8_t>(image.bytes.begin(), image.bytes.begin() + long(cut))))
+            << cut;
+        EXPECT_STREQ(lastLoadError(), "file is truncated") << cut;
+    }
+    // length field -> error
+    const std::pair<uint32_t, const char*> lengths[] = {
+        {7, "file is truncated"},          // 16 + 4 bytes, 19 stored
+        {0x7FFFFFFF, "file is truncated"}, // the largest allowed
+        {0x80000000, "module is too large"},
+        {0xFFFFFFFF, "module is too large"},
+    };
+    for (const auto& [length, error] : lengths) {
+        packed.lengthBytesOverride = length;
+        EXPECT_FALSE(load(withSamples({packed}))) << length;
+        EXPECT_STREQ(lastLoadError(), error) << length;
+    }
+}
+
 // ---- Header sizes ----
 
 TEST(LoaderHeaderSize, SongHeaderSizeThatOverflowsTheSeekFails) {

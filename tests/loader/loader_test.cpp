@@ -1,6 +1,7 @@
 // The loader on well-formed modules: header, patterns, instruments, samples and their data.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "module/stream.h"
@@ -571,6 +572,73 @@ TEST(LoaderSampleData, NoLoopCopiesForPingPongLongOrNoLoops) {
     }
 }
 
+// ---- ADPCM-packed samples ----
+
+// Hand-packed bytes: the table, then indices low nibble first; the running value wraps in 8 bits.
+TEST(LoaderAdpcm, IndicesAddTheirTableEntryToARunningByte) {
+    XmSample s;
+    s.adpcm = true;
+    s.frames.resize(5); // only the length field: the data is rawData
+    std::vector<uint8_t> raw = {0, 1, 0xFF, 16, 0xF0, 127, 0x80, 5, 0, 0, 0, 0, 0, 0, 0, 0};
+    raw.insert(raw.end(), {0x33, 0x65, 0x01}); // indices 3 3 5 6 1 (the last high nibble unused)
+    s.rawData = raw;
+    auto player = load(withSamples({s, XmSample::eightBit({9})}));
+    ASSERT_TRUE(player);
+    const Sample* got = player->instruments[0].samples[0];
+    ASSERT_EQ(got->length, 5u);
+    // 0 +16 = 16, +16 = 32, +127 = 159 = -97, -128 = -225 = 31, +1 = 32
+    const int16_t expected[] = {16 * 256, 32 * 256, -97 * 256, 31 * 256, 32 * 256, 0};
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_EQ(got->data[k], expected[k]) << k;
+    }
+    // 19 packed bytes were read: the next sample starts in step.
+    EXPECT_EQ(player->instruments[0].samples[1]->data[0], 9 * 256);
+}
+
+// Writer-packed frames of odd and even lengths, looped or not: every frame comes back, the spare
+// frames are silent, the guard frame is in place and the sample after it loads in step.
+TEST(LoaderAdpcm, PackedFramesLoadLikePlainEightBitOnes) {
+    // frames, loop kind
+    const std::pair<std::vector<int32_t>, uint8_t> cases[] = {
+        {{127, -128, 0, 3, 3, -3, 60}, 0},
+        {{-1, -2, -4, -8, -16, -32, -64, -128}, 1},
+        {std::vector<int32_t>(301, -77), 2},
+    };
+    for (const auto& [frames, kind] : cases) {
+        XmSample packed = XmSample::eightBit(frames);
+        packed.adpcm = true;
+        packed.loopKind = kind;
+        packed.loopStart = 1;
+        packed.loopLength = 5;
+        XmSample plain = packed;
+        plain.adpcm = false;
+        auto player = load(withSamples({packed, XmSample::eightBit({9}), plain}));
+        ASSERT_TRUE(player) << frames.size();
+        const Sample* got = player->instruments[0].samples[0];
+        const Sample* want = player->instruments[0].samples[2];
+        ASSERT_EQ(got->length, frames.size());
+        EXPECT_EQ(got->loopType, want->loopType);
+        for (uint32_t k = 0; k < got->length + sampleSpareFrames; ++k) {
+            ASSERT_EQ(got->data[k], want->data[k]) << frames.size() << " frame " << k;
+            ASSERT_EQ(got->frameValues[k], want->frameValues[k]) << frames.size() << " " << k;
+        }
+        EXPECT_EQ(player->instruments[0].samples[1]->data[0], 9 * 256) << frames.size();
+    }
+}
+
+// Only 8-bit frames are packed: a 16-bit sample carrying the mark loads as a plain one.
+TEST(LoaderAdpcm, SixteenBitSampleIgnoresTheMark) {
+    XmSample s = XmSample::sixteen({1000, -1000, 32767});
+    s.reserved = 0xAD;
+    auto player = load(withSamples({s, XmSample::eightBit({9})}));
+    ASSERT_TRUE(player);
+    const int16_t* data = player->instruments[0].samples[0]->data;
+    EXPECT_EQ(data[0], 1000);
+    EXPECT_EQ(data[1], -1000);
+    EXPECT_EQ(data[2], 32767);
+    EXPECT_EQ(player->instruments[0].samples[1]->data[0], 9 * 256);
+}
+
 struct ProviderCall {
     int32_t byteCount, bitsPerSample, instrumentIndex, sampleIndex;
 };
@@ -608,6 +676,26 @@ TEST(LoaderSampleData, ProviderSuppliesFinalValuesAndTheStreamMovesOn) {
     EXPECT_EQ(data[99], 100 * 256);
     // 16-bit provider bytes 1, 2 read little-endian
     EXPECT_EQ(player->instruments[1].samples[0]->data[0], 0x0201);
+}
+
+// A provider supplies a packed sample's final frames: one byte each, as an 8-bit sample; the
+// stream moves over the 16 + (length + 1) / 2 packed bytes.
+TEST(LoaderSampleData, ProviderSuppliesPackedSamplesAsEightBitFrames) {
+    providerCalls.clear();
+    XmSample packed = XmSample::eightBit(std::vector<int32_t>(7, 4));
+    packed.adpcm = true;
+    XmModule m = withSamples({packed, XmSample::eightBit({1, 2})});
+    auto player = load(m, countingProvider);
+    ASSERT_TRUE(player);
+    ASSERT_EQ(providerCalls.size(), 2u);
+    EXPECT_EQ(providerCalls[0].byteCount, 7);
+    EXPECT_EQ(providerCalls[0].bitsPerSample, 8);
+    EXPECT_EQ(providerCalls[1].byteCount, 2);
+    const int16_t* data = player->instruments[0].samples[0]->data;
+    for (int k = 0; k < 7; ++k) {
+        EXPECT_EQ(data[k], (k + 1) * 256) << k; // widened, neither summed nor unpacked
+    }
+    EXPECT_EQ(data[7], 0);
 }
 
 TEST(LoaderSampleData, ZeroLengthSampleHasNoDataAndNoProviderCall) {

@@ -9,12 +9,15 @@
 //
 // Patterns are packed with the compressed form (mask byte + present fields) unless rawPacked
 // supplies the packed bytes verbatim. Samples hold their absolute values (8-bit samples: the
-// signed byte values); the writer delta-codes them, unless rawData gives the stored bytes.
+// signed byte values); the writer delta-codes (or ADPCM-packs) them, unless rawData gives the
+// stored bytes.
 // Every count and size field is computed from the content unless its override is set.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -58,8 +61,13 @@ struct XmSample {
     uint8_t panning = 128;
     int8_t relativeNote = 0;
     uint8_t extraTypeBits = 0; // or-ed into the type byte as is
+    uint8_t reserved = 0;      // header byte 17, unless adpcm is set
+    // 8-bit frames stored ADPCM-packed (header byte 17 is 0xAD): a table of the first 16
+    // different steps between frames, then one 4-bit index per frame. Frames whose step is not
+    // in the table take the entry that lands nearest. The length field counts frames.
+    bool adpcm = false;
     std::string name;
-    // When set, written verbatim as the sample data (no delta coding).
+    // When set, written verbatim as the sample data (no delta coding, no packing).
     std::optional<std::vector<uint8_t>> rawData;
     // When set, the header's length / loop fields in bytes, whatever the data holds.
     std::optional<uint32_t> lengthBytesOverride;
@@ -170,16 +178,58 @@ inline void packCell(std::vector<uint8_t>& out, const XmCell& c) {
     }
 }
 
-inline uint32_t sampleStoredBytes(const XmSample& s) {
+// The header's length field in bytes: what the data holds, or the frames of a packed sample.
+inline uint32_t sampleLengthField(const XmSample& s) {
+    if (s.adpcm) {
+        return uint32_t(s.frames.size());
+    }
     if (s.rawData) {
         return uint32_t(s.rawData->size());
     }
     return uint32_t(s.frames.size() * (s.sixteenBit ? 2 : 1));
 }
 
+inline void putAdpcm(std::vector<uint8_t>& out, const std::vector<int32_t>& frames) {
+    std::vector<int8_t> table;
+    int32_t previous = 0;
+    for (int32_t value : frames) {
+        auto step = int8_t(value - previous);
+        previous = value;
+        if (table.size() < 16 && std::find(table.begin(), table.end(), step) == table.end()) {
+            table.push_back(step);
+        }
+    }
+    table.resize(16, 0);
+    for (int8_t step : table) {
+        put8(out, uint8_t(step));
+    }
+    int8_t value = 0;
+    uint8_t low = 0;
+    for (size_t k = 0; k < frames.size(); ++k) {
+        auto distance = [&](int i) { return std::abs(int8_t(value + table[i]) - frames[k]); };
+        int best = 0;
+        for (int i = 1; i < 16; ++i) {
+            best = distance(i) < distance(best) ? i : best;
+        }
+        value = int8_t(value + table[best]);
+        if (k % 2) {
+            put8(out, uint32_t(low | best << 4));
+        } else {
+            low = uint8_t(best);
+        }
+    }
+    if (frames.size() % 2) {
+        put8(out, low);
+    }
+}
+
 inline void putSampleData(std::vector<uint8_t>& out, const XmSample& s) {
     if (s.rawData) {
         out.insert(out.end(), s.rawData->begin(), s.rawData->end());
+        return;
+    }
+    if (s.adpcm) {
+        putAdpcm(out, s.frames);
         return;
     }
     int32_t previous = 0;
@@ -288,7 +338,7 @@ inline XmImage buildXm(const XmModule& m) {
 
         for (const XmSample& s : ins.samples) {
             uint32_t unit = s.sixteenBit ? 2 : 1;
-            put32(out, s.lengthBytesOverride.value_or(sampleStoredBytes(s)));
+            put32(out, s.lengthBytesOverride.value_or(sampleLengthField(s)));
             put32(out, s.loopStartBytesOverride.value_or(s.loopStart * unit));
             put32(out, s.loopLengthBytesOverride.value_or(s.loopLength * unit));
             put8(out, s.volume);
@@ -296,7 +346,7 @@ inline XmImage buildXm(const XmModule& m) {
             put8(out, uint32_t(s.loopKind & 3) | (s.sixteenBit ? 0x10u : 0u) | s.extraTypeBits);
             put8(out, s.panning);
             put8(out, uint8_t(s.relativeNote));
-            put8(out, 0);
+            put8(out, s.adpcm ? 0xAD : s.reserved);
             putText(out, s.name, 22);
         }
         image.sampleDataOffsets.emplace_back();
