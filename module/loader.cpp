@@ -32,6 +32,10 @@ const char xmId[17] = {'E', 'x', 't', 'e', 'n', 'd', 'e', 'd', ' ',
                        'M', 'o', 'd', 'u', 'l', 'e', ':', ' '};
 
 constexpr int32_t patternHeaderBytes = 9;
+// Files of these versions (the word at offset 58) are laid out the early way: every instrument
+// and sample header, then the patterns with 8-byte headers, then all sample data.
+constexpr uint16_t earlyVersions[] = {0x0102, 0x0103};
+constexpr int32_t earlyPatternHeaderBytes = 8;
 constexpr int32_t sampleHeaderBytes = 40;
 // An 8-bit sample whose header's reserved byte holds this mark is stored ADPCM-packed (see
 // readAdpcmFrames). While loading, bitsPerSample says so with adpcmBits: 4 bits per frame.
@@ -59,6 +63,10 @@ struct Loader {
     int64_t streamSize;
     int32_t fileChannels; // cells per row in the packed data, possibly above 32
     int64_t cellsAllocated;
+    bool earlyLayout;
+    // Sample data announced by the sample headers read so far and not yet read: the stream must
+    // still hold it, after whatever comes first (the patterns, in the early layout).
+    int64_t pendingDataBytes;
 };
 
 int32_t fail(const char* reason) {
@@ -134,7 +142,9 @@ bool decodeCell(Loader& loader, PatternCell* cell) {
 
 int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
     ModulePlayer* player = loader.player;
-    if (static_cast<int64_t>(filePatternCount) * patternHeaderBytes > bytesLeft(loader)) {
+    const int32_t headerBytes = loader.earlyLayout ? earlyPatternHeaderBytes : patternHeaderBytes;
+    if (static_cast<int64_t>(filePatternCount) * headerBytes + loader.pendingDataBytes >
+        bytesLeft(loader)) {
         return fail(errorTruncated);
     }
     player->patterns = static_cast<Pattern*>(
@@ -146,25 +156,27 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
         Pattern& pattern = player->patterns[p];
         int32_t start = streamTell(loader.stream);
         uint8_t header[patternHeaderBytes];
-        if (!readExact(loader, header, patternHeaderBytes)) {
+        if (!readExact(loader, header, headerBytes)) {
             return fail(errorTruncated);
         }
-        // A longer header is skipped to its end when the stream holds it. Files with a zero or
-        // garbage length exist and play with the header as these 9 bytes, so any other length
-        // is read as 9.
+        // A header longer than the usual 9 bytes is skipped to its end when the stream holds
+        // it. Files with a zero or garbage length exist and play with the header as just its
+        // fields, so any other length is read as that. An early header, 8 bytes of fields, may
+        // well say 9, the usual size: it is read as 8 too.
         uint32_t headerLength = le32(header);
         if (headerLength > patternHeaderBytes && headerLength <= loader.streamSize - start) {
             streamSeek(loader.stream, static_cast<int32_t>(start + int64_t{headerLength}), 0);
         }
-        int32_t fileRows = le16(header + 5);
-        uint16_t packedSize = le16(header + 7);
+        // The early layout keeps the row count less one in a byte: 1..256 rows.
+        int32_t fileRows = loader.earlyLayout ? header[5] + 1 : le16(header + 5);
+        uint16_t packedSize = le16(header + headerBytes - 2);
         // A pattern of 0 rows would leave the sequencer no row to stand on; it plays as the
         // empty 64-row pattern that stands in for a missing one.
         pattern.rowCount = fileRows ? fileRows : addedPatternRows;
         int64_t fileCells = static_cast<int64_t>(fileRows) * loader.fileChannels;
         // Every packed cell takes at least one byte: rows the stream cannot hold are refused
         // before they are allocated.
-        if (packedSize != 0 && fileCells > bytesLeft(loader)) {
+        if (packedSize != 0 && fileCells + loader.pendingDataBytes > bytesLeft(loader)) {
             return fail(errorTruncated);
         }
         if (!allocateCells(loader, pattern)) {
@@ -282,9 +294,8 @@ int64_t storedBytes(const Sample* sample) {
     return static_cast<int64_t>(sample->length) * sample->bitsPerSample / 8;
 }
 
-// One 40-byte sample header into a fresh Sample, with its data block allocated. dataBytes
-// accumulates what the instrument's samples will read, which the stream must still hold.
-int32_t readSampleHeader(Loader& loader, Sample* sample, int64_t* dataBytes) {
+// One 40-byte sample header into a fresh Sample, with its data block allocated.
+int32_t readSampleHeader(Loader& loader, Sample* sample) {
     uint8_t head[14];
     uint8_t type = 0;
     uint8_t panningNoteReserved[3];
@@ -347,8 +358,8 @@ int32_t readSampleHeader(Loader& loader, Sample* sample, int64_t* dataBytes) {
     if (sample->bitsPerSample == adpcmBits && sample->length > INT32_MAX) {
         return fail(errorTooLarge);
     }
-    *dataBytes += storedBytes(sample);
-    if (*dataBytes > bytesLeft(loader)) {
+    loader.pendingDataBytes += storedBytes(sample);
+    if (loader.pendingDataBytes > bytesLeft(loader)) {
         return fail(errorTruncated);
     }
     // length frames, the guard frame's room and spare frames for the mixer's look-ahead.
@@ -469,6 +480,7 @@ int32_t makeFrameValues(Sample* sample) {
 int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
                        int32_t sampleIndex) {
     const auto stored = static_cast<int32_t>(storedBytes(sample));
+    loader.pendingDataBytes -= stored;
     ModulePlayer* player = loader.player;
     if (player->sampleDataProvider) {
         // The provider supplies final frames, so a packed sample is an 8-bit one to it (one
@@ -495,6 +507,72 @@ int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
     return makeFrameValues(sample);
 }
 
+// One instrument's header and sample headers, with its samples and their data blocks allocated.
+// Sets cutOff when the stream ends before the sample count: trackers save songs whose last
+// instruments are cut off, and those load as empty.
+int32_t readInstrumentHeaders(Loader& loader, Instrument& instrument, bool* cutOff) {
+    int32_t start = streamTell(loader.stream);
+    uint8_t headerSize[4];
+    uint8_t sampleCount[2];
+    bool countRead = readExact(loader, headerSize, 4);
+    if (countRead) {
+        streamSeek(loader.stream, 23, 1); // name and type
+        countRead = readExact(loader, sampleCount, 2);
+    }
+    if (!countRead) {
+        *cutOff = true;
+        return 1;
+    }
+    uint16_t count = le16(sampleCount);
+    if (count > maxSamplesPerInstrument) {
+        return fail(errorTooManySamples);
+    }
+    int64_t headerEnd = seekTargetAfter(start, le32(headerSize));
+    if (headerEnd < 0) {
+        return fail(errorHeaderSize);
+    }
+    if (count == 0) {
+        streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
+        return 1;
+    }
+    if (!readInstrumentBody(loader, instrument)) {
+        return 0;
+    }
+    streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
+    if (static_cast<int64_t>(count) * sampleHeaderBytes + loader.pendingDataBytes >
+        bytesLeft(loader)) {
+        return fail(errorTruncated);
+    }
+    instrument.samples = static_cast<Sample**>(allocateZeroed(count, sizeof(Sample*)));
+    if (!instrument.samples) {
+        return fail(errorMemory);
+    }
+    instrument.sampleCount = count;
+    for (int32_t j = 0; j < count; ++j) {
+        auto* sample = static_cast<Sample*>(allocateZeroed(1, sizeof(Sample)));
+        if (!sample) {
+            return fail(errorMemory);
+        }
+        instrument.samples[j] = sample;
+        if (!readSampleHeader(loader, sample)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int32_t readInstrumentData(Loader& loader, Instrument& instrument, int32_t index) {
+    for (int32_t j = 0; j < instrument.sampleCount; ++j) {
+        if (instrument.samples[j]->length != 0 &&
+            !readSampleData(loader, instrument.samples[j], index, j)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// Every instrument's headers, each followed by its sample data unless the layout is the early
+// one, where all sample data comes after the patterns.
 int32_t loadInstruments(Loader& loader) {
     ModulePlayer* player = loader.player;
     player->instruments = static_cast<Instrument*>(
@@ -503,59 +581,25 @@ int32_t loadInstruments(Loader& loader) {
         return fail(errorMemory);
     }
     for (int32_t i = 0; i < player->instrumentCount; ++i) {
-        Instrument& instrument = player->instruments[i];
-        int32_t start = streamTell(loader.stream);
-        uint8_t headerSize[4];
-        uint8_t sampleCount[2];
-        bool countRead = readExact(loader, headerSize, 4);
-        if (countRead) {
-            streamSeek(loader.stream, 23, 1); // name and type
-            countRead = readExact(loader, sampleCount, 2);
-        }
-        if (!countRead) {
-            // Trackers save songs whose last instruments are cut off: they load as empty.
-            return 1;
-        }
-        uint16_t count = le16(sampleCount);
-        if (count > maxSamplesPerInstrument) {
-            return fail(errorTooManySamples);
-        }
-        int64_t headerEnd = seekTargetAfter(start, le32(headerSize));
-        if (headerEnd < 0) {
-            return fail(errorHeaderSize);
-        }
-        if (count == 0) {
-            streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
-            continue;
-        }
-        if (!readInstrumentBody(loader, instrument)) {
+        bool cutOff = false;
+        if (!readInstrumentHeaders(loader, player->instruments[i], &cutOff)) {
             return 0;
         }
-        streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
-        if (static_cast<int64_t>(count) * sampleHeaderBytes > bytesLeft(loader)) {
-            return fail(errorTruncated);
+        if (cutOff) {
+            return 1;
         }
-        instrument.samples = static_cast<Sample**>(allocateZeroed(count, sizeof(Sample*)));
-        if (!instrument.samples) {
-            return fail(errorMemory);
+        if (!loader.earlyLayout && !readInstrumentData(loader, player->instruments[i], i)) {
+            return 0;
         }
-        instrument.sampleCount = count;
-        int64_t dataBytes = 0;
-        for (int32_t j = 0; j < count; ++j) {
-            auto* sample = static_cast<Sample*>(allocateZeroed(1, sizeof(Sample)));
-            if (!sample) {
-                return fail(errorMemory);
-            }
-            instrument.samples[j] = sample;
-            if (!readSampleHeader(loader, sample, &dataBytes)) {
-                return 0;
-            }
-        }
-        for (int32_t j = 0; j < count; ++j) {
-            if (instrument.samples[j]->length != 0 &&
-                !readSampleData(loader, instrument.samples[j], i, j)) {
-                return 0;
-            }
+    }
+    return 1;
+}
+
+int32_t loadEarlySampleData(Loader& loader) {
+    ModulePlayer* player = loader.player;
+    for (int32_t i = 0; i < player->instrumentCount; ++i) {
+        if (!readInstrumentData(loader, player->instruments[i], i)) {
+            return 0;
         }
     }
     return 1;
@@ -568,7 +612,7 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
     if (!player || !stream) {
         return fail(errorNotXm);
     }
-    Loader loader = {player, stream, 0, 0, 0};
+    Loader loader = {player, stream, 0, 0, 0, false, 0};
     char id[sizeof xmId];
     streamSeek(stream, 0, 0);
     if (!readExact(loader, id, sizeof id) || std::memcmp(id, xmId, sizeof id) != 0) {
@@ -581,18 +625,24 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
     streamSeek(stream, 0, 2);
     loader.streamSize = streamTell(stream);
 
-    streamSeek(stream, 60, 0);
+    streamSeek(stream, 58, 0);
+    uint8_t version[2];
     uint8_t headerSize[4];
     uint8_t counts[6];
     uint8_t patternCount[2];
     uint8_t rest[264];
-    if (!readExact(loader, headerSize, 4) || !readExact(loader, counts, 6) ||
-        !readExact(loader, patternCount, 2) || !readExact(loader, rest, 264)) {
+    if (!readExact(loader, version, 2) || !readExact(loader, headerSize, 4) ||
+        !readExact(loader, counts, 6) || !readExact(loader, patternCount, 2) ||
+        !readExact(loader, rest, 264)) {
         return fail(errorTruncated);
     }
-    int64_t patternsStart = seekTargetAfter(60, le32(headerSize));
-    if (patternsStart < 0) {
+    // The patterns start here, or the instruments in the early layout.
+    int64_t headerEnd = seekTargetAfter(60, le32(headerSize));
+    if (headerEnd < 0) {
         return fail(errorHeaderSize);
+    }
+    for (uint16_t early : earlyVersions) {
+        loader.earlyLayout = loader.earlyLayout || le16(version) == early;
     }
 
     // The order table has 256 entries and a song has at least one position.
@@ -623,7 +673,7 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
     player->defaultTempo = static_cast<int16_t>(le16(rest + 4));
     player->defaultBpm = static_cast<int16_t>(le16(rest + 6));
     std::memcpy(player->orderTable, rest + 8, sizeof player->orderTable);
-    streamSeek(stream, static_cast<int32_t>(patternsStart), 0);
+    streamSeek(stream, static_cast<int32_t>(headerEnd), 0);
 
     player->usedPatternCount = 0;
     for (int32_t pos = 0; pos < player->songLength; ++pos) {
@@ -635,6 +685,13 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
     player->patternSlotCount =
         filePatterns > player->usedPatternCount ? filePatterns : player->usedPatternCount;
 
+    if (loader.earlyLayout) {
+        if (!loadInstruments(loader) || !loadPatterns(loader, filePatterns) ||
+            !loadEarlySampleData(loader)) {
+            return 0;
+        }
+        return 1;
+    }
     if (!loadPatterns(loader, filePatterns) || !loadInstruments(loader)) {
         return 0;
     }

@@ -29,9 +29,11 @@ using xmtest::XmImage;
 using xmtest::XmModule;
 using xmtest::XmSample;
 
-// Two patterns with data and three instruments with 8- and 16-bit samples.
-XmModule richModule() {
+// Two patterns with data and three instruments with 8-bit, 16-bit and packed samples; the
+// version 0x0102 gives the early layout.
+XmModule richModule(uint16_t version = 0x0104) {
     XmModule m;
+    m.version = version;
     m.channels = 2;
     m.songLength = 2;
     m.orderTable[1] = 1;
@@ -42,7 +44,9 @@ XmModule richModule() {
     m.patterns[1].cells = {{97}, {1, 3}};
     m.instruments.resize(3);
     m.instruments[0].samples = {XmSample::eightBit({1, 2, 3, 4}), XmSample::sixteen({100, -100})};
-    m.instruments[1].samples = {XmSample::eightBit({9, 8, 7})};
+    XmSample packed = XmSample::eightBit({1, -1, 1, -1, 50});
+    packed.adpcm = true;
+    m.instruments[1].samples = {XmSample::eightBit({9, 8, 7}), packed};
     m.instruments[2].samples = {XmSample::sixteen({5, 6, 7})};
     return m;
 }
@@ -55,39 +59,46 @@ void expectAllEmptyFrom(const ModulePlayer& player, int first) {
 }
 
 // Cutting the file at every length: only cuts inside an instrument's first 29 bytes (before
-// its sample count is complete) load, with that instrument and every later one empty.
+// its sample count is complete) load, with that instrument and every later one empty. In the
+// early layout the patterns and all sample data follow the instruments: every cut fails.
 TEST(LoaderTruncation, EveryCutFailsExceptBeforeASampleCount) {
-    XmImage image = buildXm(richModule());
-    for (size_t cut = 0; cut < image.bytes.size(); ++cut) {
-        std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.begin() + long(cut));
-        int emptyFrom = -1;
-        for (int i = 0; i < 3; ++i) {
-            if (cut >= image.instrumentOffsets[i] && cut < image.instrumentOffsets[i] + 29) {
-                emptyFrom = i;
+    for (uint16_t version : {0x0104, 0x0102}) {
+        XmImage image = buildXm(richModule(version));
+        for (size_t cut = 0; cut < image.bytes.size(); ++cut) {
+            std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.begin() + long(cut));
+            int emptyFrom = -1;
+            for (int i = 0; i < 3 && version == 0x0104; ++i) {
+                if (cut >= image.instrumentOffsets[i] && cut < image.instrumentOffsets[i] + 29) {
+                    emptyFrom = i;
+                }
+            }
+            auto player = loadBytes(bytes);
+            if (emptyFrom < 0) {
+                ASSERT_FALSE(player) << version << " cut " << cut;
+                ASSERT_STREQ(lastLoadError(), cut < 17 ? "not an XM module" : "file is truncated")
+                    << version << " cut " << cut;
+                continue;
+            }
+            ASSERT_TRUE(player) << "cut " << cut;
+            EXPECT_EQ(player->instrumentCount, 3);
+            expectAllEmptyFrom(*player, emptyFrom);
+            if (emptyFrom > 0) {
+                EXPECT_EQ(player->instruments[0].samples[1]->data[1], -100) << "cut " << cut;
             }
         }
-        auto player = loadBytes(bytes);
-        if (emptyFrom < 0) {
-            ASSERT_FALSE(player) << "cut " << cut;
-            ASSERT_STREQ(lastLoadError(), cut < 17 ? "not an XM module" : "file is truncated")
-                << "cut " << cut;
-            continue;
-        }
-        ASSERT_TRUE(player) << "cut " << cut;
-        EXPECT_EQ(player->instrumentCount, 3);
-        expectAllEmptyFrom(*player, emptyFrom);
-        if (emptyFrom > 0) {
-            EXPECT_EQ(player->instruments[0].samples[1]->data[1], -100) << "cut " << cut;
-        }
+        EXPECT_TRUE(loadBytes(image.bytes)) << version;
     }
-    EXPECT_TRUE(loadBytes(image.bytes));
 }
 
 TEST(LoaderTruncation, SampleLengthBeyondTheStreamFailsBeforeAllocating) {
-    XmSample s = XmSample::eightBit({1, 2, 3});
-    s.lengthBytesOverride = 0xFFFFFFF0u;
-    EXPECT_FALSE(load(withSamples({s})));
-    EXPECT_STREQ(lastLoadError(), "file is truncated");
+    for (uint16_t version : {0x0104, 0x0102}) {
+        XmSample s = XmSample::eightBit({1, 2, 3});
+        s.lengthBytesOverride = 0xFFFFFFF0u;
+        XmModule m = withSamples({s});
+        m.version = version;
+        EXPECT_FALSE(load(m)) << version;
+        EXPECT_STREQ(lastLoadError(), "file is truncated") << version;
+    }
 }
 
 TEST(LoaderTruncation, PackedRowsBeyondTheStreamFailBeforeAllocating) {
@@ -497,20 +508,23 @@ struct AllocationFailure : ::testing::Test {
 // Failing the n-th allocation, for every n the load makes, fails the load without a leak;
 // the sanitizer build's leak check covers the "without a leak".
 TEST_F(AllocationFailure, EveryAllocationFailureFailsCleanly) {
-    std::vector<uint8_t> bytes = buildXm(richModule()).bytes;
-    allocationsLeft = -1;
-    allocationCalls = 0;
-    ASSERT_TRUE(loadBytes(bytes));
-    const int total = allocationCalls;
-    ASSERT_GT(total, 10);
-    for (int n = 0; n < total; ++n) {
-        allocationsLeft = n;
-        auto player = loadBytes(bytes);
-        ASSERT_FALSE(player) << "failing allocation " << n;
-        // The first three allocations open the stream: the ModuleStream and the memory
-        // stream's record and copy.
-        const char* expected = n < 3 ? "cannot open the module" : "out of memory";
-        EXPECT_STREQ(lastLoadError(), expected) << "failing allocation " << n;
+    for (uint16_t version : {0x0104, 0x0102}) {
+        std::vector<uint8_t> bytes = buildXm(richModule(version)).bytes;
+        allocationsLeft = -1;
+        allocationCalls = 0;
+        ASSERT_TRUE(loadBytes(bytes));
+        const int total = allocationCalls;
+        ASSERT_GT(total, 10);
+        for (int n = 0; n < total; ++n) {
+            allocationsLeft = n;
+            auto player = loadBytes(bytes);
+            ASSERT_FALSE(player) << version << " failing allocation " << n;
+            // The first three allocations open the stream: the ModuleStream and the memory
+            // stream's record and copy.
+            const char* expected = n < 3 ? "cannot open the module" : "out of memory";
+            EXPECT_STREQ(lastLoadError(), expected) << version << " failing allocation " << n;
+        }
+        allocationsLeft = -1;
     }
 }
 

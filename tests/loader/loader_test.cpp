@@ -1,6 +1,7 @@
 // The loader on well-formed modules: header, patterns, instruments, samples and their data.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -214,6 +215,103 @@ TEST(LoaderPatterns, KeyOffAndInstrumentRange) {
     EXPECT_EQ(cellAt(*player, 0, 1, 0).note, 96);
     EXPECT_EQ(cellAt(*player, 0, 1, 0).instrument, 128);
     EXPECT_EQ(cellAt(*player, 0, 2, 0).note, 1);
+}
+
+// ---- Early layout (versions 0x0102 and 0x0103) ----
+
+// A module of every kind of part: patterns of several sizes (one with extra header bytes),
+// plain, 16-bit, packed and empty samples, an instrument without samples.
+XmModule layoutModule(uint16_t version) {
+    XmModule m;
+    m.version = version;
+    m.channels = 3;
+    m.songLength = 3;
+    m.orderTable[1] = 2;
+    m.orderTable[2] = 1;
+    m.patterns.resize(3);
+    m.patterns[0].rows = 2;
+    m.patterns[0].cells = {{49, 1, 0x40, 0, 0}, {}, {50, 3, 0, 0xF, 3}, {97}, {1, 2}};
+    m.patterns[1].rows = 256;
+    m.patterns[1].cells.resize(256 * 3);
+    m.patterns[1].cells.back() = {96, 3, 0x10, 0xE, 0x52};
+    m.patterns[1].headerExtra = {0x81, 77, 0x81};
+    m.patterns[2].rows = 1;
+    m.instruments.resize(3);
+    XmSample packed = XmSample::eightBit({5, -5, 10, -10, 20});
+    packed.adpcm = true;
+    m.instruments[0].samples = {XmSample::eightBit({1, 2, 3}), XmSample::sixteen({-300, 300}),
+                                XmSample{}, packed};
+    m.instruments[0].sampleMap[40] = 3;
+    m.instruments[2].samples = {XmSample::sixteen({7, 8, 9, 10})};
+    return m;
+}
+
+// The early layout holds the same module in another order: it loads into the same model.
+TEST(LoaderEarlyLayout, LoadsTheSameModelAsTheUsualLayout) {
+    auto usual = load(layoutModule(0x0104));
+    ASSERT_TRUE(usual);
+    for (uint16_t version : {0x0102, 0x0103}) {
+        xmtest::XmImage image = buildXm(layoutModule(version));
+        ASSERT_GT(image.patternOffsets[0], image.instrumentOffsets[2]); // the early layout
+        auto early = loadBytes(image.bytes);
+        ASSERT_TRUE(early) << version;
+        ASSERT_EQ(early->patternSlotCount, 3);
+        for (int p = 0; p < 3; ++p) {
+            const Pattern& a = usual->patterns[p];
+            const Pattern& b = early->patterns[p];
+            ASSERT_EQ(b.rowCount, a.rowCount) << version << " pattern " << p;
+            EXPECT_EQ(std::memcmp(a.cells, b.cells, size_t(a.rowCount) * 3 * sizeof(PatternCell)),
+                      0)
+                << version << " pattern " << p;
+        }
+        EXPECT_EQ(cellAt(*early, 1, 255, 2).effectParam, 0x52) << version;
+        for (int i = 0; i < 3; ++i) {
+            const Instrument& a = usual->instruments[i];
+            const Instrument& b = early->instruments[i];
+            ASSERT_EQ(b.sampleCount, a.sampleCount) << version << " instrument " << i;
+            EXPECT_EQ(std::memcmp(a.sampleMap, b.sampleMap, sizeof a.sampleMap), 0);
+            for (int j = 0; j < a.sampleCount; ++j) {
+                const Sample& x = *a.samples[j];
+                const Sample& y = *b.samples[j];
+                ASSERT_EQ(y.length, x.length) << version << " " << i << " " << j;
+                for (uint32_t k = 0; x.data && k < x.length + sampleSpareFrames; ++k) {
+                    ASSERT_EQ(y.data[k], x.data[k]) << version << " " << i << " " << j;
+                }
+            }
+        }
+    }
+}
+
+// The early header keeps rows - 1 in a byte, and its fields take 8 bytes: a header length past
+// the usual 9 is skipped as in the usual layout, any other (9 included) reads 8 bytes.
+TEST(LoaderEarlyLayout, RowByteAndHeaderLength) {
+    // rows, extra header bytes, length field (-1: 8 + extra)
+    const int64_t cases[][3] = {{1, 0, -1},  {256, 0, -1}, {64, 0, 0},   {64, 0, 9},
+                                {64, 2, -1}, {64, 7, -1},  {64, 0, 5000}};
+    for (const auto& c : cases) {
+        XmModule m;
+        m.version = 0x0103;
+        m.patterns.resize(2);
+        m.patterns[0].rows = uint16_t(c[0]);
+        m.patterns[0].cells.resize(size_t(c[0]));
+        m.patterns[0].cells.back() = {3};
+        for (int64_t k = 0; k < c[1]; ++k) {
+            m.patterns[0].headerExtra.push_back(k % 2 ? 77 : 0x81);
+        }
+        if (c[2] >= 0) {
+            m.patterns[0].headerLength = uint32_t(c[2]);
+        }
+        m.patterns[1].rows = 1;
+        m.patterns[1].cells = {{4}};
+        m.instruments.resize(1);
+        m.instruments[0].samples = {XmSample::eightBit({6})};
+        auto player = load(m);
+        ASSERT_TRUE(player) << c[0] << " " << c[1] << " " << c[2];
+        ASSERT_EQ(player->patterns[0].rowCount, c[0]);
+        EXPECT_EQ(cellAt(*player, 0, int(c[0]) - 1, 0).note, 3) << c[0] << " " << c[1];
+        EXPECT_EQ(cellAt(*player, 1, 0, 0).note, 4) << c[0] << " " << c[1] << " " << c[2];
+        EXPECT_EQ(player->instruments[0].samples[0]->data[0], 6 * 256);
+    }
 }
 
 // ---- Instruments ----

@@ -42,7 +42,8 @@ struct XmPattern {
     std::vector<XmCell> cells;
     // When set, written verbatim as the packed data (cells are then ignored).
     std::optional<std::vector<uint8_t>> rawPacked;
-    // Bytes written after the header's fields, counted in the header length.
+    // Bytes written after the header's fields (9 bytes, 8 in the early layout), counted in the
+    // header length.
     std::vector<uint8_t> headerExtra;
     // When set, the header length field, whatever the header holds.
     std::optional<uint32_t> headerLength;
@@ -119,6 +120,8 @@ struct XmModule {
     std::string name = "writer test";
     uint8_t marker = 0x1A;
     std::string tracker = "ostrel xm_writer";
+    // 0x0102 and 0x0103 select the early layout: all instrument and sample headers first, then
+    // the patterns (8-byte headers, rows - 1 in one byte, so 1..256 rows), then all sample data.
     uint16_t version = 0x0104;
     uint32_t headerSize = 276; // bytes from offset 60; above 276 the rest is zero-padded
     uint16_t songLength = 1;
@@ -132,6 +135,8 @@ struct XmModule {
     std::array<uint8_t, 256> orderTable{};
     std::vector<XmPattern> patterns = {XmPattern{}};
     std::vector<XmInstrument> instruments;
+
+    bool oldLayout() const { return version == 0x0102 || version == 0x0103; }
 };
 
 struct XmImage {
@@ -251,6 +256,83 @@ inline void putEnvelopePoints(std::vector<uint8_t>& out, const XmEnvelope& e) {
     }
 }
 
+// A pattern header and its packed data. The early layout stores the row count less one in a
+// byte, in an 8-byte header.
+inline void putPattern(std::vector<uint8_t>& out, const XmPattern& p, uint16_t channels, bool old) {
+    std::vector<uint8_t> packed;
+    if (p.rawPacked) {
+        packed = *p.rawPacked;
+    } else {
+        bool empty = true;
+        for (const XmCell& c : p.cells) {
+            if (c.note || c.instrument || c.volume || c.effect || c.effectParam) {
+                empty = false;
+            }
+        }
+        // An all-empty pattern is stored without data, as trackers do.
+        if (!empty) {
+            std::vector<XmCell> cells = p.cells;
+            cells.resize(size_t(p.rows) * channels);
+            for (const XmCell& c : cells) {
+                packCell(packed, c);
+            }
+        }
+    }
+    const uint32_t fields = old ? 8 : 9;
+    put32(out, p.headerLength.value_or(uint32_t(fields + p.headerExtra.size())));
+    put8(out, p.packingType);
+    if (old) {
+        put8(out, uint32_t(p.rows - 1));
+    } else {
+        put16(out, p.rows);
+    }
+    put16(out, p.packedSizeOverride.value_or(uint16_t(packed.size())));
+    out.insert(out.end(), p.headerExtra.begin(), p.headerExtra.end());
+    out.insert(out.end(), packed.begin(), packed.end());
+}
+
+// An instrument header and its sample headers.
+inline void putInstrumentHeaders(std::vector<uint8_t>& out, const XmInstrument& ins) {
+    size_t start = out.size();
+    uint16_t count = ins.sampleCountOverride.value_or(uint16_t(ins.samples.size()));
+    uint32_t headerSize = ins.headerSize ? ins.headerSize : (ins.samples.empty() ? 29 : 263);
+    put32(out, headerSize);
+    putText(out, ins.name, 22);
+    put8(out, ins.type);
+    put16(out, count);
+    if (!ins.samples.empty()) {
+        put32(out, ins.sampleHeaderSize);
+        out.insert(out.end(), ins.sampleMap.begin(), ins.sampleMap.end());
+        putEnvelopePoints(out, ins.volumeEnvelope);
+        putEnvelopePoints(out, ins.panningEnvelope);
+        const XmEnvelope& v = ins.volumeEnvelope;
+        const XmEnvelope& pe = ins.panningEnvelope;
+        for (uint8_t b :
+             {v.pointCount, pe.pointCount, v.sustainPoint, v.loopStartPoint, v.loopEndPoint,
+              pe.sustainPoint, pe.loopStartPoint, pe.loopEndPoint, v.flags, pe.flags,
+              ins.vibratoType, ins.vibratoSweep, ins.vibratoDepth, ins.vibratoRate}) {
+            put8(out, b);
+        }
+        put16(out, ins.fadeout);
+    }
+    // Pad (or cut) to the declared header size.
+    out.resize(start + headerSize, 0);
+
+    for (const XmSample& s : ins.samples) {
+        uint32_t unit = s.sixteenBit ? 2 : 1;
+        put32(out, s.lengthBytesOverride.value_or(sampleLengthField(s)));
+        put32(out, s.loopStartBytesOverride.value_or(s.loopStart * unit));
+        put32(out, s.loopLengthBytesOverride.value_or(s.loopLength * unit));
+        put8(out, s.volume);
+        put8(out, uint8_t(s.finetune));
+        put8(out, uint32_t(s.loopKind & 3) | (s.sixteenBit ? 0x10u : 0u) | s.extraTypeBits);
+        put8(out, s.panning);
+        put8(out, uint8_t(s.relativeNote));
+        put8(out, s.adpcm ? 0xAD : s.reserved);
+        putText(out, s.name, 22);
+    }
+}
+
 } // namespace detail
 
 inline XmImage buildXm(const XmModule& m) {
@@ -280,79 +362,34 @@ inline XmImage buildXm(const XmModule& m) {
         out.resize(patternsStart);
     }
 
-    for (const XmPattern& p : m.patterns) {
-        image.patternOffsets.push_back(out.size());
-        std::vector<uint8_t> packed;
-        if (p.rawPacked) {
-            packed = *p.rawPacked;
-        } else {
-            bool empty = true;
-            for (const XmCell& c : p.cells) {
-                if (c.note || c.instrument || c.volume || c.effect || c.effectParam) {
-                    empty = false;
-                }
-            }
-            // An all-empty pattern is stored without data, as trackers do.
-            if (!empty) {
-                std::vector<XmCell> cells = p.cells;
-                cells.resize(size_t(p.rows) * m.channels);
-                for (const XmCell& c : cells) {
-                    packCell(packed, c);
-                }
-            }
+    const bool old = m.oldLayout();
+    auto putPatterns = [&] {
+        for (const XmPattern& p : m.patterns) {
+            image.patternOffsets.push_back(out.size());
+            putPattern(out, p, m.channels, old);
         }
-        put32(out, p.headerLength.value_or(uint32_t(9 + p.headerExtra.size())));
-        put8(out, p.packingType);
-        put16(out, p.rows);
-        put16(out, p.packedSizeOverride.value_or(uint16_t(packed.size())));
-        out.insert(out.end(), p.headerExtra.begin(), p.headerExtra.end());
-        out.insert(out.end(), packed.begin(), packed.end());
-    }
-
-    for (const XmInstrument& ins : m.instruments) {
-        size_t start = out.size();
-        image.instrumentOffsets.push_back(start);
-        uint16_t count = ins.sampleCountOverride.value_or(uint16_t(ins.samples.size()));
-        uint32_t headerSize = ins.headerSize ? ins.headerSize : (ins.samples.empty() ? 29 : 263);
-        put32(out, headerSize);
-        putText(out, ins.name, 22);
-        put8(out, ins.type);
-        put16(out, count);
-        if (!ins.samples.empty()) {
-            put32(out, ins.sampleHeaderSize);
-            out.insert(out.end(), ins.sampleMap.begin(), ins.sampleMap.end());
-            putEnvelopePoints(out, ins.volumeEnvelope);
-            putEnvelopePoints(out, ins.panningEnvelope);
-            const XmEnvelope& v = ins.volumeEnvelope;
-            const XmEnvelope& pe = ins.panningEnvelope;
-            for (uint8_t b :
-                 {v.pointCount, pe.pointCount, v.sustainPoint, v.loopStartPoint, v.loopEndPoint,
-                  pe.sustainPoint, pe.loopStartPoint, pe.loopEndPoint, v.flags, pe.flags,
-                  ins.vibratoType, ins.vibratoSweep, ins.vibratoDepth, ins.vibratoRate}) {
-                put8(out, b);
-            }
-            put16(out, ins.fadeout);
-        }
-        // Pad (or cut) to the declared header size.
-        out.resize(start + headerSize, 0);
-
-        for (const XmSample& s : ins.samples) {
-            uint32_t unit = s.sixteenBit ? 2 : 1;
-            put32(out, s.lengthBytesOverride.value_or(sampleLengthField(s)));
-            put32(out, s.loopStartBytesOverride.value_or(s.loopStart * unit));
-            put32(out, s.loopLengthBytesOverride.value_or(s.loopLength * unit));
-            put8(out, s.volume);
-            put8(out, uint8_t(s.finetune));
-            put8(out, uint32_t(s.loopKind & 3) | (s.sixteenBit ? 0x10u : 0u) | s.extraTypeBits);
-            put8(out, s.panning);
-            put8(out, uint8_t(s.relativeNote));
-            put8(out, s.adpcm ? 0xAD : s.reserved);
-            putText(out, s.name, 22);
-        }
-        image.sampleDataOffsets.emplace_back();
-        for (const XmSample& s : ins.samples) {
-            image.sampleDataOffsets.back().push_back(out.size());
+    };
+    auto putSamples = [&](size_t instrument) {
+        for (const XmSample& s : m.instruments[instrument].samples) {
+            image.sampleDataOffsets[instrument].push_back(out.size());
             putSampleData(out, s);
+        }
+    };
+    if (!old) {
+        putPatterns();
+    }
+    image.sampleDataOffsets.resize(m.instruments.size());
+    for (size_t i = 0; i < m.instruments.size(); ++i) {
+        image.instrumentOffsets.push_back(out.size());
+        putInstrumentHeaders(out, m.instruments[i]);
+        if (!old) {
+            putSamples(i);
+        }
+    }
+    if (old) {
+        putPatterns();
+        for (size_t i = 0; i < m.instruments.size(); ++i) {
+            putSamples(i);
         }
     }
     return image;
