@@ -109,5 +109,35 @@ int main(int argc, char** argv) {
     multi.instruments.push_back(keys);
     multi.instruments.push_back(XmInstrument{}); // no samples
     save(dir, "multi.xm", multi);
+
+    // The early layout (version 0x0102): instruments first, 8-byte pattern headers, then the
+    // sample data; one pattern header carries extra bytes.
+    XmModule early = tune;
+    early.version = 0x0102;
+    early.patterns[1].headerExtra = {0, 0, 0, 0};
+    early.instruments.push_back(instrument({pingPong}));
+    save(dir, "early.xm", early);
+
+    // An instrument of 20 samples, four of them ADPCM-packed, the map reaching past 16; a
+    // pattern header longer than 9 bytes.
+    XmModule many;
+    many.channels = 2;
+    many.patterns[0].rows = 8;
+    many.patterns[0].cells = {{30, 1}, {75, 1}, {}, {}, {49, 1}, {90, 1}, {}, {97}};
+    many.patterns[0].headerExtra = {1, 2, 3};
+    std::vector<XmSample> samples;
+    for (int k = 0; k < 20; ++k) {
+        XmSample s = XmSample::eightBit(wave(16 + k, 10 + 5 * k, 4 + k % 5));
+        s.adpcm = k % 5 == 0;
+        s.loopKind = k % 3 == 0 ? 1 : 0;
+        s.loopLength = s.loopKind ? 16 : 0;
+        samples.push_back(s);
+    }
+    XmInstrument wide = instrument(samples);
+    for (int n = 0; n < 96; ++n) {
+        wide.sampleMap[size_t(n)] = uint8_t(n / 5);
+    }
+    many.instruments.push_back(wide);
+    save(dir, "many_samples.xm", many);
     return 0;
 }
