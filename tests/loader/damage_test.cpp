@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#include "audio/mixer.h"
 #include "audio/output.h"
 #include "module/internal.h"
 #include "module/stream.h"
@@ -29,8 +29,9 @@ using xmtest::XmImage;
 using xmtest::XmModule;
 using xmtest::XmSample;
 
-// Two patterns with data and three instruments with 8-bit, 16-bit and packed samples; the
-// version 0x0102 gives the early layout.
+// Two patterns with data (the second of 256 rows, with extra header bytes) and three instruments
+// with 8-bit, 16-bit and packed samples; versions 0x0102 and 0x0103 give the early layout, whose
+// pattern header says 9 on the first pattern, as early files may, for its 8 bytes.
 XmModule richModule(uint16_t version = 0x0104) {
     XmModule m;
     m.version = version;
@@ -40,8 +41,10 @@ XmModule richModule(uint16_t version = 0x0104) {
     m.patterns.resize(2);
     m.patterns[0].rows = 4;
     m.patterns[0].cells = {{49, 1, 0x40, 0, 0}, {}, {}, {50, 2, 0, 0xF, 3}};
-    m.patterns[1].rows = 2;
+    m.patterns[0].headerLength = 9;
+    m.patterns[1].rows = 256;
     m.patterns[1].cells = {{97}, {1, 3}};
+    m.patterns[1].headerExtra = {0x81, 77, 0x81};
     m.instruments.resize(3);
     m.instruments[0].samples = {XmSample::eightBit({1, 2, 3, 4}), XmSample::sixteen({100, -100})};
     XmSample packed = XmSample::eightBit({1, -1, 1, -1, 50});
@@ -60,45 +63,44 @@ void expectAllEmptyFrom(const ModulePlayer& player, int first) {
 
 // Cutting the file at every length: only cuts inside an instrument's first 29 bytes (before
 // its sample count is complete) load, with that instrument and every later one empty. In the
-// early layout the patterns and all sample data follow the instruments: every cut fails.
-TEST(LoaderTruncation, EveryCutFailsExceptBeforeASampleCount) {
-    for (uint16_t version : {0x0104, 0x0102}) {
-        XmImage image = buildXm(richModule(version));
-        for (size_t cut = 0; cut < image.bytes.size(); ++cut) {
-            std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.begin() + long(cut));
-            int emptyFrom = -1;
-            for (int i = 0; i < 3 && version == 0x0104; ++i) {
-                if (cut >= image.instrumentOffsets[i] && cut < image.instrumentOffsets[i] + 29) {
-                    emptyFrom = i;
-                }
-            }
-            auto player = loadBytes(bytes);
-            if (emptyFrom < 0) {
-                ASSERT_FALSE(player) << version << " cut " << cut;
-                ASSERT_STREQ(lastLoadError(), cut < 17 ? "not an XM module" : "file is truncated")
-                    << version << " cut " << cut;
-                continue;
-            }
-            ASSERT_TRUE(player) << "cut " << cut;
-            EXPECT_EQ(player->instrumentCount, 3);
-            expectAllEmptyFrom(*player, emptyFrom);
-            if (emptyFrom > 0) {
-                EXPECT_EQ(player->instruments[0].samples[1]->data[1], -100) << "cut " << cut;
+// early layout the patterns and all sample data still follow there: every cut fails.
+void cutEverywhere(uint16_t version) {
+    XmImage image = buildXm(richModule(version));
+    for (size_t cut = 0; cut < image.bytes.size(); ++cut) {
+        std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.begin() + long(cut));
+        int emptyFrom = -1;
+        for (int i = 0; i < 3 && version == 0x0104; ++i) {
+            if (cut >= image.instrumentOffsets[i] && cut < image.instrumentOffsets[i] + 29) {
+                emptyFrom = i;
             }
         }
-        EXPECT_TRUE(loadBytes(image.bytes)) << version;
+        auto player = loadBytes(bytes);
+        if (emptyFrom < 0) {
+            ASSERT_FALSE(player) << "cut " << cut;
+            ASSERT_STREQ(lastLoadError(), cut < 17 ? "not an XM module" : "file is truncated")
+                << "cut " << cut;
+            continue;
+        }
+        ASSERT_TRUE(player) << "cut " << cut;
+        EXPECT_EQ(player->instrumentCount, 3);
+        expectAllEmptyFrom(*player, emptyFrom);
+        if (emptyFrom > 0) {
+            EXPECT_EQ(player->instruments[0].samples[1]->data[1], -100) << "cut " << cut;
+        }
     }
+    EXPECT_TRUE(loadBytes(image.bytes));
+}
+
+TEST(LoaderTruncation, EveryCutFailsExceptBeforeASampleCount) {
+    cutEverywhere(0x0104);
+    cutEverywhere(0x0102);
 }
 
 TEST(LoaderTruncation, SampleLengthBeyondTheStreamFailsBeforeAllocating) {
-    for (uint16_t version : {0x0104, 0x0102}) {
-        XmSample s = XmSample::eightBit({1, 2, 3});
-        s.lengthBytesOverride = 0xFFFFFFF0u;
-        XmModule m = withSamples({s});
-        m.version = version;
-        EXPECT_FALSE(load(m)) << version;
-        EXPECT_STREQ(lastLoadError(), "file is truncated") << version;
-    }
+    XmSample s = XmSample::eightBit({1, 2, 3});
+    s.lengthBytesOverride = 0xFFFFFFF0u;
+    EXPECT_FALSE(load(withSamples({s})));
+    EXPECT_STREQ(lastLoadError(), "file is truncated");
 }
 
 TEST(LoaderTruncation, PackedRowsBeyondTheStreamFailBeforeAllocating) {
@@ -117,58 +119,25 @@ TEST(LoaderTruncation, PatternCountBeyondTheStreamFails) {
     EXPECT_STREQ(lastLoadError(), "file is truncated");
 }
 
-// A pattern header length is honoured only when the stream holds the header from the pattern's
-// start: one byte more and it is read as 9 (the file loads), exactly the rest of the stream and
-// the pattern's data lies past the end.
-TEST(LoaderTruncation, PatternHeaderLengthMustFitTheStream) {
-    XmModule m;
-    m.patterns[0].rows = 1;
-    m.patterns[0].cells = {{3}};
-    XmImage image = buildXm(m);
-    const size_t start = image.patternOffsets[0];
-    const uint32_t left = uint32_t(image.bytes.size() - start);
-    // length field -> loads
-    const std::pair<uint32_t, bool> cases[] = {{left + 1, true}, {left, false}, {left - 1, false}};
-    for (const auto& [length, loads] : cases) {
-        std::vector<uint8_t> bytes = image.bytes;
-        for (int k = 0; k < 4; ++k) {
-            bytes[start + size_t(k)] = uint8_t(length >> (8 * k));
-        }
-        auto player = loadBytes(bytes);
-        EXPECT_EQ(bool(player), loads) << length;
-        if (loads) {
-            EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 3);
-        } else {
-            EXPECT_STREQ(lastLoadError(), "file is truncated") << length;
-        }
+// The early layout holds the same module in another order and loads into the same model.
+TEST(LoaderEarlyLayout, LoadsTheSameModelAsTheUsualLayout) {
+    auto usual = load(richModule());
+    auto early = load(richModule(0x0103));
+    ASSERT_TRUE(usual && early);
+    for (int p = 0; p < 2; ++p) {
+        const int32_t rows = usual->patterns[p].rowCount;
+        ASSERT_EQ(early->patterns[p].rowCount, rows) << p;
+        EXPECT_EQ(0, std::memcmp(usual->patterns[p].cells, early->patterns[p].cells,
+                                 size_t(rows) * 2 * sizeof(PatternCell)));
     }
-}
-
-// Packed sample data cut anywhere fails; a length whose packed size the stream cannot hold
-// fails before allocating, and a packed sample past 2^31 frames is refused outright.
-TEST(LoaderTruncation, PackedSampleDataMustBeWhole) {
-    XmSample packed = XmSample::eightBit({1, 2, 3, 4, 5});
-    packed.adpcm = true;
-    XmImage image = buildXm(withSamples({packed}));
-    const size_t start = image.sampleDataOffsets[0][0];
-    ASSERT_EQ(image.bytes.size(), start + 16 + 3);
-    for (size_t cut = start; cut < image.bytes.size(); ++cut) {
-        EXPECT_FALSE(
-            loadBytes(std::vector<uint8_t>(image.bytes.begin(), image.bytes.begin() + long(cut))))
-            << cut;
-        EXPECT_STREQ(lastLoadError(), "file is truncated") << cut;
-    }
-    // length field -> error
-    const std::pair<uint32_t, const char*> lengths[] = {
-        {7, "file is truncated"},          // 16 + 4 bytes, 19 stored
-        {0x7FFFFFFF, "file is truncated"}, // the largest allowed
-        {0x80000000, "module is too large"},
-        {0xFFFFFFFF, "module is too large"},
-    };
-    for (const auto& [length, error] : lengths) {
-        packed.lengthBytesOverride = length;
-        EXPECT_FALSE(load(withSamples({packed}))) << length;
-        EXPECT_STREQ(lastLoadError(), error) << length;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(early->instruments[i].sampleCount, usual->instruments[i].sampleCount);
+        for (int j = 0; j < usual->instruments[i].sampleCount; ++j) {
+            const Sample* a = usual->instruments[i].samples[j];
+            ASSERT_EQ(early->instruments[i].samples[j]->length, a->length) << i << " " << j;
+            EXPECT_EQ(0, std::memcmp(early->instruments[i].samples[j]->data, a->data,
+                                     (a->length + sampleSpareFrames) * 2));
+        }
     }
 }
 
@@ -362,74 +331,42 @@ TEST(LoaderInstrumentValues, SustainAndLoopPointsStayInsideThePoints) {
     EXPECT_EQ(ins.panningLoopEndPoint, 11);
 }
 
-// Plays the module's first row for the given ticks and returns the lowest and highest values
-// channel 0's volume and panning envelopes take on the way.
-void envelopeRange(ModulePlayer* player, int ticks, int32_t* low, int32_t* high) {
-    outputRate = 44100;
-    std::memset(voiceTable, 0, sizeof voiceTable);
-    for (int v = 0; v < voiceSlotCount; ++v) {
-        voiceTable[v].index = v;
-        voiceTable[v].stepInt = 1;
-    }
-    resetPlaybackState(player);
-    *low = 64;
-    *high = 0;
-    for (int t = 0; t < ticks; ++t) {
-        playerTick(player);
-        for (int32_t value : {channelStates[0].volEnvValue, channelStates[0].panEnvValue}) {
-            *low = std::min(*low, value);
-            *high = std::max(*high, value);
-        }
-    }
-}
-
-// An envelope ends before the first point whose x goes back (the engine would never reach that
-// point and slide on by the last slope until the value overflows); equal x values stay.
+// An envelope ends before the first point whose x goes back: played, the values then stay in
+// 0..64 (the engine would never reach that point and slide on until the value overflows).
+// Equal x values stay.
 TEST(LoaderInstrumentValues, EnvelopeEndsWhereXGoesBack) {
-    struct Case {
-        std::vector<uint16_t> x;              // written points' x; y alternates 64, 0, 64...
-        uint8_t sustain, loopStart, loopEnd;  // as written; flags 7
-        uint8_t count, flags;                 // loaded
-        uint8_t loadedSustain, loadedLoopEnd; // loaded
+    // points' x (y alternates 64, 0, ...) -> loaded count, flags (written 7), sustain (written 4)
+    const std::pair<std::vector<uint16_t>, std::array<int, 3>> cases[] = {
+        {{0, 4, 7, 8, 0}, {4, 7, 3}}, // the fuzz finding
+        {{0, 4, 4, 8, 9}, {5, 7, 4}}, // equal x: kept
+        {{0, 10, 3, 20}, {2, 7, 1}},
+        {{5, 2, 9}, {1, 0, 0}}, // one point left: off
     };
-    const Case cases[] = {
-        {{0, 4, 7, 8, 0}, 4, 0, 4, 4, 7, 3, 3}, // the fuzz finding: the last point goes
-        {{0, 4, 4, 8}, 2, 1, 3, 4, 7, 2, 3},    // equal x: kept
-        {{0, 10, 3, 20}, 2, 0, 3, 2, 7, 1, 1},  // cut after two points
-        {{5, 2, 9}, 0, 0, 2, 1, 0, 0, 0},       // one point left: off
-        {{9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 0}, 0, 0, 12, 12, 7, 0, 11}, // 13 points: capped
-                                                                           // first
-    };
-    for (const Case& c : cases) {
-        XmSample looped = XmSample::eightBit(std::vector<int32_t>(64, 50));
-        looped.loopKind = 1;
-        looped.loopLength = 64;
-        XmModule m = withSamples({looped});
+    for (const auto& [x, loaded] : cases) {
+        XmModule m = withSamples({XmSample::eightBit(std::vector<int32_t>(64, 50))});
         m.patterns[0].cells = {{49, 1}};
         for (xmtest::XmEnvelope* e :
              {&m.instruments[0].volumeEnvelope, &m.instruments[0].panningEnvelope}) {
-            for (size_t k = 0; k < c.x.size() && k < 12; ++k) {
-                e->points[k] = {c.x[k], uint16_t(k % 2 ? 0 : 64)};
+            for (size_t k = 0; k < x.size(); ++k) {
+                e->points[k] = {x[k], uint16_t(k % 2 ? 0 : 64)};
             }
-            e->pointCount = uint8_t(c.x.size());
-            e->sustainPoint = c.sustain;
-            e->loopStartPoint = c.loopStart;
-            e->loopEndPoint = c.loopEnd;
-            e->flags = 7;
+            *e = {e->points, uint8_t(x.size()), 4, 0, 4, 7};
         }
         auto player = load(m);
         ASSERT_TRUE(player);
         const Instrument& ins = player->instruments[0];
-        EXPECT_EQ(ins.volumeEnvelopePointCount, c.count) << c.x.size();
-        EXPECT_EQ(ins.panningEnvelopePointCount, c.count) << c.x.size();
-        EXPECT_EQ(ins.volumeEnvelopeFlags, c.flags) << c.x.size();
-        EXPECT_EQ(ins.volumeSustainPoint, c.loadedSustain) << c.x.size();
-        EXPECT_EQ(ins.panningLoopEndPoint, c.loadedLoopEnd) << c.x.size();
-        int32_t low = 0;
-        int32_t high = 0;
-        envelopeRange(player.get(), 500, &low, &high);
-        EXPECT_GE(low, 0) << c.x.size();
-        EXPECT_LE(high, 64) << c.x.size();
+        EXPECT_EQ(ins.volumeEnvelopePointCount, loaded[0]) << x.size();
+        EXPECT_EQ(ins.panningEnvelopeFlags, loaded[1]) << x.size();
+        EXPECT_EQ(ins.volumeSustainPoint, loaded[2]) << x.size();
+        outputRate = 44100;
+        resetPlaybackState(player.get());
+        for (int tick = 0; tick < 200; ++tick) {
+            playerTick(player.get());
+            ASSERT_EQ(std::clamp(channelStates[0].volEnvValue, 0, 64),
+                      channelStates[0].volEnvValue);
+            ASSERT_EQ(std::clamp(channelStates[0].panEnvValue, 0, 64),
+                      channelStates[0].panEnvValue);
+        }
     }
 }
 
@@ -507,25 +444,28 @@ struct AllocationFailure : ::testing::Test {
 
 // Failing the n-th allocation, for every n the load makes, fails the load without a leak;
 // the sanitizer build's leak check covers the "without a leak".
-TEST_F(AllocationFailure, EveryAllocationFailureFailsCleanly) {
-    for (uint16_t version : {0x0104, 0x0102}) {
-        std::vector<uint8_t> bytes = buildXm(richModule(version)).bytes;
-        allocationsLeft = -1;
-        allocationCalls = 0;
-        ASSERT_TRUE(loadBytes(bytes));
-        const int total = allocationCalls;
-        ASSERT_GT(total, 10);
-        for (int n = 0; n < total; ++n) {
-            allocationsLeft = n;
-            auto player = loadBytes(bytes);
-            ASSERT_FALSE(player) << version << " failing allocation " << n;
-            // The first three allocations open the stream: the ModuleStream and the memory
-            // stream's record and copy.
-            const char* expected = n < 3 ? "cannot open the module" : "out of memory";
-            EXPECT_STREQ(lastLoadError(), expected) << version << " failing allocation " << n;
-        }
-        allocationsLeft = -1;
+void failEveryAllocation(uint16_t version) {
+    std::vector<uint8_t> bytes = buildXm(richModule(version)).bytes;
+    allocationsLeft = -1;
+    allocationCalls = 0;
+    ASSERT_TRUE(loadBytes(bytes));
+    const int total = allocationCalls;
+    ASSERT_GT(total, 10);
+    for (int n = 0; n < total; ++n) {
+        allocationsLeft = n;
+        auto player = loadBytes(bytes);
+        ASSERT_FALSE(player) << "failing allocation " << n;
+        // The first three allocations open the stream: the ModuleStream and the memory
+        // stream's record and copy.
+        const char* expected = n < 3 ? "cannot open the module" : "out of memory";
+        EXPECT_STREQ(lastLoadError(), expected) << "failing allocation " << n;
     }
+    allocationsLeft = -1;
+}
+
+TEST_F(AllocationFailure, EveryAllocationFailureFailsCleanly) {
+    failEveryAllocation(0x0104);
+    failEveryAllocation(0x0102);
 }
 
 } // namespace

@@ -144,29 +144,30 @@ TEST(LoaderPatterns, PackedSizeZeroConsumesOnlyTheHeader) {
     EXPECT_EQ(cellAt(*player, 1, 1, 1).effectParam, 10);
 }
 
-// A header length of 10 or more that the stream holds is skipped to its end; any other length
-// reads the header as 9 bytes. The extra bytes would decode as notes 77 if read as cells.
+// A header length above 9 that the stream holds from the pattern's start is skipped to its end;
+// any other reads the header as 9 bytes, and the 2 extra bytes then decode as note 77.
 TEST(LoaderPatterns, HeaderLengthSkipsExtraHeaderBytes) {
-    // extra bytes written, length field (-1: 9 + extra)
-    const int64_t cases[][2] = {{0, 9},          {0, 0},  {0, 5},  {0, 200},
-                                {0, 0xFFFFFFFF}, {1, -1}, {4, -1}, {250, -1}};
-    for (const auto& c : cases) {
-        XmModule m;
-        m.patterns.resize(2);
-        m.patterns[0].rows = 1;
-        m.patterns[0].cells = {{3}};
-        for (int64_t k = 0; k < c[0]; ++k) {
-            m.patterns[0].headerExtra.push_back(k % 2 ? 77 : 0x81);
+    XmModule m;
+    m.patterns[0].rows = 2;
+    m.patterns[0].cells = {{3}, {5}};
+    m.patterns[0].headerExtra = {0x81, 77};
+    xmtest::XmImage image = buildXm(m);
+    const uint32_t left = uint32_t(image.bytes.size() - image.patternOffsets[0]);
+    // length field -> skips the extra bytes (-1: 11, the real length)
+    const std::pair<int64_t, bool> cases[] = {{-1, true},   {0, false},        {9, false},
+                                              {left, true}, {left + 1, false}, {0xFFFFFFFF, false}};
+    for (const auto& [length, skips] : cases) {
+        if (length >= 0) {
+            m.patterns[0].headerLength = uint32_t(length);
         }
-        if (c[1] >= 0) {
-            m.patterns[0].headerLength = uint32_t(c[1]);
-        }
-        m.patterns[1].rows = 1;
-        m.patterns[1].cells = {{4}};
         auto player = load(m);
-        ASSERT_TRUE(player) << c[0] << " " << c[1];
-        EXPECT_EQ(cellAt(*player, 0, 0, 0).note, 3) << c[0] << " " << c[1];
-        EXPECT_EQ(cellAt(*player, 1, 0, 0).note, 4) << c[0] << " " << c[1];
+        if (length == left) { // honoured: the data would start at the end of the file
+            EXPECT_FALSE(player);
+            EXPECT_STREQ(lastLoadError(), "file is truncated");
+            continue;
+        }
+        ASSERT_TRUE(player) << length;
+        EXPECT_EQ(cellAt(*player, 0, 0, 0).note, skips ? 3 : 77) << length;
     }
 }
 
@@ -217,141 +218,26 @@ TEST(LoaderPatterns, KeyOffAndInstrumentRange) {
     EXPECT_EQ(cellAt(*player, 0, 2, 0).note, 1);
 }
 
-// ---- Early layout (versions 0x0102 and 0x0103) ----
-
-// A module of every kind of part: patterns of several sizes (one with extra header bytes),
-// plain, 16-bit, packed and empty samples, an instrument without samples.
-XmModule layoutModule(uint16_t version) {
-    XmModule m;
-    m.version = version;
-    m.channels = 3;
-    m.songLength = 3;
-    m.orderTable[1] = 2;
-    m.orderTable[2] = 1;
-    m.patterns.resize(3);
-    m.patterns[0].rows = 2;
-    m.patterns[0].cells = {{49, 1, 0x40, 0, 0}, {}, {50, 3, 0, 0xF, 3}, {97}, {1, 2}};
-    m.patterns[1].rows = 256;
-    m.patterns[1].cells.resize(256 * 3);
-    m.patterns[1].cells.back() = {96, 3, 0x10, 0xE, 0x52};
-    m.patterns[1].headerExtra = {0x81, 77, 0x81};
-    m.patterns[2].rows = 1;
-    m.instruments.resize(3);
-    XmSample packed = XmSample::eightBit({5, -5, 10, -10, 20});
-    packed.adpcm = true;
-    m.instruments[0].samples = {XmSample::eightBit({1, 2, 3}), XmSample::sixteen({-300, 300}),
-                                XmSample{}, packed};
-    m.instruments[0].sampleMap[40] = 3;
-    m.instruments[2].samples = {XmSample::sixteen({7, 8, 9, 10})};
-    return m;
-}
-
-// The early layout holds the same module in another order: it loads into the same model.
-TEST(LoaderEarlyLayout, LoadsTheSameModelAsTheUsualLayout) {
-    auto usual = load(layoutModule(0x0104));
-    ASSERT_TRUE(usual);
-    for (uint16_t version : {0x0102, 0x0103}) {
-        xmtest::XmImage image = buildXm(layoutModule(version));
-        ASSERT_GT(image.patternOffsets[0], image.instrumentOffsets[2]); // the early layout
-        auto early = loadBytes(image.bytes);
-        ASSERT_TRUE(early) << version;
-        ASSERT_EQ(early->patternSlotCount, 3);
-        for (int p = 0; p < 3; ++p) {
-            const Pattern& a = usual->patterns[p];
-            const Pattern& b = early->patterns[p];
-            ASSERT_EQ(b.rowCount, a.rowCount) << version << " pattern " << p;
-            EXPECT_EQ(std::memcmp(a.cells, b.cells, size_t(a.rowCount) * 3 * sizeof(PatternCell)),
-                      0)
-                << version << " pattern " << p;
-        }
-        EXPECT_EQ(cellAt(*early, 1, 255, 2).effectParam, 0x52) << version;
-        for (int i = 0; i < 3; ++i) {
-            const Instrument& a = usual->instruments[i];
-            const Instrument& b = early->instruments[i];
-            ASSERT_EQ(b.sampleCount, a.sampleCount) << version << " instrument " << i;
-            EXPECT_EQ(std::memcmp(a.sampleMap, b.sampleMap, sizeof a.sampleMap), 0);
-            for (int j = 0; j < a.sampleCount; ++j) {
-                const Sample& x = *a.samples[j];
-                const Sample& y = *b.samples[j];
-                ASSERT_EQ(y.length, x.length) << version << " " << i << " " << j;
-                for (uint32_t k = 0; x.data && k < x.length + sampleSpareFrames; ++k) {
-                    ASSERT_EQ(y.data[k], x.data[k]) << version << " " << i << " " << j;
-                }
-            }
-        }
-    }
-}
-
-// The early header keeps rows - 1 in a byte, and its fields take 8 bytes: a header length past
-// the usual 9 is skipped as in the usual layout, any other (9 included) reads 8 bytes.
-TEST(LoaderEarlyLayout, RowByteAndHeaderLength) {
-    // rows, extra header bytes, length field (-1: 8 + extra)
-    const int64_t cases[][3] = {{1, 0, -1},  {256, 0, -1}, {64, 0, 0},   {64, 0, 9},
-                                {64, 2, -1}, {64, 7, -1},  {64, 0, 5000}};
-    for (const auto& c : cases) {
-        XmModule m;
-        m.version = 0x0103;
-        m.patterns.resize(2);
-        m.patterns[0].rows = uint16_t(c[0]);
-        m.patterns[0].cells.resize(size_t(c[0]));
-        m.patterns[0].cells.back() = {3};
-        for (int64_t k = 0; k < c[1]; ++k) {
-            m.patterns[0].headerExtra.push_back(k % 2 ? 77 : 0x81);
-        }
-        if (c[2] >= 0) {
-            m.patterns[0].headerLength = uint32_t(c[2]);
-        }
-        m.patterns[1].rows = 1;
-        m.patterns[1].cells = {{4}};
-        m.instruments.resize(1);
-        m.instruments[0].samples = {XmSample::eightBit({6})};
-        auto player = load(m);
-        ASSERT_TRUE(player) << c[0] << " " << c[1] << " " << c[2];
-        ASSERT_EQ(player->patterns[0].rowCount, c[0]);
-        EXPECT_EQ(cellAt(*player, 0, int(c[0]) - 1, 0).note, 3) << c[0] << " " << c[1];
-        EXPECT_EQ(cellAt(*player, 1, 0, 0).note, 4) << c[0] << " " << c[1] << " " << c[2];
-        EXPECT_EQ(player->instruments[0].samples[0]->data[0], 6 * 256);
-    }
-}
-
 // ---- Instruments ----
 
-// Up to 256 samples, as many as a map byte can name; each note reaches the sample its map entry
-// names, and an entry past the count the empty sample.
+// As many samples as a map byte can name load, each reachable through its byte; one more fails.
 TEST(LoaderInstruments, EveryMapByteReachesItsSample) {
-    // samples in the file -> sampleCount (-1: the load fails)
-    const int cases[][2] = {{1, 1}, {17, 17}, {256, 256}, {257, -1}};
-    for (const auto& c : cases) {
-        std::vector<XmSample> samples;
-        for (int k = 0; k < c[0]; ++k) {
-            samples.push_back(XmSample::eightBit({k % 256 - 128}));
-        }
-        XmModule m = withSamples(samples);
-        for (int n = 0; n < 96; ++n) {
-            m.instruments[0].sampleMap[size_t(n)] = uint8_t(255 - n * 8 % 256);
-        }
-        m.instruments[0].sampleMap[0] = uint8_t(c[0] - 1); // the last sample
-        auto player = load(m);
-        if (c[1] < 0) {
-            EXPECT_FALSE(player) << c[0];
-            EXPECT_STREQ(lastLoadError(), "instrument has more than 256 samples");
-            continue;
-        }
-        ASSERT_TRUE(player) << c[0];
-        const Instrument& ins = player->instruments[0];
-        ASSERT_EQ(ins.sampleCount, c[1]);
-        for (int n = 0; n < 96; ++n) {
-            ChannelState ch{};
-            ch.note = uint8_t(n);
-            const Sample* got = selectSample(&ins, &ch);
-            int slot = ins.sampleMap[n];
-            if (slot >= c[0]) {
-                EXPECT_EQ(got, &emptySample) << c[0] << " note " << n;
-            } else {
-                ASSERT_NE(got, &emptySample) << c[0] << " note " << n;
-                EXPECT_EQ(got->data[0], (slot - 128) * 256) << c[0] << " note " << n;
-            }
-        }
+    XmModule m = withSamples({});
+    for (int k = 0; k < 257; ++k) {
+        m.instruments[0].samples.push_back(XmSample::eightBit({k % 256 - 128}));
+    }
+    EXPECT_FALSE(load(m));
+    EXPECT_STREQ(lastLoadError(), "instrument has more than 256 samples");
+    m.instruments[0].samples.pop_back();
+    for (int n = 0; n < 96; ++n) {
+        m.instruments[0].sampleMap[size_t(n)] = uint8_t(255 - n * 7); // 255, 248, ... wrapping
+    }
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    ChannelState ch{};
+    for (ch.note = 0; ch.note < 96; ++ch.note) {
+        const int value = uint8_t(255 - ch.note * 7) - 128;
+        EXPECT_EQ(selectSample(&player->instruments[0], &ch)->data[0], value * 256) << ch.note;
     }
 }
 
@@ -672,69 +558,36 @@ TEST(LoaderSampleData, NoLoopCopiesForPingPongLongOrNoLoops) {
 
 // ---- ADPCM-packed samples ----
 
-// Hand-packed bytes: the table, then indices low nibble first; the running value wraps in 8 bits.
-TEST(LoaderAdpcm, IndicesAddTheirTableEntryToARunningByte) {
-    XmSample s;
-    s.adpcm = true;
-    s.frames.resize(5); // only the length field: the data is rawData
-    std::vector<uint8_t> raw = {0, 1, 0xFF, 16, 0xF0, 127, 0x80, 5, 0, 0, 0, 0, 0, 0, 0, 0};
-    raw.insert(raw.end(), {0x33, 0x65, 0x01}); // indices 3 3 5 6 1 (the last high nibble unused)
-    s.rawData = raw;
-    auto player = load(withSamples({s, XmSample::eightBit({9})}));
+// Packed frames: a table of 16 deltas, then indices low nibble first, each adding its delta to
+// a running byte. Long ones decode like the plain frames they pack (they are decoded in place),
+// and only 8-bit samples are packed: a 16-bit sample with the mark is a plain one.
+TEST(LoaderAdpcm, PackedFramesAreUnpacked) {
+    XmSample hand;
+    hand.adpcm = true;
+    hand.frames.resize(5); // the length field; the bytes are rawData
+    hand.rawData =
+        std::vector<uint8_t>{0, 1, 0xFF, 16, 0xF0, 127, 0x80, 5,    0,   0,
+                             0, 0, 0,    0,  0,    0,   0x33, 0x65, 0x01}; // indices 3 3 5 6 1
+    XmSample plain = XmSample::eightBit(std::vector<int32_t>(301, -77));
+    plain.frames[300] = 5;
+    plain.loopKind = 1;
+    plain.loopLength = 301;
+    XmSample packed = plain;
+    packed.adpcm = true;
+    XmSample marked = XmSample::sixteen({-1000, 1000});
+    marked.reserved = 0xAD;
+    auto player = load(withSamples({hand, packed, plain, marked}));
     ASSERT_TRUE(player);
-    const Sample* got = player->instruments[0].samples[0];
-    ASSERT_EQ(got->length, 5u);
-    // 0 +16 = 16, +16 = 32, +127 = 159 = -97, -128 = -225 = 31, +1 = 32
-    const int16_t expected[] = {16 * 256, 32 * 256, -97 * 256, 31 * 256, 32 * 256, 0};
-    for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(got->data[k], expected[k]) << k;
-    }
-    // 19 packed bytes were read: the next sample starts in step.
-    EXPECT_EQ(player->instruments[0].samples[1]->data[0], 9 * 256);
-}
-
-// Writer-packed frames of odd and even lengths, looped or not: every frame comes back, the spare
-// frames are silent, the guard frame is in place and the sample after it loads in step.
-TEST(LoaderAdpcm, PackedFramesLoadLikePlainEightBitOnes) {
-    // frames, loop kind
-    const std::pair<std::vector<int32_t>, uint8_t> cases[] = {
-        {{127, -128, 0, 3, 3, -3, 60}, 0},
-        {{-1, -2, -4, -8, -16, -32, -64, -128}, 1},
-        {std::vector<int32_t>(301, -77), 2},
-    };
-    for (const auto& [frames, kind] : cases) {
-        XmSample packed = XmSample::eightBit(frames);
-        packed.adpcm = true;
-        packed.loopKind = kind;
-        packed.loopStart = 1;
-        packed.loopLength = 5;
-        XmSample plain = packed;
-        plain.adpcm = false;
-        auto player = load(withSamples({packed, XmSample::eightBit({9}), plain}));
-        ASSERT_TRUE(player) << frames.size();
-        const Sample* got = player->instruments[0].samples[0];
-        const Sample* want = player->instruments[0].samples[2];
-        ASSERT_EQ(got->length, frames.size());
-        EXPECT_EQ(got->loopType, want->loopType);
-        for (uint32_t k = 0; k < got->length + sampleSpareFrames; ++k) {
-            ASSERT_EQ(got->data[k], want->data[k]) << frames.size() << " frame " << k;
-            ASSERT_EQ(got->frameValues[k], want->frameValues[k]) << frames.size() << " " << k;
-        }
-        EXPECT_EQ(player->instruments[0].samples[1]->data[0], 9 * 256) << frames.size();
-    }
-}
-
-// Only 8-bit frames are packed: a 16-bit sample carrying the mark loads as a plain one.
-TEST(LoaderAdpcm, SixteenBitSampleIgnoresTheMark) {
-    XmSample s = XmSample::sixteen({1000, -1000, 32767});
-    s.reserved = 0xAD;
-    auto player = load(withSamples({s, XmSample::eightBit({9})}));
-    ASSERT_TRUE(player);
-    const int16_t* data = player->instruments[0].samples[0]->data;
-    EXPECT_EQ(data[0], 1000);
-    EXPECT_EQ(data[1], -1000);
-    EXPECT_EQ(data[2], 32767);
-    EXPECT_EQ(player->instruments[0].samples[1]->data[0], 9 * 256);
+    Sample** got = player->instruments[0].samples;
+    // 0 +16 = 16, +16 = 32, +127 = 159 = -97, -128 = -225 = 31, +1 = 32, then a spare frame
+    const int16_t handFrames[] = {16 * 256, 32 * 256, -97 * 256, 31 * 256, 32 * 256, 0};
+    EXPECT_EQ(0, std::memcmp(got[0]->data, handFrames, sizeof handFrames));
+    EXPECT_EQ(0, std::memcmp(got[1]->data, got[2]->data, (301 + sampleSpareFrames) * 2));
+    EXPECT_EQ(got[3]->data[1], 1000);
+    // Half a byte a frame: a length past 2^31 frames could still fit the stream.
+    hand.lengthBytesOverride = 0x80000000;
+    EXPECT_FALSE(load(withSamples({hand})));
+    EXPECT_STREQ(lastLoadError(), "module is too large");
 }
 
 struct ProviderCall {
@@ -752,48 +605,33 @@ void countingProvider(void* buffer, int32_t byteCount, int32_t bitsPerSample,
     }
 }
 
+// A packed sample's final frames are a byte each: it is an 8-bit sample to the provider.
 TEST(LoaderSampleData, ProviderSuppliesFinalValuesAndTheStreamMovesOn) {
     providerCalls.clear();
-    XmModule m = withSamples({XmSample::eightBit(std::vector<int32_t>(100, 99))});
-    // A second instrument after the skipped data proves the stream moved exactly 100 bytes.
+    XmSample packed = XmSample::eightBit(std::vector<int32_t>(7, 4)); // 16 + 4 bytes stored
+    packed.adpcm = true;
+    XmModule m = withSamples({XmSample::eightBit(std::vector<int32_t>(100, 99)), packed});
+    // A second instrument after the skipped data proves the stream moved exactly 120 bytes.
     m.instruments.push_back(XmInstrument{});
     m.instruments[1].samples = {XmSample::sixteen({1000})};
     auto player = load(m, countingProvider);
     ASSERT_TRUE(player);
-    ASSERT_EQ(providerCalls.size(), 2u);
+    ASSERT_EQ(providerCalls.size(), 3u);
     EXPECT_EQ(providerCalls[0].byteCount, 100);
     EXPECT_EQ(providerCalls[0].bitsPerSample, 8);
     EXPECT_EQ(providerCalls[0].instrumentIndex, 0);
     EXPECT_EQ(providerCalls[0].sampleIndex, 0);
-    EXPECT_EQ(providerCalls[1].byteCount, 2);
-    EXPECT_EQ(providerCalls[1].bitsPerSample, 16);
-    EXPECT_EQ(providerCalls[1].instrumentIndex, 1);
+    EXPECT_EQ(providerCalls[1].byteCount, 7);
+    EXPECT_EQ(providerCalls[1].bitsPerSample, 8);
+    EXPECT_EQ(providerCalls[2].byteCount, 2);
+    EXPECT_EQ(providerCalls[2].bitsPerSample, 16);
+    EXPECT_EQ(providerCalls[2].instrumentIndex, 1);
     const int16_t* data = player->instruments[0].samples[0]->data;
     EXPECT_EQ(data[0], 1 * 256); // widened, not summed
     EXPECT_EQ(data[1], 2 * 256);
     EXPECT_EQ(data[99], 100 * 256);
     // 16-bit provider bytes 1, 2 read little-endian
     EXPECT_EQ(player->instruments[1].samples[0]->data[0], 0x0201);
-}
-
-// A provider supplies a packed sample's final frames: one byte each, as an 8-bit sample; the
-// stream moves over the 16 + (length + 1) / 2 packed bytes.
-TEST(LoaderSampleData, ProviderSuppliesPackedSamplesAsEightBitFrames) {
-    providerCalls.clear();
-    XmSample packed = XmSample::eightBit(std::vector<int32_t>(7, 4));
-    packed.adpcm = true;
-    XmModule m = withSamples({packed, XmSample::eightBit({1, 2})});
-    auto player = load(m, countingProvider);
-    ASSERT_TRUE(player);
-    ASSERT_EQ(providerCalls.size(), 2u);
-    EXPECT_EQ(providerCalls[0].byteCount, 7);
-    EXPECT_EQ(providerCalls[0].bitsPerSample, 8);
-    EXPECT_EQ(providerCalls[1].byteCount, 2);
-    const int16_t* data = player->instruments[0].samples[0]->data;
-    for (int k = 0; k < 7; ++k) {
-        EXPECT_EQ(data[k], (k + 1) * 256) << k; // widened, neither summed nor unpacked
-    }
-    EXPECT_EQ(data[7], 0);
 }
 
 TEST(LoaderSampleData, ZeroLengthSampleHasNoDataAndNoProviderCall) {
