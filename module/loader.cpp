@@ -45,8 +45,8 @@ constexpr int32_t adpcmTableBytes = 16;
 constexpr int32_t maxChannels = 32; // the engine keeps channel state for 32 channels
 constexpr int32_t addedPatternRows = 64;
 // The most pattern cells a module may hold: 256 patterns of 1024 rows over 32 channels, more
-// than any tracker saves. Patterns with no packed data cost the file 9 bytes however many rows
-// they claim, so without this bound a small file could ask for terabytes.
+// than any tracker saves. Patterns with no packed data cost the file 8 or 9 bytes however many
+// rows they claim, so without this bound a small file could ask for terabytes.
 constexpr int64_t maxModuleCells = 256 * 1024 * 32;
 
 uint16_t le16(const uint8_t* p) {
