@@ -43,6 +43,10 @@ float* mixBuffer = nullptr;
 void* audioThread = nullptr;
 bool deviceOpen = false;
 
+// The installed device; null until a program installs one, and then every open fails. The
+// other operations are called only once an open has succeeded.
+const platform::AudioDevice* device = nullptr;
+
 // The three fields of an entry as single-field atomic accesses. timeMs sits at offset 2 of a
 // 6-byte record, so it is unaligned. On x86 an unaligned 4-byte load or store that stays inside
 // one cache line is still performed as one access, which is what the builtins below compile to
@@ -90,6 +94,10 @@ __attribute__((no_sanitize("alignment"))) ChunkInfo loadChunkInfo(const ChunkInf
     return result;
 }
 
+void installAudioDevice(const platform::AudioDevice* audioDevice) {
+    device = audioDevice;
+}
+
 int32_t openAudio(uint32_t rate) {
     if (!streamHooksRegistered())
         return 0;
@@ -99,7 +107,7 @@ int32_t openAudio(uint32_t rate) {
     if (rate < lowestRate || rate > highestRate)
         return 0;
     outputRate = static_cast<int32_t>(rate);
-    if (platform::audioDeviceOpen(rate) != 0)
+    if (!device || device->open(rate) != 0)
         return 0;
     deviceOpen = true;
     chunkFrames = (outputRate / 50 + 3) & ~3;
@@ -118,12 +126,14 @@ int32_t closeAudio() {
     // A thread still rendering would write into the ring released below.
     if (currentPlayer)
         stopPlayback(currentPlayer);
-    platform::audioDeviceReset();
+    if (!device)
+        return 5; // nothing to close, as closing an invalid handle
+    device->reset();
     // Only now, with the device reset, is the ring no longer read.
     std::free(pcmRing);
     pcmRing = nullptr;
     deviceOpen = false;
-    return platform::audioDeviceClose();
+    return device->close();
 }
 
 int32_t startPlayback(ModulePlayer* player) {
@@ -136,7 +146,7 @@ int32_t startPlayback(ModulePlayer* player) {
     // A ring from an earlier start may still be looping on the device; silence the device
     // before that ring goes.
     if (pcmRing) {
-        platform::audioDeviceReset();
+        device->reset();
         std::free(pcmRing);
         pcmRing = nullptr;
     }
@@ -159,7 +169,7 @@ int32_t startPlayback(ModulePlayer* player) {
     }
     const uintptr_t blockAddress = reinterpret_cast<uintptr_t>(mixBlock);
     mixBuffer = reinterpret_cast<float*>((blockAddress + 15) & ~static_cast<uintptr_t>(15));
-    platform::audioDevicePrepare(pcmRing, static_cast<uint32_t>(ringFrames * bytesPerFrame));
+    device->prepare(pcmRing, static_cast<uint32_t>(ringFrames * bytesPerFrame));
     writeIndex = 0;
     audibleIndex = 0;
 
@@ -168,7 +178,7 @@ int32_t startPlayback(ModulePlayer* player) {
         renderChunk();
     } while (writeIndex.load() != 0);
 
-    platform::audioDeviceWrite();
+    device->write();
     stopRequested = 0;
     // Marked as running before the thread exists, so that a stop coming before the thread's
     // first instruction still waits for it.
@@ -196,7 +206,7 @@ int32_t stopPlayback(ModulePlayer* player) {
     mixBlock = nullptr;
     mixBuffer = nullptr;
     if (pcmRing)
-        platform::audioDeviceUnprepare();
+        device->unprepare();
     currentPlayer = nullptr;
     std::free(chunkInfos);
     chunkInfos = nullptr;
@@ -250,7 +260,7 @@ uint32_t audioThreadMain(void* argument) {
     uint32_t ringOffset = 0;
     while (stopRequested.load() == 0) {
         uint32_t bytes = 0;
-        if (platform::audioDeviceGetPosition(&bytes) == 0) {
+        if (device->getPosition(&bytes) == 0) {
             const uint32_t step = bytes - previousBytes;
             ringOffset =
                 static_cast<uint32_t>((static_cast<uint64_t>(ringOffset) + step) % ringBytes);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "module/module.h"
+#include "platform/audio_device.h"
 
 namespace ostrel {
 
@@ -42,6 +43,9 @@ extern std::atomic<uint8_t> renderBusy;
 extern std::atomic<uint8_t> stopRequested;
 extern std::atomic<uint8_t> threadStopped;
 
+// The device that openAudio and the rest play through, installed by the program at start-up
+// while no device is open; null stands for none (every open fails).
+void installAudioDevice(const platform::AudioDevice* device);
 int32_t openAudio(uint32_t rate);
 int32_t closeAudio();
 int32_t startPlayback(ModulePlayer* player);

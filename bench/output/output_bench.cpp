@@ -63,6 +63,7 @@ void BM_StartPreRender(benchmark::State& state) {
     ostrel::registerStreamHooks(ostrel::memoryStreamOpen, ostrel::memoryStreamClose,
                                 ostrel::memoryStreamRead, ostrel::memoryStreamSeek,
                                 ostrel::memoryStreamTell);
+    ostrel::installAudioDevice(&ostrel::platform::headlessAudioDevice);
     ostrel::platform::headlessSetThreadsEnabled(0);
     if (!ostrel::openAudio(44100)) {
         state.SkipWithError("no device");

@@ -55,6 +55,8 @@ int headlessAudioIsPlaying() {
     return playing ? 1 : 0;
 }
 
+namespace {
+
 int audioDeviceOpen(uint32_t rate) {
     const int result = openResult;
     if (result == 0)
@@ -98,5 +100,12 @@ int audioDeviceClose() {
     open = false;
     return 0;
 }
+
+} // namespace
+
+const AudioDevice headlessAudioDevice = {
+    audioDeviceOpen,      audioDevicePrepare, audioDeviceWrite, audioDeviceGetPosition,
+    audioDeviceUnprepare, audioDeviceReset,   audioDeviceClose,
+};
 
 } // namespace ostrel::platform

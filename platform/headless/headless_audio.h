@@ -5,9 +5,14 @@
 
 #include <cstdint>
 
+#include "platform/audio_device.h"
+
 namespace ostrel::platform {
 
-// The result the next audioDeviceOpen gives: 0 opens, anything else refuses.
+// The headless device's operations, for installAudioDevice.
+extern const AudioDevice headlessAudioDevice;
+
+// The result the device's next open gives: 0 opens, anything else refuses.
 void headlessAudioSetOpenResult(int result);
 // Moves the play position on by this many bytes (wrapping at 2^32) while the device plays.
 void headlessAudioAdvance(uint32_t bytes);

@@ -40,7 +40,6 @@ void fill(void*, Uint8* stream, int length) {
     }
     playedBytes.fetch_add(static_cast<uint32_t>(length));
 }
-} // namespace
 
 int audioDeviceOpen(uint32_t rate) {
     if (device != 0)
@@ -117,5 +116,12 @@ int audioDeviceClose() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return 0;
 }
+
+} // namespace
+
+const AudioDevice systemAudioDevice = {
+    audioDeviceOpen,      audioDevicePrepare, audioDeviceWrite, audioDeviceGetPosition,
+    audioDeviceUnprepare, audioDeviceReset,   audioDeviceClose,
+};
 
 } // namespace ostrel::platform

@@ -13,7 +13,6 @@ WAVEHDR ringHeader;
 // Whether the driver still holds the header prepared. Unpreparing while the ring plays is
 // refused by the driver, so the reset unprepares again once playback has stopped.
 bool headerPrepared = false;
-} // namespace
 
 int audioDeviceOpen(uint32_t rate) {
     WAVEFORMATEX format;
@@ -80,5 +79,12 @@ int audioDeviceClose() {
     waveDevice = nullptr;
     return static_cast<int>(result);
 }
+
+} // namespace
+
+const AudioDevice systemAudioDevice = {
+    audioDeviceOpen,      audioDevicePrepare, audioDeviceWrite, audioDeviceGetPosition,
+    audioDeviceUnprepare, audioDeviceReset,   audioDeviceClose,
+};
 
 } // namespace ostrel::platform

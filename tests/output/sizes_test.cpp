@@ -59,6 +59,19 @@ TEST_F(OutputTest, OpenReportsADeviceThatFails) {
     EXPECT_EQ(chunkFrames, 884);
 }
 
+// A program that installs no device (or takes its device away) plays nothing, and starting,
+// stopping and closing stay harmless.
+TEST_F(OutputTest, WithoutAnInstalledDeviceNothingOpens) {
+    installAudioDevice(nullptr);
+    EXPECT_EQ(openAudio(44100), 0);
+    EXPECT_EQ(startPlayback(&player), 0);
+    EXPECT_EQ(ticksSeen.size(), 0u);
+    EXPECT_NE(closeAudio(), 0);
+    EXPECT_EQ(platform::headlessAudioIsOpen(), 0);
+    installAudioDevice(&platform::headlessAudioDevice);
+    EXPECT_EQ(openAudio(44100), 1);
+}
+
 TEST_F(OutputTest, OpenRefusesRatesThatGiveEmptyChunksOrRamps) {
     EXPECT_EQ(openAudio(0), 0);
     EXPECT_EQ(openAudio(300), 0); // a ramp of 0 frames

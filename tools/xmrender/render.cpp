@@ -23,6 +23,7 @@ int32_t beginRender(const char* path, uint32_t rate, const char** reason, Prepar
         registerStreamHooks(memoryStreamOpen, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
                             memoryStreamTell);
     // No audio thread: this thread renders every chunk after the pre-render.
+    installAudioDevice(&platform::headlessAudioDevice);
     platform::headlessSetThreadsEnabled(0);
     platform::headlessAudioSetOpenResult(0);
     if (!openAudio(rate)) {
