@@ -99,6 +99,9 @@ using TickFunction = void (*)(ModulePlayer* player);
 // Supplies a sample's final (not delta-coded) bytes in place of the stream.
 using SampleDataProvider = void (*)(void* buffer, int32_t byteCount, int32_t bitsPerSample,
                                     int32_t instrumentIndex, int32_t sampleIndex);
+// Told of each row about to be played (see ModulePlayer::rowObserver). loopJump is 1 when a
+// pattern loop (E6x) jumped back to this row, 0 when the song arrived at it in any other way.
+using RowObserver = void (*)(void* context, const ModulePlayer* player, int32_t loopJump);
 
 struct ModulePlayer {
     Pattern* patterns;       // patternSlotCount records; owned
@@ -130,6 +133,14 @@ struct ModulePlayer {
     int32_t timeMs;
     TickFunction tickFunction;
     SampleDataProvider sampleDataProvider;
+    // Optional and null by default, so that playback pays one test per row for it: called by
+    // playerTick at each row tick once a pending jump or break has been applied and before the
+    // row is processed, so order and row name the row about to play. For tools that watch the
+    // song (where it ends); it must not change the player. Runs on the rendering thread.
+    RowObserver rowObserver;
+    void* rowObserverContext;
+    // 1 when the next row tick plays a row that a pattern loop jumped back to; the sequencer's.
+    uint8_t nextRowByLoopJump;
 };
 
 constexpr uint16_t flagLinearFrequencies = 1;

@@ -73,6 +73,7 @@ void resetPlaybackState(ModulePlayer* player) {
     player->order = 0;
     player->nextRow = -1;
     player->nextOrder = -1;
+    player->nextRowByLoopJump = 0;
     player->samplesLeftInTick = 0;
     player->tick = 0;
     player->patternDelayTicks = 0;
@@ -95,12 +96,21 @@ void playerTick(ModulePlayer* player) {
         if (player->nextRow >= 0) {
             player->row = player->nextRow;
         }
+        if (player->rowObserver) {
+            player->rowObserver(player->rowObserverContext, player, player->nextRowByLoopJump);
+        }
+        const int32_t rowBefore = player->row;
         processRow(player);
+        player->nextRowByLoopJump = 0;
         if (player->nextRow == -1) {
+            // An E6x that loops moves row itself, and only when no Bxx or Dxy in the row set
+            // nextRow: then the row after it is the loop's start.
+            player->nextRowByLoopJump = player->row != rowBefore;
             player->nextRow = player->row + 1;
             const Pattern* pattern = patternAt(player, player->order);
             int32_t rowCount = pattern != nullptr ? pattern->rowCount : 0;
             if (player->nextRow >= rowCount) {
+                player->nextRowByLoopJump = 0;
                 int32_t next = player->order + 1;
                 if (next >= player->songLength || next >= 256) {
                     next = player->restartPosition;

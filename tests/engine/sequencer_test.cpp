@@ -267,6 +267,46 @@ TEST_F(SequencerTest, JumpInTheRowOfALoopWins) {
     EXPECT_EQ(rowTicks(1)[0], Position(1, 0)); // ...but the break decided where to go
 }
 
+struct ObservedRow {
+    int order;
+    int row;
+    int loopJump;
+    bool operator==(const ObservedRow&) const = default;
+};
+
+void recordRow(void* context, const ModulePlayer* player, int32_t loopJump) {
+    static_cast<std::vector<ObservedRow>*>(context)->push_back(
+        ObservedRow{player->order, player->row, loopJump});
+}
+
+// The row observer sees every row tick's row once its jump is applied, and is told which rows a
+// pattern loop jumped back to: not the loop's other rows, not a break's target, and not a loop
+// that a jump in the same row overrode.
+TEST_F(SequencerTest, RowObserverSeesEachRowAndWhetherALoopJumpedToIt) {
+    player.songLength = 2;
+    player.orderTable[1] = 1;
+    player.defaultTempo = 2;
+    setRows(1, 4);
+    putEffect(0, 0, 0, 14, 0x60); // loop from row 0, where row drops to -1 when it jumps
+    putEffect(0, 2, 0, 14, 0x62);
+    putEffect(0, 3, 0, 13, 0x02); // break to row 2 of order 1
+    putEffect(1, 3, 0, 11, 0x00); // jump to order 0...
+    putEffect(1, 3, 1, 14, 0x61); // ...which wins over this loop
+    std::vector<ObservedRow> seen;
+    player.rowObserver = recordRow;
+    player.rowObserverContext = &seen;
+    start();
+    ticks(13 * 2);
+    const std::vector<ObservedRow> expected = {
+        {0, 0, 0}, {0, 1, 0}, {0, 2, 0},            // first time through the loop
+        {0, 0, 1}, {0, 1, 0}, {0, 2, 0},            // second
+        {0, 0, 1}, {0, 1, 0}, {0, 2, 0}, {0, 3, 0}, // third, then the break
+        {1, 2, 0}, {1, 3, 0},                       // the jump overrides E61
+        {0, 0, 0},
+    };
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(SequencerTest, SpeedZeroMakesEveryTickARowTick) {
     putEffect(0, 0, 0, 15, 0x00);
     start();
