@@ -6,6 +6,7 @@
 
 #include "module/stream.h"
 #include "platform/headless/headless_audio.h"
+#include "tools/xmrender/song_end.h"
 
 namespace ostrel::xmrender {
 
@@ -76,6 +77,53 @@ void endRender() {
     player = nullptr;
     closeAudio();
     platform::headlessSetThreadsEnabled(1);
+}
+
+namespace {
+
+struct Measuring {
+    SongWatch watch;
+    int32_t passes;
+    int64_t capFrames;
+    int32_t watching;
+};
+
+void startWatching(ModulePlayer* song, void* context) {
+    Measuring* measuring = static_cast<Measuring*>(context);
+    measuring->watching =
+        watchSong(&measuring->watch, song, measuring->passes, measuring->capFrames, false);
+}
+
+} // namespace
+
+int32_t measureSong(const char* path, uint32_t rate, int32_t passes, int64_t capFrames,
+                    SongLength* length, const char** reason) {
+    static Measuring measuring;
+    measuring.passes = passes;
+    measuring.capFrames = capFrames;
+    measuring.watching = 0;
+    if (!beginRender(path, rate, reason, startWatching, &measuring))
+        return 0;
+    if (!measuring.watching) {
+        *reason = "out of memory";
+        endRender();
+        return 0;
+    }
+    const SongWatch& watch = measuring.watch;
+    // The pre-render has already played the ring's length; go on until the watch has finished.
+    while (!watch.finished.load()) {
+        ChunkInfo info;
+        renderNextChunk(&info);
+    }
+    length->frames = watch.endFrame;
+    length->passFrames = watch.firstPassFrames >= 0 ? watch.firstPassFrames : watch.endFrame;
+    length->stopped = watch.stopped;
+    length->capped = watch.capped;
+    length->repeatOrder = watch.repeatOrder;
+    length->repeatRow = watch.repeatRow;
+    endRender();
+    unwatchSong(&measuring.watch);
+    return 1;
 }
 
 } // namespace ostrel::xmrender

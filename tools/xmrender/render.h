@@ -24,4 +24,23 @@ const int16_t* renderNextChunk(ChunkInfo* info);
 // Stops playback, frees the song and closes the device.
 void endRender();
 
+// How long a song plays, found by rendering it once ahead on the headless device (thousands of
+// times faster than real time) with a SongWatch.
+struct SongLength {
+    int64_t frames;      // to the end of the passes asked for, or to the cap
+    int64_t passFrames;  // to the end of the first pass (frames when it found none)
+    int32_t stopped;     // the song stopped itself (F00)
+    int32_t capped;      // a pass found no end within the cap, so frames ends there
+    int32_t repeatOrder; // the row the first pass would have played again (-1: none)
+    int32_t repeatRow;
+};
+
+// Longest a pass may play before the search for its end gives up: 30 minutes.
+constexpr int32_t passCapSeconds = 30 * 60;
+
+// Measures `passes` passes of the song at path (null: the built-in song) at this rate, each
+// allowed capFrames before it is cut there. 1 on success; 0 with a short reason in *reason.
+int32_t measureSong(const char* path, uint32_t rate, int32_t passes, int64_t capFrames,
+                    SongLength* length, const char** reason);
+
 } // namespace ostrel::xmrender

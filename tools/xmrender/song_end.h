@@ -1,0 +1,57 @@
+// Where a song ends, found the way trackers find it: the first time playback is about to play
+// again a row it has already played. The repeats of a running pattern loop (E6x) do not count,
+// and a song whose tempo an F00 sets to 0 has stopped itself. The watch only observes: it reads
+// each row through the player's row observer and counts frames in a wrapper around the player's
+// tick function, exactly as the chunk renderer mixes them. It changes no output byte unless it
+// is asked to silence the song once it has finished (live playback).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "module/module.h"
+
+namespace ostrel::xmrender {
+
+struct SongWatch {
+    TickFunction engineTick; // the player's own tick function, run by the wrapper
+    // One bit per (order position, row) played in the current pass; allocated before playback.
+    uint8_t* visited;
+    int32_t orderSlots;
+    int32_t rowSlots;
+    // What to watch for: this many passes (0: count on without end), each at most capFrames
+    // long (0: no limit); silenceAtEnd stops every voice and all further ticks once finished.
+    int32_t passesWanted;
+    int64_t capFrames;
+    bool silenceAtEnd;
+    // The frame counting: frames mixed before the tick now running, and that tick's length.
+    int64_t framesBeforeTick;
+    int32_t tickLength;
+    // The row observed last, and the tempo in force then (-1 before the first row).
+    int32_t lastOrder;
+    int32_t lastRow;
+    int32_t lastTempo;
+    int64_t passStartFrame;
+    // Results. A pass ends where the song is about to repeat a row; the next pass starts there
+    // with an empty set. The atomics are read by other threads during live playback.
+    std::atomic<int32_t> passesEnded;
+    std::atomic<uint8_t> finished; // the passes wanted have ended, the song stopped, or a cap
+    std::atomic<uint8_t> silent;   // voices stopped, no ticks run any more
+    uint8_t stopped;               // the song stopped itself (F00)
+    uint8_t capped;                // a pass reached capFrames without an end
+    int64_t endFrame;              // where the watch finished
+    int64_t firstPassFrames;       // where the first pass ended (-1: not yet)
+    int32_t repeatOrder;           // the row the first pass would have played again (-1: none)
+    int32_t repeatRow;
+};
+
+// Sets the watch up for a loaded player that has not started playing: allocates the visited
+// set, installs the row observer and wraps the tick function. 1 on success, 0 when out of
+// memory (the player is then unchanged).
+int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, int64_t capFrames,
+                  bool silenceAtEnd);
+// Frees the set; accepts a watch that was never set up. The player still calls into the watch:
+// stop its playback or destroy it first.
+void unwatchSong(SongWatch* watch);
+
+} // namespace ostrel::xmrender
