@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build of xmrender, run under Wine, writes the same bytes as the native one: for
 # the built-in song (memory stream) and for a module read from a file (file stream), WAV and
-# positions file alike. Both builds do their floating point in SSE2 and call no C library
+# positions file alike, for a number of seconds and for the song's own length (which each build
+# finds on its own), to a file and to standard output. Both builds do their floating point in SSE2 and call no C library
 # function whose last bit could differ.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -39,3 +40,12 @@ render_both() {
 
 render_both builtin "" --seconds 90
 render_both tune "$E2E_ROOT/tests/fuzz/corpus/tune.xm" --seconds 20 --rate 48000
+render_both builtin-length ""
+render_both tune-passes "$E2E_ROOT/tests/fuzz/corpus/tune.xm" --loops 3
+
+# Standard output in binary mode: no byte of the WAV turned into a line end.
+wine "$windows_xmrender" -o - --quiet 2>/dev/null >"$scratch/stdout-windows.wav" ||
+    e2e_fail "xmrender.exe -o - failed"
+cmp "$scratch/builtin-length-native.wav" "$scratch/stdout-windows.wav" ||
+    e2e_fail "xmrender.exe wrote other bytes to standard output"
+echo "standard output: $(stat -c %s "$scratch/stdout-windows.wav") identical bytes"

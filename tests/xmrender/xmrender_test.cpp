@@ -19,6 +19,7 @@
 #include "module/stream.h"
 #include "platform/headless/headless_audio.h"
 #include "test_song.h"
+#include "tests/support/xm_writer.h"
 
 namespace ostrel::testing {
 namespace {
@@ -44,11 +45,11 @@ std::string scratch(const std::string& name) {
            std::to_string(getpid()) + "_" + name;
 }
 
-ToolRun runTool(const std::string& arguments) {
+ToolRun runTool(const std::string& arguments, const std::string& environment = "") {
     const std::string out = scratch("stdout.txt");
     const std::string err = scratch("stderr.txt");
     const std::string command =
-        std::string(XMRENDER_PATH) + " " + arguments + " >" + out + " 2>" + err;
+        environment + " " + std::string(XMRENDER_PATH) + " " + arguments + " >" + out + " 2>" + err;
     const int status = std::system(command.c_str());
     return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
 }
@@ -229,16 +230,20 @@ TEST_F(XmrenderTest, UsageErrorsExit1) {
     const std::string out = scratch("never.wav");
     std::remove(out.c_str());
     const std::string cases[] = {
-        "",                             // no output
-        "--rate 44100",                 // still no output
-        "-o",                           // output without a name
-        "-o " + out + " --seconds 0",   // nothing to render
-        "-o " + out + " --seconds -3",  //
-        "-o " + out + " --seconds ten", //
-        "-o " + out + " --rate 999",    // below the lowest rate
-        "-o " + out + " --rate 48k",    //
-        "-o " + out + " --frobnicate",  // unknown option
-        "a.xm b.xm -o " + out,          // two songs
+        "",                                     // no output
+        "--rate 44100",                         // still no output
+        "-o",                                   // output without a name
+        "-o " + out + " --seconds 0",           // nothing to render
+        "-o " + out + " --seconds -3",          //
+        "-o " + out + " --seconds ten",         //
+        "-o " + out + " --rate 999",            // below the lowest rate
+        "-o " + out + " --rate 48k",            //
+        "-o " + out + " --frobnicate",          // unknown option
+        "a.xm b.xm -o " + out,                  // two songs
+        "-o " + out + " --loops 0",             // no pass
+        "-o " + out + " --loops 2x",            //
+        "-o " + out + " --loops 2 --seconds 5", // two lengths
+        "-o " + out + " --loop",                // endless, but only live
     };
     for (const std::string& arguments : cases) {
         const ToolRun run = runTool(arguments);
@@ -252,9 +257,51 @@ TEST_F(XmrenderTest, UsageErrorsExit1) {
 TEST_F(XmrenderTest, HelpExplainsEveryOption) {
     const ToolRun run = runTool("--help");
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* option : {"FILE.xm", "-o OUT.wav", "--seconds", "--rate", "--positions",
-                               "--quiet", "order row timeMs"})
+    for (const char* option :
+         {"FILE.xm", "-o OUT.wav", "standard output", "--loops N", "--seconds", "--rate",
+          "--positions", "--quiet", "order row timeMs", "30 minutes"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
+}
+
+// The test song ends where it wraps after its fourth order: each 64-row pattern is half at
+// BPM 95 and half at BPM 131, 6 ticks a row, 32 * 6 * (1160 + 841) = 384,192 frames, so one
+// pass is 1,536,768 frames. The song-length renders are the --seconds render cut there; a second
+// pass is as long as the first (the restart position is 0).
+TEST_F(XmrenderTest, SongLengthRendersAreTheSecondsRenderCutAtTheEnd) {
+    constexpr uint32_t passFrames = 4 * 32 * 6 * (1160 + 841);
+    const std::string longer = scratch("seconds.wav");
+    ASSERT_EQ(runTool(*songPath + " -o " + longer + " --seconds 75 --quiet").exitCode, 0);
+    const std::string seconds = readFile(longer);
+    const struct {
+        const char* options;
+        uint32_t frames;
+    } table[] = {{"", passFrames}, {"--loops 1", passFrames}, {"--loops 2", 2 * passFrames}};
+    for (const auto& row : table) {
+        const std::string wav = scratch("song.wav");
+        const ToolRun run = runTool(*songPath + " -o " + wav + " " + row.options);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "") << "no progress off a terminal";
+        const std::string bytes = readFile(wav);
+        ASSERT_EQ(bytes.size(), 44u + row.frames * 4) << row.options;
+        EXPECT_EQ(bytes.substr(44), seconds.substr(44, row.frames * 4)) << row.options;
+        // the header's sizes follow the cut, not whole chunks
+        const auto dataSize = uint32_t(uint8_t(bytes[40])) | uint32_t(uint8_t(bytes[41])) << 8 |
+                              uint32_t(uint8_t(bytes[42])) << 16 |
+                              uint32_t(uint8_t(bytes[43])) << 24;
+        EXPECT_EQ(dataSize, row.frames * 4) << row.options;
+        std::remove(wav.c_str());
+    }
+    std::remove(longer.c_str());
+}
+
+TEST_F(XmrenderTest, DashWritesTheSameWavToStandardOutput) {
+    const std::string wav = scratch("file.wav");
+    ASSERT_EQ(runTool(*songPath + " -o " + wav).exitCode, 0);
+    const ToolRun run = runTool(*songPath + " -o -");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, readFile(wav));
+    std::remove(wav.c_str());
 }
 
 } // namespace

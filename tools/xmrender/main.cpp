@@ -7,6 +7,7 @@
 #include <cstring>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #define isatty _isatty
 #define fileno _fileno
@@ -23,20 +24,26 @@ constexpr int exitSong = 2;
 constexpr int exitOutput = 3;
 
 const char helpText[] =
-    "usage: xmrender [FILE.xm] -o OUT.wav [--seconds S] [--rate HZ] [--positions OUT.txt] "
-    "[--quiet]\n"
+    "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ]\n"
+    "                [--positions OUT.txt] [--quiet]\n"
     "\n"
     "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file.\n"
-    "The output holds whole chunks of the demo's chunk ring, in the order the demo plays them.\n"
+    "The WAV holds the bytes the demo's chunk ring plays, in the order the demo plays them.\n"
     "\n"
-    "  FILE.xm              the song to render; without it, the song built into the demo\n"
-    "  -o OUT.wav           the WAV file to write (required)\n"
-    "  --seconds S          length to render, rounded up to whole chunks (default 60)\n"
+    "  FILE.xm              the song; without it, the song built into the demo\n"
+    "  -o OUT.wav           the WAV file to write; - writes it to standard output\n"
+    "  --loops N            render N passes of the song (default 1). A song ends the\n"
+    "                       first time it is about to play again a row it has already played,\n"
+    "                       not counting the repeats of a pattern loop, or where an F00 stops\n"
+    "                       it; the next pass goes on from there to where that end comes again\n"
+    "  --seconds S          render S seconds instead, rounded up to whole chunks\n"
     "  --rate HZ            output rate in frames per second, 1000 to 384000 (default 44100)\n"
     "  --positions OUT.txt  also write one line per chunk: \"order row timeMs\", the song\n"
     "                       position reached at the end of that chunk\n"
     "  --quiet              no progress display (it appears only when stderr is a terminal)\n"
     "  -h, --help           show this text\n"
+    "\n"
+    "A song whose end is not found within 30 minutes stops there, with a warning.\n"
     "\n"
     "Exit status: 0 done, 1 usage error, 2 the song is missing or cannot be loaded,\n"
     "3 an output file cannot be written.\n";
@@ -45,7 +52,8 @@ struct Options {
     const char* song = nullptr;
     const char* output = nullptr;
     const char* positions = nullptr;
-    double seconds = 60;
+    double seconds = 0; // 0: the song's length
+    int32_t loops = 0;  // 0: not given
     uint32_t rate = 44100;
     bool quiet = false;
 };
@@ -66,14 +74,23 @@ bool parseSeconds(const char* text, double* value) {
     return true;
 }
 
-bool parseRate(const char* text, uint32_t* value) {
+bool parseWhole(const char* text, long lowest, long highest, long* value) {
     char* end = nullptr;
     errno = 0;
     const long parsed = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || parsed < 1000 || parsed > 384000)
+    if (errno != 0 || end == text || *end != '\0' || parsed < lowest || parsed > highest)
         return false;
-    *value = static_cast<uint32_t>(parsed);
+    *value = parsed;
     return true;
+}
+
+// Options that exclude each other.
+int checkCombination(const Options& options) {
+    if (options.seconds > 0 && options.loops)
+        return usage("--seconds and --loops exclude each other", nullptr);
+    if (!options.output)
+        return usage("no output file given (-o OUT.wav, or -o - for standard output)", nullptr);
+    return 0;
 }
 
 // 0: options in *options; -1: help was asked; otherwise the exit code of a usage error.
@@ -81,11 +98,12 @@ int parseArguments(int argc, char** argv, Options* options) {
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         const bool hasValue = i + 1 < argc;
+        long whole = 0;
         if (std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0)
             return -1;
         if (std::strcmp(argument, "-o") == 0) {
             if (!hasValue)
-                return usage("-o needs a file name", nullptr);
+                return usage("-o needs a file name, or - for standard output", nullptr);
             options->output = argv[++i];
         } else if (std::strcmp(argument, "--positions") == 0) {
             if (!hasValue)
@@ -94,22 +112,25 @@ int parseArguments(int argc, char** argv, Options* options) {
         } else if (std::strcmp(argument, "--seconds") == 0) {
             if (!hasValue || !parseSeconds(argv[++i], &options->seconds))
                 return usage("--seconds needs a length above 0 and up to 86400", nullptr);
+        } else if (std::strcmp(argument, "--loops") == 0) {
+            if (!hasValue || !parseWhole(argv[++i], 1, 1000, &whole))
+                return usage("--loops needs a whole number from 1 to 1000", nullptr);
+            options->loops = static_cast<int32_t>(whole);
         } else if (std::strcmp(argument, "--rate") == 0) {
-            if (!hasValue || !parseRate(argv[++i], &options->rate))
+            if (!hasValue || !parseWhole(argv[++i], 1000, 384000, &whole))
                 return usage("--rate needs a whole number from 1000 to 384000", nullptr);
+            options->rate = static_cast<uint32_t>(whole);
         } else if (std::strcmp(argument, "--quiet") == 0) {
             options->quiet = true;
         } else if (argument[0] == '-' && argument[1] != '\0') {
             return usage("unknown option ", argument);
         } else if (options->song) {
-            return usage("only one song can be rendered at a time: ", argument);
+            return usage("only one song can be handled at a time: ", argument);
         } else {
             options->song = argument;
         }
     }
-    if (!options->output)
-        return usage("no output file given (-o OUT.wav)", nullptr);
-    return 0;
+    return checkCombination(*options);
 }
 
 void put16(uint8_t* at, uint32_t value) {
@@ -144,6 +165,114 @@ void putSamples(uint8_t* out, const int16_t* samples, int32_t count) {
         put16(out + 2 * i, static_cast<uint16_t>(samples[i]));
 }
 
+const char* songName(const Options& options) {
+    return options.song ? options.song : "built-in song";
+}
+
+// The song's length for the passes asked; reports a song that cannot be loaded (false).
+bool measure(const Options& options, ostrel::xmrender::SongLength* length) {
+    const char* reason = "";
+    const int32_t passes = options.loops ? options.loops : 1;
+    if (!ostrel::xmrender::measureSong(options.song, options.rate, passes,
+                                       int64_t(ostrel::xmrender::passCapSeconds) * options.rate,
+                                       length, &reason)) {
+        std::fprintf(stderr, "xmrender: %s: %s\n", songName(options), reason);
+        return false;
+    }
+    if (length->capped)
+        std::fprintf(stderr,
+                     "xmrender: warning: %s: no end found within %d minutes; stopping "
+                     "there\n",
+                     songName(options), ostrel::xmrender::passCapSeconds / 60);
+    return true;
+}
+
+int runRender(const Options& options) {
+    // Frames to write: the song's length, found ahead so that the header is exact even on a
+    // pipe, or whole chunks covering --seconds.
+    int64_t frames = 0;
+    if (options.seconds == 0) {
+        ostrel::xmrender::SongLength length;
+        if (!measure(options, &length))
+            return exitSong;
+        frames = length.frames;
+    }
+    const char* reason = "";
+    if (!ostrel::xmrender::beginRender(options.song, options.rate, &reason)) {
+        std::fprintf(stderr, "xmrender: %s: %s\n", songName(options), reason);
+        return exitSong;
+    }
+    const int32_t chunkFrames = ostrel::chunkFrames;
+    if (options.seconds > 0)
+        frames = int64_t(ostrel::xmrender::chunksForSeconds(options.seconds)) * chunkFrames;
+    const uint64_t dataBytes = static_cast<uint64_t>(frames) * 4;
+    if (dataBytes > 0xFFFFFFFFull - 36) {
+        ostrel::xmrender::endRender();
+        return usage("too long for a WAV file; ask for fewer --seconds or --loops", nullptr);
+    }
+
+    const bool toStdout = std::strcmp(options.output, "-") == 0;
+    std::FILE* wav = toStdout ? stdout : std::fopen(options.output, "wb");
+    if (!wav) {
+        std::fprintf(stderr, "xmrender: %s: %s\n", options.output, std::strerror(errno));
+        ostrel::xmrender::endRender();
+        return exitOutput;
+    }
+#if defined(_WIN32)
+    if (toStdout)
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::FILE* positions = nullptr;
+    if (options.positions) {
+        positions = std::fopen(options.positions, "wb"); // "\n" on every host
+        if (!positions) {
+            std::fprintf(stderr, "xmrender: %s: %s\n", options.positions, std::strerror(errno));
+            if (!toStdout)
+                std::fclose(wav);
+            ostrel::xmrender::endRender();
+            return exitOutput;
+        }
+    }
+
+    uint8_t header[44];
+    wavHeader(header, options.rate, static_cast<uint32_t>(dataBytes));
+    bool written = std::fwrite(header, 1, sizeof header, wav) == sizeof header;
+    uint8_t* bytes = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(chunkFrames) * 4));
+    const bool progress = !options.quiet && isatty(fileno(stderr));
+    const double seconds = static_cast<double>(frames) / options.rate;
+    // Whole chunks, the last one cut where the song ends.
+    for (int64_t done = 0; done < frames && written && bytes;) {
+        ostrel::ChunkInfo info;
+        const int16_t* samples = ostrel::xmrender::renderNextChunk(&info);
+        const int32_t take =
+            frames - done < chunkFrames ? static_cast<int32_t>(frames - done) : chunkFrames;
+        putSamples(bytes, samples, take * 2);
+        written = std::fwrite(bytes, 1, static_cast<size_t>(take) * 4, wav) ==
+                  static_cast<size_t>(take) * 4;
+        if (positions)
+            std::fprintf(positions, "%d %d %d\n", info.order, info.row,
+                         static_cast<int>(info.timeMs));
+        done += take;
+        if (progress && (done / chunkFrames % 50 == 0 || done == frames))
+            std::fprintf(stderr, "\rxmrender: %.1f of %.1f s",
+                         static_cast<double>(done) / options.rate, seconds);
+    }
+    if (progress)
+        std::fputc('\n', stderr);
+    std::free(bytes);
+    ostrel::xmrender::endRender();
+    if (positions && std::fclose(positions) != 0)
+        written = false;
+    if (toStdout ? std::fflush(stdout) != 0 || std::ferror(stdout) : std::fclose(wav) != 0)
+        written = false;
+    if (!written || !bytes) {
+        std::fprintf(stderr, "xmrender: %s: cannot write the output\n",
+                     toStdout ? "standard output" : options.output);
+        return exitOutput;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -164,68 +293,5 @@ int main(int argc, char** argv) {
         }
         std::fclose(probe);
     }
-    const char* reason = "";
-    if (!ostrel::xmrender::beginRender(options.song, options.rate, &reason)) {
-        std::fprintf(stderr, "xmrender: %s: %s\n", options.song ? options.song : "built-in song",
-                     reason);
-        return exitSong;
-    }
-
-    const int32_t chunks = ostrel::xmrender::chunksForSeconds(options.seconds);
-    const int32_t frames = ostrel::chunkFrames;
-    const uint64_t dataBytes = static_cast<uint64_t>(chunks) * static_cast<uint64_t>(frames) * 4;
-    if (dataBytes > 0xFFFFFFFFull - 36) {
-        ostrel::xmrender::endRender();
-        return usage("too long for a WAV file; ask for fewer --seconds", nullptr);
-    }
-
-    std::FILE* wav = std::fopen(options.output, "wb");
-    if (!wav) {
-        std::fprintf(stderr, "xmrender: %s: %s\n", options.output, std::strerror(errno));
-        ostrel::xmrender::endRender();
-        return exitOutput;
-    }
-    std::FILE* positions = nullptr;
-    if (options.positions) {
-        positions = std::fopen(options.positions, "wb"); // "\n" on every host
-        if (!positions) {
-            std::fprintf(stderr, "xmrender: %s: %s\n", options.positions, std::strerror(errno));
-            std::fclose(wav);
-            ostrel::xmrender::endRender();
-            return exitOutput;
-        }
-    }
-
-    uint8_t header[44];
-    wavHeader(header, options.rate, static_cast<uint32_t>(dataBytes));
-    bool written = std::fwrite(header, 1, sizeof header, wav) == sizeof header;
-    uint8_t* bytes = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(frames) * 4));
-    const bool progress = !options.quiet && isatty(fileno(stderr));
-    for (int32_t chunk = 0; chunk < chunks && written && bytes; ++chunk) {
-        ostrel::ChunkInfo info;
-        const int16_t* samples = ostrel::xmrender::renderNextChunk(&info);
-        putSamples(bytes, samples, frames * 2);
-        written = std::fwrite(bytes, 1, static_cast<size_t>(frames) * 4, wav) ==
-                  static_cast<size_t>(frames) * 4;
-        if (positions)
-            std::fprintf(positions, "%d %d %d\n", info.order, info.row,
-                         static_cast<int>(info.timeMs));
-        if (progress && (chunk % 50 == 0 || chunk + 1 == chunks))
-            std::fprintf(stderr, "\rxmrender: %.1f of %.1f s",
-                         static_cast<double>(chunk + 1) * frames / options.rate,
-                         static_cast<double>(chunks) * frames / options.rate);
-    }
-    if (progress)
-        std::fputc('\n', stderr);
-    std::free(bytes);
-    ostrel::xmrender::endRender();
-    if (positions && std::fclose(positions) != 0)
-        written = false;
-    if (std::fclose(wav) != 0)
-        written = false;
-    if (!written || !bytes) {
-        std::fprintf(stderr, "xmrender: %s: cannot write the output\n", options.output);
-        return exitOutput;
-    }
-    return 0;
+    return runRender(options);
 }

@@ -15,14 +15,18 @@ ModulePlayer* player = nullptr;
 int32_t chunksGiven = 0;
 } // namespace
 
-int32_t beginRender(const char* path, uint32_t rate, const char** reason, PrepareSong prepare,
-                    void* context) {
+void registerSongStream(const char* path) {
     if (path)
         registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
                             fileStreamTell);
     else
         registerStreamHooks(memoryStreamOpen, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
                             memoryStreamTell);
+}
+
+int32_t beginRender(const char* path, uint32_t rate, const char** reason, PrepareSong prepare,
+                    void* context) {
+    registerSongStream(path);
     // No audio thread: this thread renders every chunk after the pre-render.
     installAudioDevice(&platform::headlessAudioDevice);
     platform::headlessSetThreadsEnabled(0);
