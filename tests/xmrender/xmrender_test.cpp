@@ -244,6 +244,8 @@ TEST_F(XmrenderTest, UsageErrorsExit1) {
         "-o " + out + " --loops 2x",            //
         "-o " + out + " --loops 2 --seconds 5", // two lengths
         "-o " + out + " --loop",                // endless, but only live
+        "--info -o " + out,                     // --info renders nothing
+        "--info --loops 2",                     //
     };
     for (const std::string& arguments : cases) {
         const ToolRun run = runTool(arguments);
@@ -259,7 +261,7 @@ TEST_F(XmrenderTest, HelpExplainsEveryOption) {
     EXPECT_EQ(run.exitCode, 0);
     for (const char* option :
          {"FILE.xm", "-o OUT.wav", "standard output", "--loops N", "--seconds", "--rate",
-          "--positions", "--quiet", "order row timeMs", "30 minutes"})
+          "--positions", "--quiet", "order row timeMs", "--info", "30 minutes"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
@@ -302,6 +304,90 @@ TEST_F(XmrenderTest, DashWritesTheSameWavToStandardOutput) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, readFile(wav));
     std::remove(wav.c_str());
+}
+
+std::string infoOf(const ToolRun& run, const std::string& field) {
+    const std::string text = "\n" + run.out;
+    const size_t at = text.find("\n" + field + ": ");
+    if (at == std::string::npos)
+        return "(missing)";
+    const size_t start = at + field.size() + 3;
+    return text.substr(start, text.find('\n', start) - start);
+}
+
+// --info tells the header's texts and counts and the song's start settings, and its duration
+// from the song-end search: here 3 orders of 8 rows at 4 ticks and BPM 100 (1102 frames a
+// tick), 24 * 4 * 1102 = 105,792 frames, 2.399 s at 44,100 Hz.
+TEST_F(XmrenderTest, InfoTellsTheSongsFields) {
+    xmtest::XmModule module;
+    module.name = "Field Test  ";
+    module.tracker = "FastTracker v2.00   ";
+    module.channels = 40; // more than are played
+    module.songLength = 3;
+    module.restartPosition = 2;
+    module.flags = 0;
+    module.tempo = 4;
+    module.bpm = 100;
+    module.orderTable[1] = 1;
+    module.orderTable[2] = 1;
+    module.patterns.assign(3, xmtest::XmPattern{});
+    for (auto& pattern : module.patterns)
+        pattern.rows = 8;
+    module.instruments.resize(3);
+    module.instruments[0].samples = {xmtest::XmSample::eightBit({1, 2}),
+                                     xmtest::XmSample::eightBit({3})};
+    module.instruments[2].samples = {xmtest::XmSample::sixteen({4, 5, 6})};
+    const std::string path = scratch("fields.xm");
+    {
+        const xmtest::XmImage image = xmtest::buildXm(module);
+        std::ofstream file(path, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(image.bytes.data()),
+                   std::streamsize(image.bytes.size()));
+    }
+    const ToolRun run = runTool(path + " --info");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::pair<const char*, const char*> fields[] = {
+        {"Title", "Field Test"},
+        {"Tracker", "FastTracker v2.00"},
+        {"Channels", "40 (the first 32 are played)"},
+        {"Patterns", "3"},
+        {"Song length", "3 orders"},
+        {"Restart position", "2"},
+        {"Instruments", "3"},
+        {"Samples", "3"},
+        {"Tempo", "4 ticks per row"},
+        {"BPM", "100"},
+        {"Frequencies", "Amiga"},
+        {"End", "goes back to order 2, row 0"},
+        {"Duration", "2.399 s"},
+    };
+    for (const auto& [field, value] : fields)
+        EXPECT_EQ(infoOf(run, field), value) << field;
+    std::remove(path.c_str());
+}
+
+// A song that would play for hours before a row comes round again (256 orders of 64 rows of
+// 31 ticks at BPM 32, 2.4 s a row) is cut at 30 minutes, with a one-line warning.
+TEST_F(XmrenderTest, SongWithoutAnEndWithinThirtyMinutesStopsThere) {
+    xmtest::XmModule module;
+    module.songLength = 256;
+    module.tempo = 31;
+    module.bpm = 32;
+    const std::string path = scratch("endless.xm");
+    {
+        const xmtest::XmImage image = xmtest::buildXm(module);
+        std::ofstream file(path, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(image.bytes.data()),
+                   std::streamsize(image.bytes.size()));
+    }
+    const ToolRun run = runTool(path + " --info");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(infoOf(run, "Duration"), "1800.000 s");
+    EXPECT_EQ(infoOf(run, "End"), "none found within 30 minutes");
+    EXPECT_EQ(run.err,
+              "xmrender: warning: " + path + ": no end found within 30 minutes; stopping there\n");
+    std::remove(path.c_str());
 }
 
 } // namespace

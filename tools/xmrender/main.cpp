@@ -1,5 +1,6 @@
 // xmrender: renders an XM song (or the built-in one) to a 16-bit stereo WAV file with the demo's
-// own engine, mixer and chunk renderer, byte for byte what the demo's device would play.
+// own engine, mixer and chunk renderer, byte for byte what the demo's device would play, and
+// tells what a song is (--info).
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #endif
 
 #include "tools/xmrender/render.h"
+#include "tools/xmrender/song_info.h"
 
 namespace {
 
@@ -26,9 +28,11 @@ constexpr int exitOutput = 3;
 const char helpText[] =
     "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ]\n"
     "                [--positions OUT.txt] [--quiet]\n"
+    "       xmrender [FILE.xm] --info [--rate HZ]\n"
     "\n"
-    "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file.\n"
-    "The WAV holds the bytes the demo's chunk ring plays, in the order the demo plays them.\n"
+    "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file,\n"
+    "or tells what a song is. The WAV holds the bytes the demo's chunk ring plays, in the order\n"
+    "the demo plays them.\n"
     "\n"
     "  FILE.xm              the song; without it, the song built into the demo\n"
     "  -o OUT.wav           the WAV file to write; - writes it to standard output\n"
@@ -40,6 +44,9 @@ const char helpText[] =
     "  --rate HZ            output rate in frames per second, 1000 to 384000 (default 44100)\n"
     "  --positions OUT.txt  also write one line per chunk: \"order row timeMs\", the song\n"
     "                       position reached at the end of that chunk\n"
+    "  --info               print the song's title, tracker, channels, patterns, song length,\n"
+    "                       restart position, instruments, samples, starting tempo and BPM,\n"
+    "                       frequency table and duration; renders nothing\n"
     "  --quiet              no progress display (it appears only when stderr is a terminal)\n"
     "  -h, --help           show this text\n"
     "\n"
@@ -56,6 +63,7 @@ struct Options {
     int32_t loops = 0;  // 0: not given
     uint32_t rate = 44100;
     bool quiet = false;
+    bool info = false;
 };
 
 int usage(const char* message, const char* detail) {
@@ -84,11 +92,14 @@ bool parseWhole(const char* text, long lowest, long highest, long* value) {
     return true;
 }
 
-// Options that exclude each other.
+// Options that only some modes take.
 int checkCombination(const Options& options) {
+    if (options.info &&
+        (options.output || options.positions || options.seconds > 0 || options.loops))
+        return usage("--info takes only a song and --rate", nullptr);
     if (options.seconds > 0 && options.loops)
         return usage("--seconds and --loops exclude each other", nullptr);
-    if (!options.output)
+    if (!options.info && !options.output)
         return usage("no output file given (-o OUT.wav, or -o - for standard output)", nullptr);
     return 0;
 }
@@ -122,6 +133,8 @@ int parseArguments(int argc, char** argv, Options* options) {
             options->rate = static_cast<uint32_t>(whole);
         } else if (std::strcmp(argument, "--quiet") == 0) {
             options->quiet = true;
+        } else if (std::strcmp(argument, "--info") == 0) {
+            options->info = true;
         } else if (argument[0] == '-' && argument[1] != '\0') {
             return usage("unknown option ", argument);
         } else if (options->song) {
@@ -185,6 +198,20 @@ bool measure(const Options& options, ostrel::xmrender::SongLength* length) {
                      "there\n",
                      songName(options), ostrel::xmrender::passCapSeconds / 60);
     return true;
+}
+
+int runInfo(const Options& options) {
+    ostrel::xmrender::SongFacts facts;
+    const char* reason = "";
+    if (!ostrel::xmrender::readSongFacts(options.song, &facts, &reason)) {
+        std::fprintf(stderr, "xmrender: %s: %s\n", songName(options), reason);
+        return exitSong;
+    }
+    ostrel::xmrender::SongLength length;
+    if (!measure(options, &length))
+        return exitSong;
+    ostrel::xmrender::printSongInfo(stdout, facts, length, options.rate);
+    return std::fflush(stdout) == 0 ? 0 : exitOutput;
 }
 
 int runRender(const Options& options) {
@@ -293,5 +320,7 @@ int main(int argc, char** argv) {
         }
         std::fclose(probe);
     }
+    if (options.info)
+        return runInfo(options);
     return runRender(options);
 }
