@@ -1,6 +1,8 @@
 // Headless host: time from the standard library's clocks, threads from std::thread (the
-// Windows build's runtime has none, so there the thread is a plain CreateThread). No thread
-// priorities: a headless run has no deadline to meet.
+// Windows build's runtime has none, so there the thread is a CreateThread). On Windows the
+// thread is raised to time-critical priority as the demo's is, since xmrender.exe plays live
+// through this host; elsewhere it keeps the priority it starts with, which is all a host
+// grants without special rights.
 #include "platform/platform.h"
 
 #include <atomic>
@@ -72,6 +74,7 @@ void* startTimeCriticalThread(ThreadFunction fn, void* argument) {
         delete record;
         return nullptr;
     }
+    SetThreadPriority(record->handle, THREAD_PRIORITY_TIME_CRITICAL);
     return record;
 }
 

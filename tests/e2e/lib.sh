@@ -152,6 +152,26 @@ compare_recording() {
     e2e_fail "sound frame $line of the recording ($(sed -n "${line}p" "$scratch/recorded.frames")) is not the next one of xmrender's ($(sed -n "${line}p" "$scratch/expected.frames")), about $(((line - 1) / 884)) chunks into the sound"
 }
 
+# Checks a recording of live playback byte for byte: once the silence before the device started
+# is left out, it is the WAV's data exactly (its own leading silence left out too), followed by
+# nothing but silence. e2e_check_exact_recording RAW WAV SCRATCH
+e2e_check_exact_recording() {
+    local raw=$1 wav=$2 scratch=$3 data lead_raw lead_wav size rest
+    tail -c +45 "$wav" >"$scratch/exact.raw"
+    # Leading silent frames, counted in bytes.
+    lead_raw=$(od -An -v -w4 -tx4 "$raw" | awk '$1 != "00000000" { print (NR - 1) * 4; exit }')
+    lead_wav=$(od -An -v -w4 -tx4 "$scratch/exact.raw" | awk '$1 != "00000000" { print (NR - 1) * 4; exit }')
+    [ -n "$lead_raw" ] || e2e_fail "the recording is silent"
+    [ -n "$lead_wav" ] || e2e_fail "the rendered song is silent"
+    size=$(($(stat -c %s "$scratch/exact.raw") - lead_wav))
+    tail -c +$((lead_wav + 1)) "$scratch/exact.raw" >"$scratch/exact.song"
+    tail -c +$((lead_raw + 1)) "$raw" | head -c "$size" >"$scratch/exact.heard"
+    cmp "$scratch/exact.heard" "$scratch/exact.song" ||
+        e2e_fail "the recording is not the rendered song byte for byte"
+    rest=$(tail -c +$((lead_raw + size + 1)) "$raw" | tr -d '\0' | wc -c)
+    [ "$rest" -eq 0 ] || e2e_fail "after the song's end the recording holds $rest sound bytes"
+}
+
 # Starts a program in the background and answers its start-up question No, the way the build
 # at hand shows it: E2E_PID is the process, E2E_WINDOW the demo's window. The program's output
 # goes to E2E_LOG when that is set. Native: e2e_start_windowed native PROGRAM [VAR=value...];

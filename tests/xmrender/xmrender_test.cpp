@@ -246,6 +246,9 @@ TEST_F(XmrenderTest, UsageErrorsExit1) {
         "-o " + out + " --loop",                // endless, but only live
         "--info -o " + out,                     // --info renders nothing
         "--info --loops 2",                     //
+        "--play -o " + out,                     // --play writes no file
+        "--play --seconds 3",                   //
+        "--play --loop --loops 2",              // two lengths
     };
     for (const std::string& arguments : cases) {
         const ToolRun run = runTool(arguments);
@@ -261,7 +264,8 @@ TEST_F(XmrenderTest, HelpExplainsEveryOption) {
     EXPECT_EQ(run.exitCode, 0);
     for (const char* option :
          {"FILE.xm", "-o OUT.wav", "standard output", "--loops N", "--seconds", "--rate",
-          "--positions", "--quiet", "order row timeMs", "--info", "30 minutes"})
+          "--positions", "--quiet", "order row timeMs", "--info", "--play", "--loop ",
+          "q, Escape or Ctrl-C", "30 minutes", "4 no sound device"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
@@ -388,6 +392,25 @@ TEST_F(XmrenderTest, SongWithoutAnEndWithinThirtyMinutesStopsThere) {
     EXPECT_EQ(run.err,
               "xmrender: warning: " + path + ": no end found within 30 minutes; stopping there\n");
     std::remove(path.c_str());
+}
+
+// Live playback refuses what rendering refuses, with the same words and codes, and says so in
+// one line when there is no sound device.
+TEST_F(XmrenderTest, PlayReportsBadSongsAndAMissingDevice) {
+    const std::string bogus = scratch("not_a_song.xm");
+    {
+        std::ofstream file(bogus, std::ios::binary);
+        file << "plain text, no module";
+    }
+    const ToolRun rendered = runTool(bogus + " -o " + scratch("never.wav"));
+    const ToolRun played = runTool(bogus + " --play");
+    EXPECT_EQ(played.exitCode, 2);
+    EXPECT_EQ(played.exitCode, rendered.exitCode);
+    EXPECT_EQ(played.err, rendered.err);
+    const ToolRun noDevice = runTool("--play --quiet", "SDL_AUDIODRIVER=no_such_driver");
+    EXPECT_EQ(noDevice.exitCode, 4);
+    EXPECT_EQ(noDevice.err, "xmrender: no sound device could be opened\n");
+    std::remove(bogus.c_str());
 }
 
 } // namespace

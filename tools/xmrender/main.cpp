@@ -1,6 +1,6 @@
 // xmrender: renders an XM song (or the built-in one) to a 16-bit stereo WAV file with the demo's
-// own engine, mixer and chunk renderer, byte for byte what the demo's device would play, and
-// tells what a song is (--info).
+// own engine, mixer and chunk renderer, byte for byte what the demo's device would play; tells
+// what a song is (--info); and plays it live through the demo's own path (--play).
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "tools/xmrender/live.h"
 #include "tools/xmrender/render.h"
 #include "tools/xmrender/song_info.h"
 
@@ -29,14 +30,15 @@ const char helpText[] =
     "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ]\n"
     "                [--positions OUT.txt] [--quiet]\n"
     "       xmrender [FILE.xm] --info [--rate HZ]\n"
+    "       xmrender [FILE.xm] --play [--loop | --loops N] [--rate HZ] [--quiet]\n"
     "\n"
     "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file,\n"
-    "or tells what a song is. The WAV holds the bytes the demo's chunk ring plays, in the order\n"
-    "the demo plays them.\n"
+    "tells what a song is, or plays it live on the sound device. The WAV holds the bytes the\n"
+    "demo's chunk ring plays, in the order the demo plays them.\n"
     "\n"
     "  FILE.xm              the song; without it, the song built into the demo\n"
     "  -o OUT.wav           the WAV file to write; - writes it to standard output\n"
-    "  --loops N            render N passes of the song (default 1). A song ends the\n"
+    "  --loops N            render (or play) N passes of the song (default 1). A song ends the\n"
     "                       first time it is about to play again a row it has already played,\n"
     "                       not counting the repeats of a pattern loop, or where an F00 stops\n"
     "                       it; the next pass goes on from there to where that end comes again\n"
@@ -47,13 +49,16 @@ const char helpText[] =
     "  --info               print the song's title, tracker, channels, patterns, song length,\n"
     "                       restart position, instruments, samples, starting tempo and BPM,\n"
     "                       frequency table and duration; renders nothing\n"
-    "  --quiet              no progress display (it appears only when stderr is a terminal)\n"
+    "  --play               play the song live through the demo's own audio path until its\n"
+    "                       end has been heard; q, Escape or Ctrl-C stops it\n"
+    "  --loop               with --play: play on from the restart position until stopped\n"
+    "  --quiet              no progress or status line (they appear only on a terminal)\n"
     "  -h, --help           show this text\n"
     "\n"
     "A song whose end is not found within 30 minutes stops there, with a warning.\n"
     "\n"
     "Exit status: 0 done, 1 usage error, 2 the song is missing or cannot be loaded,\n"
-    "3 an output file cannot be written.\n";
+    "3 an output file cannot be written, 4 no sound device could be opened (--play).\n";
 
 struct Options {
     const char* song = nullptr;
@@ -64,6 +69,8 @@ struct Options {
     uint32_t rate = 44100;
     bool quiet = false;
     bool info = false;
+    bool play = false;
+    bool loop = false;
 };
 
 int usage(const char* message, const char* detail) {
@@ -94,12 +101,18 @@ bool parseWhole(const char* text, long lowest, long highest, long* value) {
 
 // Options that only some modes take.
 int checkCombination(const Options& options) {
-    if (options.info &&
-        (options.output || options.positions || options.seconds > 0 || options.loops))
+    if (options.info && (options.play || options.output || options.positions ||
+                         options.seconds > 0 || options.loops || options.loop))
         return usage("--info takes only a song and --rate", nullptr);
+    if (options.play && (options.output || options.positions || options.seconds > 0))
+        return usage("--play writes no file: -o, --positions and --seconds do not apply", nullptr);
+    if (options.loop && !options.play)
+        return usage("--loop goes with --play; to render passes, use --loops N", nullptr);
+    if (options.loop && options.loops)
+        return usage("--loop and --loops exclude each other", nullptr);
     if (options.seconds > 0 && options.loops)
         return usage("--seconds and --loops exclude each other", nullptr);
-    if (!options.info && !options.output)
+    if (!options.info && !options.play && !options.output)
         return usage("no output file given (-o OUT.wav, or -o - for standard output)", nullptr);
     return 0;
 }
@@ -135,6 +148,10 @@ int parseArguments(int argc, char** argv, Options* options) {
             options->quiet = true;
         } else if (std::strcmp(argument, "--info") == 0) {
             options->info = true;
+        } else if (std::strcmp(argument, "--play") == 0) {
+            options->play = true;
+        } else if (std::strcmp(argument, "--loop") == 0) {
+            options->loop = true;
         } else if (argument[0] == '-' && argument[1] != '\0') {
             return usage("unknown option ", argument);
         } else if (options->song) {
@@ -212,6 +229,18 @@ int runInfo(const Options& options) {
         return exitSong;
     ostrel::xmrender::printSongInfo(stdout, facts, length, options.rate);
     return std::fflush(stdout) == 0 ? 0 : exitOutput;
+}
+
+int runPlay(const Options& options) {
+    ostrel::xmrender::SongLength length;
+    if (!measure(options, &length))
+        return exitSong;
+    ostrel::xmrender::LiveOptions live;
+    live.song = options.song;
+    live.rate = options.rate;
+    live.passes = options.loop ? 0 : (options.loops ? options.loops : 1);
+    live.status = !options.quiet && isatty(fileno(stderr));
+    return ostrel::xmrender::playLive(live, length);
 }
 
 int runRender(const Options& options) {
@@ -322,5 +351,7 @@ int main(int argc, char** argv) {
     }
     if (options.info)
         return runInfo(options);
+    if (options.play)
+        return runPlay(options);
     return runRender(options);
 }
