@@ -63,15 +63,19 @@ inline XmModule makeTestSong(uint16_t channels) {
     return song;
 }
 
-// Writes the song's XM image to a file; true when it was written whole.
-inline bool writeTestSong(const std::string& path, uint16_t channels) {
-    const XmImage image = buildXm(makeTestSong(channels));
+// Writes a module's XM image to a file; true when it was written whole.
+inline bool writeXmFile(const std::string& path, const XmModule& module) {
+    const XmImage image = buildXm(module);
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         return false;
     const bool written =
         std::fwrite(image.bytes.data(), 1, image.bytes.size(), file) == image.bytes.size();
     return std::fclose(file) == 0 && written;
+}
+
+inline bool writeTestSong(const std::string& path, uint16_t channels) {
+    return writeXmFile(path, makeTestSong(channels));
 }
 
 } // namespace ostrel::xmtest
