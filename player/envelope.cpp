@@ -80,8 +80,11 @@ void stepEnvelope(ChannelState* ch, const EnvelopeState& e, const EnvelopeShape&
     ch->updateFlags |= flagToMark;
 }
 
-// sin(p * K) * 64 truncated, K the single-precision 2 pi / 256 of the original tables
-// (0.02454368770122528 widened, a little below 2 pi / 256): the peak stays at 63.
+// The auto-vibrato sine: trunc(sin(p * K) * 64), with K = 2 pi / 256 rounded to single
+// precision (0.02454368770122528 when widened). That K is a little below 2 pi / 256, so even
+// the top of the wave stays under 64 and the wave swings between -63 and 63. The rounding is
+// kept on purpose: this table, not the ideal sine, sets how far an auto vibrato swings, and the
+// golden checksums of rendered songs pin it.
 // Written out rather than computed at start-up so that every compiler and C library gives the
 // same values; a test recomputes them from the formula.
 constexpr std::array<int8_t, 256> autoVibratoSine = {

@@ -90,8 +90,10 @@ void updateVoice(ChannelState* ch, Sample* sample, const ModulePlayer* player) {
         uint32_t rate = outputRate > 0 ? static_cast<uint32_t>(outputRate) : 1u;
         uint32_t stepHz = f < 100 ? 100u : static_cast<uint32_t>(f);
         uint32_t stepInt = stepHz / rate;
-        // The dividend's low word holds stepInt rather than zero, as the original arithmetic
-        // did; it can raise the fraction by one unit.
+        // The dividend's low word holds stepInt, not zero: the fraction can come out one unit
+        // (2^-32 of a frame) above (stepHz % rate) / rate. That unit is kept on purpose. Every
+        // voice's position is the sum of its steps, so the step fixes every rendered byte, and
+        // the golden checksums pin the step as it is.
         uint64_t dividend = (static_cast<uint64_t>(stepHz % rate) << 32) | stepInt;
         v->stepInt = stepInt;
         // Below 2^21 Hz the dividend (under rate x 2^32) is exact as a double, and a quotient

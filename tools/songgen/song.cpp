@@ -177,7 +177,7 @@ constexpr int patternTotal = static_cast<int>(sizeof patternTexts / sizeof patte
 
 // The echo: every lead cell again three rows (a dotted eighth) later on its own channel, with
 // the echo instrument, at 45 % of the lead's volume. Slides and vibrato are kept so that the
-// repeat bends like the original. It runs across pattern boundaries in song order.
+// repeat bends as the lead's note did. It runs across pattern boundaries in song order.
 void deriveEcho(SongDesc& song) {
     const int delay = 3;
     std::vector<Cell> lead;
