@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Everything CI does, from a fresh clone on Debian 12: installs whatever is missing (through
 # sudo when not root), builds the linux, sanitize and win32 presets, and runs the unit tests of
-# the linux and sanitize builds and the end-to-end tests (under their own virtual X server, the
-# Windows build under Wine). Ends with ctest's summaries; the exit code is non-zero when a build
-# or any test failed. Needs no display and no input.
+# the linux and sanitize builds (test presets linux and sanitize) and the end-to-end tests (test
+# preset e2e: each under its own virtual X server, the Windows build under Wine). Ends with
+# ctest's summaries; the exit code is non-zero when a build or any test failed. Needs no display
+# and no input.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -28,15 +29,16 @@ fi
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
-# The unit tests run in parallel; the end-to-end tests (in the linux build) one at a time.
-for preset in linux sanitize; do
+# The unit tests run in parallel; the end-to-end tests (the e2e preset, in the linux build) one
+# at a time, as each starts its own X server and measures real time.
+for preset in linux sanitize e2e; do
     echo "== ctest $preset" >&2
     ctest --preset "$preset" -j"$jobs" 2>&1 | tee "$logs/$preset.log"
     [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 done
 
-# ctest's own summaries of both runs, last.
-for preset in linux sanitize; do
+# ctest's own summaries of the three runs, last.
+for preset in linux sanitize e2e; do
     echo
     echo "== summary: $preset"
     sed -n '/tests passed, /,$p' "$logs/$preset.log"
