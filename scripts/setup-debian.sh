@@ -9,7 +9,7 @@ packages=(
   libsdl2-dev libgl-dev libglu1-mesa-dev libosmesa6-dev
   libfreetype-dev libfontconfig-dev libx11-dev fonts-comic-neue
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-14-dev clang-format-14
   # windows cross build and running it
   g++-mingw-w64-i686 wine wine32:i386
   libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
