@@ -9,7 +9,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash scripts/setup-debian.sh || exit 1
+bash scripts/setup-debian.sh demo dev win32 e2e || exit 1
 
 status=0
 step() {
