@@ -20,7 +20,7 @@ group_demo=(
   zenity
 )
 group_dev=(
-  git libgtest-dev libgmock-dev libbenchmark-dev libosmesa6-dev libx11-dev
+  git libgtest-dev libgmock-dev libbenchmark-dev libosmesa6-dev libx11-dev libpng-dev
   clang libclang-rt-14-dev clang-format-14
 )
 group_win32=(

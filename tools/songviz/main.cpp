@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
         const int width = 1200;
         const int height = 400;
         std::vector<uint8_t> rgb = drawSongPicture(r.pcm, width, height, marks);
-        if (!writeFile(pngPath, encodePng(width, height, rgb))) {
+        std::vector<uint8_t> png = encodePng(width, height, rgb);
+        if (png.empty() || !writeFile(pngPath, png)) {
             std::fprintf(stderr, "songviz: cannot write %s\n", pngPath);
             return 1;
         }
