@@ -21,6 +21,7 @@ group_demo=(
 )
 group_dev=(
   git libgtest-dev libgmock-dev libbenchmark-dev libosmesa6-dev libx11-dev libpng-dev
+  libfftw3-dev
   clang libclang-rt-14-dev clang-format-14
 )
 group_win32=(

@@ -1,5 +1,7 @@
 #include "tools/songviz/analysis.h"
 
+#include <fftw3.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -31,6 +33,31 @@ void setPixel(std::vector<uint8_t>& rgb, int width, int x, int y, Rgb c) {
     rgb[at + 2] = static_cast<uint8_t>(std::clamp(c.b, 0.0, 255.0));
 }
 
+// A real-input FFT of one size with its buffers, planned once for a whole picture. FFTW_ESTIMATE
+// picks the algorithm from the size alone; FFTW_MEASURE would time candidates on each run and
+// could pick another one, and with it other rounding, from one run to the next.
+struct Spectrum {
+    double* input = nullptr;        // size values
+    fftw_complex* output = nullptr; // size / 2 + 1 bins
+    fftw_plan plan = nullptr;
+};
+
+bool planSpectrum(Spectrum& s, int size) {
+    s.input = fftw_alloc_real(static_cast<size_t>(size));
+    s.output = fftw_alloc_complex(static_cast<size_t>(size / 2 + 1));
+    if (s.input && s.output)
+        s.plan = fftw_plan_dft_r2c_1d(size, s.input, s.output, FFTW_ESTIMATE);
+    return s.plan != nullptr;
+}
+
+void freeSpectrum(Spectrum& s) {
+    if (s.plan)
+        fftw_destroy_plan(s.plan);
+    fftw_free(s.input);
+    fftw_free(s.output);
+    s = Spectrum{};
+}
+
 } // namespace
 
 Levels measureLevels(const int16_t* samples, size_t count) {
@@ -45,37 +72,6 @@ Levels measureLevels(const int16_t* samples, size_t count) {
     double rms = count ? std::sqrt(sum / static_cast<double>(count)) : 0.0;
     l.rmsDb = rms > 0.0 ? 20.0 * std::log10(rms / 32767.0) : -200.0;
     return l;
-}
-
-void fft(std::vector<double>& re, std::vector<double>& im) {
-    const size_t n = re.size();
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j) {
-            std::swap(re[i], re[j]);
-            std::swap(im[i], im[j]);
-        }
-    }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        double angle = -2.0 * pi / static_cast<double>(len);
-        for (size_t i = 0; i < n; i += len) {
-            for (size_t k = 0; k < len / 2; ++k) {
-                double wr = std::cos(angle * k);
-                double wi = std::sin(angle * k);
-                size_t a = i + k;
-                size_t b = a + len / 2;
-                double xr = re[b] * wr - im[b] * wi;
-                double xi = re[b] * wi + im[b] * wr;
-                re[b] = re[a] - xr;
-                im[b] = im[a] - xi;
-                re[a] += xr;
-                im[a] += xi;
-            }
-        }
-    }
 }
 
 std::vector<uint8_t> drawSongPicture(const std::vector<int16_t>& pcm, int width, int height,
@@ -94,6 +90,11 @@ std::vector<uint8_t> drawSongPicture(const std::vector<int16_t>& pcm, int width,
     std::vector<double> window(fftSize);
     for (int i = 0; i < fftSize; ++i)
         window[i] = 0.5 - 0.5 * std::cos(2.0 * pi * i / (fftSize - 1));
+    Spectrum spectrum;
+    if (!planSpectrum(spectrum, fftSize)) {
+        freeSpectrum(spectrum);
+        return {};
+    }
 
     for (int x = 0; x < width; ++x) {
         size_t begin = static_cast<size_t>(x * framesPerColumn);
@@ -120,15 +121,15 @@ std::vector<uint8_t> drawSongPicture(const std::vector<int16_t>& pcm, int width,
             setPixel(rgb, width, x, y, c);
         }
         // Spectrogram column: one windowed FFT centred on the column.
-        std::vector<double> re(fftSize, 0.0);
-        std::vector<double> im(fftSize, 0.0);
         long centre = static_cast<long>((begin + end) / 2);
         for (int i = 0; i < fftSize; ++i) {
             long f = centre - fftSize / 2 + i;
-            if (f >= 0 && static_cast<size_t>(f) < frames)
-                re[i] = (pcm[2 * f] + pcm[2 * f + 1]) * 0.5 / 32768.0 * window[i];
+            spectrum.input[i] = f >= 0 && static_cast<size_t>(f) < frames
+                                    ? (pcm[2 * f] + pcm[2 * f + 1]) * 0.5 / 32768.0 * window[i]
+                                    : 0.0;
         }
-        fft(re, im);
+        fftw_execute(spectrum.plan);
+        const fftw_complex* bins = spectrum.output;
         for (int y = 0; y < specHeight; ++y) {
             // Top row is the highest frequency; each pixel row covers a band on a log scale.
             double t0 = 1.0 - static_cast<double>(y + 1) / specHeight;
@@ -139,7 +140,7 @@ std::vector<uint8_t> drawSongPicture(const std::vector<int16_t>& pcm, int width,
             int b1 = std::max(b0, static_cast<int>(f1 * fftSize / rate));
             double power = 0.0;
             for (int b = b0; b <= b1 && b < fftSize / 2; ++b)
-                power = std::max(power, re[b] * re[b] + im[b] * im[b]);
+                power = std::max(power, bins[b][0] * bins[b][0] + bins[b][1] * bins[b][1]);
             double db = 10.0 * std::log10(power + 1e-12);
             // A full-scale sine peaks near +54 dB here (Hann window, 2048 points); the scale
             // runs from -16 dB (dark) to +58 dB (bright).
@@ -148,6 +149,7 @@ std::vector<uint8_t> drawSongPicture(const std::vector<int16_t>& pcm, int width,
         for (int y = waveHeight; y < specTop; ++y)
             setPixel(rgb, width, x, y, {40, 40, 50});
     }
+    freeSpectrum(spectrum);
     // Section marks.
     for (int64_t m : marks) {
         int x = static_cast<int>(m / framesPerColumn);

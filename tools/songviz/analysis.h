@@ -16,11 +16,10 @@ struct Levels {
 // Levels of interleaved 16-bit samples (both channels pooled).
 Levels measureLevels(const int16_t* samples, size_t count);
 
-// In-place radix-2 FFT of n complex values (n a power of two).
-void fft(std::vector<double>& re, std::vector<double>& im);
-
 // Draws the waveform (top band) and a log-frequency spectrogram (below) of stereo frames at
 // 44,100 Hz into an RGB picture; marks[] are frame positions drawn as thin vertical lines.
+// The spectrogram's rows run from 16 kHz at the top down to 40 Hz on a log scale; each column
+// is FFTW's spectrum of 2,048 Hann-windowed frames centred on it. Empty when FFTW cannot plan.
 std::vector<uint8_t> drawSongPicture(const std::vector<int16_t>& pcm, int width, int height,
                                      const std::vector<int64_t>& marks);
 

@@ -90,15 +90,51 @@ TEST(Levels, PeakAndRmsInDecibelsOfFullScale) {
     EXPECT_EQ(measureLevels(lowest, 2).peak, 32768);
 }
 
-TEST(Fft, PureToneLandsInItsBin) {
-    const int n = 64;
-    std::vector<double> re(n);
-    std::vector<double> im(n, 0.0);
-    for (int i = 0; i < n; ++i)
-        re[i] = std::cos(2.0 * 3.14159265358979323846 * 5 * i / n);
-    fft(re, im);
-    EXPECT_NEAR(re[5], n / 2.0, 1e-9);
-    EXPECT_NEAR(re[n - 5], n / 2.0, 1e-9);
-    EXPECT_NEAR(re[4], 0.0, 1e-9);
-    EXPECT_NEAR(im[5], 0.0, 1e-9);
+// A steady tone lights the spectrogram's row of its frequency in every column. The rows run
+// from 16 kHz at the top to 40 Hz on a log scale: in a picture 400 pixels high the spectrogram
+// has 298 rows (below a 100-row waveform band and a 2-row rule), and a tone of f Hz lies in row
+// floor(298 * (1 - ln(f / 40) / ln(400))), worked out by hand below. The FFT's bins are 21.5 Hz
+// wide, so the brightest row may sit a row or two off; rows far from the tone stay dark.
+TEST(Spectrogram, ToneLightsTheRowOfItsFrequency) {
+    const struct {
+        double hz;
+        int row;
+    } tones[] = {
+        {1000.0, 137}, // 298 * (1 - 3.21888 / 5.99146) = 137.90
+        {5000.0, 57},  // 298 * (1 - 4.82831 / 5.99146) = 57.85
+        {12000.0, 14}, // 298 * (1 - 5.70378 / 5.99146) = 14.31
+    };
+    const int width = 4;
+    const int height = 400;
+    const int specTop = 102;
+    const int specRows = 298;
+    for (const auto& tone : tones) {
+        std::vector<int16_t> pcm(2 * 44100);
+        for (size_t f = 0; f < pcm.size() / 2; ++f) {
+            int16_t v = static_cast<int16_t>(std::lround(
+                16384.0 * std::sin(2.0 * 3.14159265358979323846 * tone.hz * f / 44100.0)));
+            pcm[2 * f] = v;
+            pcm[2 * f + 1] = v;
+        }
+        std::vector<uint8_t> rgb = drawSongPicture(pcm, width, height, {});
+        ASSERT_EQ(rgb.size(), static_cast<size_t>(width * height * 3));
+        for (int x = 0; x < width; ++x) {
+            // The heat colours grow brighter channel sum by channel sum, so the sum ranks rows.
+            auto brightness = [&](int row) {
+                size_t at = (static_cast<size_t>(specTop + row) * width + x) * 3;
+                return rgb[at] + rgb[at + 1] + rgb[at + 2];
+            };
+            int brightest = 0;
+            for (int row = 1; row < specRows; ++row)
+                if (brightness(row) > brightness(brightest))
+                    brightest = row;
+            EXPECT_NEAR(brightest, tone.row, 2) << tone.hz << " Hz, column " << x;
+            for (int row = 0; row < specRows; ++row) {
+                if (std::abs(row - tone.row) > 25) {
+                    EXPECT_LT(brightness(row), brightness(brightest) / 2)
+                        << tone.hz << " Hz, column " << x << ", row " << row;
+                }
+            }
+        }
+    }
 }
