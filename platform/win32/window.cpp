@@ -33,8 +33,6 @@ HINSTANCE hinstance() {
 } // namespace
 
 int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t bits) {
-    RECT rectangle = {0, 0, width, height};
-
     WNDCLASSA windowClass = {};
     appWindow.instance = GetModuleHandleA(nullptr);
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
@@ -75,19 +73,31 @@ int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t
         ShowCursor(FALSE);
     } else {
         // 0x300 holds none of the standard frame bits; the frame is whatever the system gives
-        // a plain overlapped window, and the rectangle is computed for the same value.
+        // a plain overlapped window: a caption and a border.
         style = 0x300;
         extendedStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
     }
-    AdjustWindowRectEx(&rectangle, style, FALSE, extendedStyle);
 
     appWindow.window =
         CreateWindowExA(extendedStyle, className, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                        0, 0, rectangle.right - rectangle.left, rectangle.bottom - rectangle.top,
-                        nullptr, nullptr, hinstance(), nullptr);
+                        0, 0, width, height, nullptr, nullptr, hinstance(), nullptr);
     if (appWindow.window == nullptr) {
         destroyGlWindow();
         return 0;
+    }
+    if (!isFullscreen()) {
+        // AdjustWindowRectEx cannot count that frame, as the style does not name it. Measured
+        // on the window as the system drew it, the client area falls short of width x height
+        // by exactly the frame (1274 x 695 instead of 1280 x 720 under Wine), which would cut
+        // off the scene's top and right edges: the window grows by that much. On a screen too
+        // small for the whole window the system shrinks it to fit.
+        RECT client;
+        RECT frame;
+        GetClientRect(hwnd(), &client);
+        GetWindowRect(hwnd(), &frame);
+        SetWindowPos(hwnd(), nullptr, 0, 0, frame.right - frame.left + width - client.right,
+                     frame.bottom - frame.top + height - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     PIXELFORMATDESCRIPTOR descriptor;

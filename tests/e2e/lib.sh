@@ -4,6 +4,11 @@
 
 E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 E2E_SCREEN=${E2E_SCREEN:-"-screen 0 1280x720x24 +extension GLX"}
+# The Windows build's window holds a 1280x720 client area inside the caption and border that
+# the system draws around it, so the whole window only fits a larger screen: on one of 1280x720
+# the system shrinks it to the screen and the client area with it. Set as E2E_SCREEN before
+# e2e_own_display.
+E2E_WINE_WINDOWED_SCREEN="-screen 0 1600x900x24 +extension GLX"
 
 e2e_fail() {
     echo "FAIL: $*" >&2
@@ -102,11 +107,13 @@ e2e_wine_env() {
     export WINEPREFIX="$scratch/prefix" HOME="$scratch/home" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
-# Checks one picture of the running scene: the clear colour (20, 17, 99) fills much of it but
-# not all (rings, lines and dots are drawn over it), and some pixels are the green of the wavy
-# lines. Prints the two measures.
+# Checks one picture of the running scene: it is the whole 1280x720 scene, the clear colour
+# (20, 17, 99) fills much of it but not all (rings, lines and dots are drawn over it), and some
+# pixels are the green of the wavy lines. Prints the two measures.
 e2e_check_scene_picture() {
-    local picture=$1 measures
+    local picture=$1 measures size
+    size=$(identify -format %wx%h "$picture") || e2e_fail "cannot read $picture"
+    [ "$size" = 1280x720 ] || e2e_fail "$picture is $size, not the whole 1280x720 scene"
     # One line per colour: "count: (r,g,b...". Summed by awk, which is much faster than -fx.
     measures=$(convert "$picture" -alpha off -format %c histogram:info:- | awk '
         {
