@@ -17,7 +17,6 @@
 
 namespace ostrel {
 
-Voice voiceTable[voiceSlotCount];
 int32_t rampFrames = 128;
 float rampScale = 1.0f / 128.0f;
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "audio/mixer.h"
+#include "player/voice.h"
 
 namespace ostrel {
 

@@ -2,7 +2,6 @@
 // sets up the row's effect, advances its envelopes and fade-out by one tick and updates its
 // voice. Flow effects (jumps, breaks, loops, delays, tempo) are decoded here in channel order,
 // so where two channels set the same player field the later channel wins.
-#include "audio/mixer.h"
 #include "player/engine.h"
 #include "player/sequencer.h"
 

@@ -3,7 +3,6 @@
 // tremor), and the oscillator steps the row tick shares.
 #include <array>
 
-#include "audio/mixer.h"
 #include "player/engine.h"
 
 namespace ostrel {

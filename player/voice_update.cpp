@@ -3,7 +3,6 @@
 // old slot keeps playing with target volume 0, so the mixer ramps it down instead of clicking.
 #include <cstdint>
 
-#include "audio/mixer.h"
 #include "audio/output.h"
 #include "player/engine.h"
 
