@@ -151,6 +151,8 @@ int32_t startPlayback(ModulePlayer* player) {
         pcmRing = nullptr;
     }
 
+    // The engine renders at the device's rate; it reads the rate from its own record.
+    player->outputRate = outputRate;
     resetPlaybackState(player);
     currentPlayer = player;
 

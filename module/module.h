@@ -141,6 +141,11 @@ struct ModulePlayer {
     void* rowObserverContext;
     // 1 when the next row tick plays a row that a pattern loop jumped back to; the sequencer's.
     uint8_t nextRowByLoopJump;
+    // Frames per second this player is rendered at: the rate the output device was opened with,
+    // stored by startPlayback before it sets the start state. The tick length (setBpm) and every
+    // voice's step follow it. The engine reads it here, in its own record, because the output
+    // side that knows the device lies in the layer above it.
+    int32_t outputRate;
 };
 
 constexpr uint16_t flagLinearFrequencies = 1;

@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "audio/output.h"
 #include "player/engine.h"
 
 namespace ostrel {
@@ -52,7 +51,7 @@ void setBpm(ModulePlayer* player, int32_t bpm) {
     player->bpm = bpm;
     // Single-precision constants widened to double; the products and the quotient are formed in
     // double and the result truncated.
-    double framesPerMs = static_cast<double>(0.001f) * outputRate;
+    double framesPerMs = static_cast<double>(0.001f) * player->outputRate;
     double frames = 0.0;
     if (bpm > 0) {
         frames = framesPerMs * (static_cast<double>(1000.0f) / (static_cast<double>(0.4f) * bpm));

@@ -8,7 +8,7 @@ namespace ostrel {
 
 // One tick: a row tick (processRow) when tick is 0, otherwise processTick.
 void playerTick(ModulePlayer* player);
-// Stores bpm and sets samplesPerTick from outputRate.
+// Stores bpm and sets samplesPerTick from the player's outputRate.
 void setBpm(ModulePlayer* player, int32_t bpm);
 // The start state: position 0, tempo and BPM from the song, the first channelCount channel
 // records zeroed and bound to voice slots 0..channelCount-1.

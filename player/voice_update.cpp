@@ -3,7 +3,6 @@
 // old slot keeps playing with target volume 0, so the mixer ramps it down instead of clicking.
 #include <cstdint>
 
-#include "audio/output.h"
 #include "player/engine.h"
 
 namespace ostrel {
@@ -86,7 +85,7 @@ void updateVoice(ChannelState* ch, Sample* sample, const ModulePlayer* player) {
                         ? linearFrequency(ch->period, ch->periodDelta)
                         : amigaFrequency(ch->period, ch->periodDelta);
         v->frequency = f;
-        uint32_t rate = outputRate > 0 ? static_cast<uint32_t>(outputRate) : 1u;
+        uint32_t rate = player->outputRate > 0 ? static_cast<uint32_t>(player->outputRate) : 1u;
         uint32_t stepHz = f < 100 ? 100u : static_cast<uint32_t>(f);
         uint32_t stepInt = stepHz / rate;
         // The dividend's low word holds stepInt, not zero: the fraction can come out one unit

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "audio/mixer.h"
-#include "audio/output.h"
 #include "module/module.h"
 #include "player/sequencer.h"
 
@@ -25,7 +24,6 @@ struct BenchSong {
 };
 
 void buildSong(BenchSong& s, bool linear) {
-    outputRate = 44100;
     std::memset(voiceTable, 0, sizeof(voiceTable));
     for (int i = 0; i < voiceSlotCount; ++i) {
         voiceTable[i].index = i;
@@ -103,6 +101,7 @@ void buildSong(BenchSong& s, bool linear) {
     p.defaultBpm = 125;
     p.initialGlobalVolume = 64;
     p.tickFunction = playerTick;
+    p.outputRate = 44100;
     resetPlaybackState(&p);
 }
 

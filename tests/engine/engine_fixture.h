@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "audio/mixer.h"
-#include "audio/output.h"
 #include "module/module.h"
 #include "player/channel.h"
 #include "player/engine.h"
@@ -31,7 +30,7 @@ class EngineTest : public ::testing::Test {
     std::vector<int16_t> data[instrumentCountMax];
 
     void SetUp() override {
-        outputRate = 44100;
+        player.outputRate = 44100;
         // The device open's voice reset: zero, own slot number, step 1.
         std::memset(voiceTable, 0, sizeof(voiceTable));
         for (int i = 0; i < voiceSlotCount; ++i) {

@@ -50,7 +50,7 @@ TEST_F(SequencerTest, ZeroOrNegativeBpmStillGivesOneFramePerTick) {
     EXPECT_EQ(player.samplesPerTick, 1);
     setBpm(&player, -20);
     EXPECT_EQ(player.samplesPerTick, 1);
-    outputRate = 100; // 0.98 frames at BPM 255
+    player.outputRate = 100; // 0.98 frames at BPM 255
     setBpm(&player, 255);
     EXPECT_EQ(player.samplesPerTick, 1);
 }

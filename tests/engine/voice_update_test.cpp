@@ -98,10 +98,9 @@ TEST_F(VoiceUpdateTest, LinearFrequencyAndStep) {
 // 358 Hz to 14 MHz) at common and odd rates.
 TEST_F(VoiceUpdateTest, StepIsTheIntegerQuotientAtEveryRate) {
     player.flags = 0;
-    const int32_t savedRate = outputRate;
     for (int32_t rate : {44100, 48000, 22050, 8000, 96000, 192000, 1, 7, 65537, 2097151, 2097152,
                          1000003, 2147483647}) {
-        outputRate = rate;
+        player.outputRate = rate;
         for (int32_t period = 1; period <= 40000; ++period) {
             c.period = period;
             update(pitchChanged);
@@ -113,7 +112,6 @@ TEST_F(VoiceUpdateTest, StepIsTheIntegerQuotientAtEveryRate) {
                 << rate << " Hz, period " << period;
         }
     }
-    outputRate = savedRate;
 }
 
 TEST_F(VoiceUpdateTest, AmigaFrequency) {

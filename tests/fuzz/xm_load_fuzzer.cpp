@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "audio/mixer.h"
-#include "audio/output.h"
 #include "module/memory_stream.h"
 #include "module/stream.h"
 #include "player/sequencer.h"
@@ -31,7 +30,7 @@ constexpr int32_t chunk = 1024;
 
 void play(ModulePlayer* player) {
     static float buffer[2 * chunk];
-    outputRate = 44100;
+    player->outputRate = 44100;
     setMixerRate(44100);
     std::memset(voiceTable, 0, sizeof voiceTable);
     for (int32_t v = 0; v < voiceSlotCount; ++v) {

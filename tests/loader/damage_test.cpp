@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "audio/output.h"
 #include "module/internal.h"
 #include "module/stream.h"
 #include "player/channel.h"
@@ -358,7 +357,7 @@ TEST(LoaderInstrumentValues, EnvelopeEndsWhereXGoesBack) {
         EXPECT_EQ(ins.volumeEnvelopePointCount, loaded[0]) << x.size();
         EXPECT_EQ(ins.panningEnvelopeFlags, loaded[1]) << x.size();
         EXPECT_EQ(ins.volumeSustainPoint, loaded[2]) << x.size();
-        outputRate = 44100;
+        player->outputRate = 44100;
         resetPlaybackState(player.get());
         for (int tick = 0; tick < 200; ++tick) {
             playerTick(player.get());

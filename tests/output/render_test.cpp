@@ -65,6 +65,32 @@ TEST_F(OutputTest, StartHandsTheRingToTheDevice) {
     EXPECT_EQ(platform::headlessAudioPosition(), 0u);
 }
 
+// The tick length the start state gives, as the first tick of the pre-render finds it.
+int32_t firstTickFrames = -1;
+void recordFirstTickLength(ModulePlayer* player) {
+    if (firstTickFrames < 0)
+        firstTickFrames = player->samplesPerTick;
+    player->samplesPerTick = 1160;
+}
+
+// The engine reads the rate from its own record, which the start fills from the open device
+// before it sets the tick length: a record left at another rate (here a player last played at
+// 8,000 Hz) must not leak into the start.
+TEST_F(OutputTest, StartGivesTheEngineTheDeviceRate) {
+    // rate -> floor(2.5 x rate / 95) frames per tick at the song's 95 BPM
+    const std::pair<uint32_t, int32_t> table[] = {{44100, 1160}, {48000, 1263}, {22050, 580}};
+    player.tickFunction = recordFirstTickLength;
+    for (auto [rate, frames] : table) {
+        SCOPED_TRACE(rate);
+        player.outputRate = 8000;
+        firstTickFrames = -1;
+        ASSERT_EQ(openAudio(rate), 1);
+        ASSERT_EQ(startPlayback(&player), 1);
+        EXPECT_EQ(firstTickFrames, frames);
+        EXPECT_EQ(player.outputRate, static_cast<int32_t>(rate));
+    }
+}
+
 TEST_F(OutputTest, TempoSetByATickCountsAtOnce) {
     tickFrames = 500;
     ASSERT_EQ(openAudio(44100), 1);
