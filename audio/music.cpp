@@ -4,6 +4,7 @@
 
 #include "audio/output.h"
 #include "module/stream.h"
+#include "player/sequencer.h"
 #include "shell/settings.h"
 
 namespace ostrel {
@@ -141,6 +142,8 @@ int32_t syncTrigger(int32_t scene) {
 int32_t startMusic() {
     registerStreamHooks(memoryStreamOpen, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
                         memoryStreamTell);
+    // The loader stores the engine's tick in the player it creates.
+    installTickFunction(playerTick);
     // Without a device nothing is started: no player, no ring, no thread; the program runs
     // silently.
     if (!openAudio(44100))

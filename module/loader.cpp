@@ -13,11 +13,12 @@
 #include "module/internal.h"
 #include "module/module.h"
 #include "module/stream.h"
-#include "player/sequencer.h"
 
 namespace ostrel {
 
 namespace {
+
+TickFunction installedTick = nullptr;
 
 const char* const errorNotXm = "not an XM module";
 const char* const errorTruncated = "file is truncated";
@@ -607,6 +608,10 @@ int32_t loadEarlySampleData(Loader& loader) {
 
 } // namespace
 
+void installTickFunction(TickFunction tick) {
+    installedTick = tick;
+}
+
 int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
     setLoadError("");
     if (!player || !stream) {
@@ -618,7 +623,7 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
     if (!readExact(loader, id, sizeof id) || std::memcmp(id, xmId, sizeof id) != 0) {
         return fail(errorNotXm);
     }
-    player->tickFunction = playerTick;
+    player->tickFunction = installedTick;
     player->initialGlobalVolume = 64;
 
     // The stream's length bounds every size the file claims.

@@ -55,6 +55,11 @@ int32_t destroyPlayer(ModulePlayer* player);
 
 // Reads one XM module into a zero-filled player; 1 on success, 0 on failure.
 int32_t loadModule(ModulePlayer* player, ModuleStream* stream);
+// The per-tick operation that loadModule stores in the tickFunction of every player it loads:
+// the sequencer's playerTick, which lies in the layer above the loader. A program installs it
+// at start-up, before its first load, as it installs its sound device and its stream hooks;
+// a player loaded while none is installed has none, and the renderer then runs no ticks.
+void installTickFunction(TickFunction tick);
 // Why the last createPlayer or loadModule failed, as a short lower-case phrase for a user
 // ("not an XM module", "file is truncated", ...); "" after a success.
 const char* lastLoadError();

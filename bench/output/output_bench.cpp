@@ -8,6 +8,7 @@
 #include "audio/output.h"
 #include "module/stream.h"
 #include "platform/headless/headless_audio.h"
+#include "player/sequencer.h"
 #include "tests/xmrender/test_song.h"
 #include "tools/xmrender/render.h"
 
@@ -63,6 +64,7 @@ void BM_StartPreRender(benchmark::State& state) {
     ostrel::registerStreamHooks(ostrel::memoryStreamOpen, ostrel::memoryStreamClose,
                                 ostrel::memoryStreamRead, ostrel::memoryStreamSeek,
                                 ostrel::memoryStreamTell);
+    ostrel::installTickFunction(ostrel::playerTick);
     ostrel::installAudioDevice(&ostrel::platform::headlessAudioDevice);
     ostrel::platform::headlessSetThreadsEnabled(0);
     if (!ostrel::openAudio(44100)) {

@@ -60,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzSize = static_cast<int32_t>(size);
     registerStreamHooks(openFuzzInput, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
                         memoryStreamTell);
+    installTickFunction(playerTick);
     ModulePlayer* player = createPlayer("fuzz.xm", nullptr);
     if (player) {
         play(player);

@@ -47,6 +47,23 @@ TEST(LoaderHeader, StoresTheSongFields) {
     EXPECT_EQ(player->tickFunction, &playerTick);
 }
 
+void otherTick(ModulePlayer*) {}
+
+// The loader lies below the sequencer, so it stores whatever tick the program installed at
+// start-up (playerTick everywhere but here). A player keeps the tick it was loaded with.
+TEST(LoaderHeader, StoresTheTickInstalledWhenItLoads) {
+    auto withPlayerTick = load(XmModule{});
+    installTickFunction(otherTick);
+    auto withOtherTick = load(XmModule{});
+    installTickFunction(nullptr);
+    auto withNone = load(XmModule{});
+    installTickFunction(playerTick);
+    ASSERT_TRUE(withPlayerTick && withOtherTick && withNone);
+    EXPECT_EQ(withPlayerTick->tickFunction, &playerTick);
+    EXPECT_EQ(withOtherTick->tickFunction, &otherTick);
+    EXPECT_EQ(withNone->tickFunction, nullptr);
+}
+
 TEST(LoaderHeader, SeventeenthByteMustBeASpace) {
     XmModule m;
     m.id = "Extended Module:_";

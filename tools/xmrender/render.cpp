@@ -6,6 +6,7 @@
 
 #include "module/stream.h"
 #include "platform/headless/headless_audio.h"
+#include "player/sequencer.h"
 #include "tools/xmrender/song_end.h"
 
 namespace ostrel::xmrender {
@@ -16,6 +17,7 @@ int32_t chunksGiven = 0;
 } // namespace
 
 void registerSongStream(const char* path) {
+    installTickFunction(playerTick);
     if (path)
         registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
                             fileStreamTell);

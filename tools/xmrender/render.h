@@ -12,8 +12,8 @@ namespace ostrel::xmrender {
 // Called with the loaded song before playback starts, to change it (e.g. silence channels).
 using PrepareSong = void (*)(ModulePlayer* player, void* context);
 
-// Registers the stream hooks that read the XM file at path (null: the built-in song), for
-// createPlayer("music.xm" or path).
+// Registers the stream hooks that read the XM file at path (null: the built-in song), and
+// installs the engine's tick for the loader, for createPlayer("music.xm" or path).
 void registerSongStream(const char* path);
 // Starts playback of the XM file at path (null: the built-in song) on the headless device at
 // this rate, after prepare (when given) has seen the song. 1 on success; 0 with a short reason
