@@ -62,6 +62,15 @@ const int32_t* timeField(const ChunkInfo* entry) {
                                             offsetof(ChunkInfo, timeMs));
 }
 
+// destroyPlayer's first steps, which it reaches through installPlaybackStop: wait, spinning
+// without sleeping, until no chunk is being rendered, then stop playback so that the audio
+// thread ends before the record is freed.
+int32_t stopBeforeDestroy(ModulePlayer* player) {
+    while (renderBusy.load()) {
+    }
+    return stopPlayback(player);
+}
+
 void releaseBuffers() {
     std::free(mixBlock);
     mixBlock = nullptr;
@@ -99,6 +108,8 @@ void installAudioDevice(const platform::AudioDevice* audioDevice) {
 }
 
 int32_t openAudio(uint32_t rate) {
+    // From the first open on, a player may be playing when it is destroyed.
+    installPlaybackStop(stopBeforeDestroy);
     if (!streamHooksRegistered())
         return 0;
     closeAudio();

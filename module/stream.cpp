@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "assets/assets.h"
-#include "audio/output.h"
 #include "module/internal.h"
 #include "module/memory_stream.h"
 
@@ -20,6 +19,7 @@ namespace {
 
 StreamHooks hooks = {};
 const char* loadError = "";
+PlaybackStop playbackStop = nullptr;
 
 // Where a seek lands, clamped into [0, size]. The loader only seeks backwards past 0 when a
 // header size from the file overflows; the clamp keeps such a target inside the image.
@@ -210,15 +210,19 @@ ModulePlayer* createPlayer(const char* name, SampleDataProvider provider) {
     return nullptr;
 }
 
+void installPlaybackStop(PlaybackStop stop) {
+    playbackStop = stop;
+}
+
 int32_t destroyPlayer(ModulePlayer* player) {
     if (!player) {
         return 0;
     }
-    // A chunk being rendered reads the record: let it finish, then end the audio thread before
-    // anything is freed.
-    while (renderBusy.load()) {
+    // A chunk being rendered reads the record: the output side lets it finish, then ends the
+    // audio thread before anything is freed.
+    if (playbackStop) {
+        playbackStop(player);
     }
-    stopPlayback(player);
 
     if (player->instruments) {
         for (int32_t i = 0; i < player->instrumentCount; ++i) {

@@ -52,6 +52,12 @@ int32_t fileStreamTell(void* handle);
 
 ModulePlayer* createPlayer(const char* name, SampleDataProvider provider);
 int32_t destroyPlayer(ModulePlayer* player);
+// What destroyPlayer runs before it frees anything, so that nothing is rendered from a freed
+// record: the output side's wait for the chunk being rendered (renderBusy) and its stopPlayback,
+// which ends the audio thread. The output side lies in the layer above and installs it when it
+// opens a device; before any open nothing can be rendering, and there is nothing to stop.
+using PlaybackStop = int32_t (*)(ModulePlayer* player);
+void installPlaybackStop(PlaybackStop stop);
 
 // Reads one XM module into a zero-filled player; 1 on success, 0 on failure.
 int32_t loadModule(ModulePlayer* player, ModuleStream* stream);

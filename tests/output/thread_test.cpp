@@ -133,6 +133,29 @@ TEST_F(AudioThreadTest, StopEndsTheThread) {
     EXPECT_EQ(platform::headlessAudioPositionQueries(), queries); // nobody polls any more
 }
 
+// destroyPlayer reaches the output side above it through the stop that openAudio installs: with
+// the thread refilling a song's ring, it must wait for the chunk being rendered and end the
+// thread before it frees the record (freed first, the thread would render from freed memory).
+TEST_F(OutputTest, DestroyingThePlayingSongEndsPlaybackFirst) {
+    platform::headlessSetThreadsEnabled(1);
+    ASSERT_EQ(openAudio(44100), 1);
+    ModulePlayer* song = createPlayer("music.xm", nullptr);
+    ASSERT_NE(song, nullptr);
+    ASSERT_EQ(startPlayback(song), 1);
+    for (int32_t step = 0; step < 10; ++step) {
+        platform::headlessAudioAdvance(7 * chunkBytes44k);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(destroyPlayer(song), 1);
+    EXPECT_EQ(threadStopped.load(), 1);
+    EXPECT_EQ(renderBusy.load(), 0);
+    EXPECT_EQ(currentPlayer, nullptr);
+    EXPECT_EQ(chunkInfos, nullptr);
+    const uint32_t queries = platform::headlessAudioPositionQueries();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(platform::headlessAudioPositionQueries(), queries); // nobody polls any more
+}
+
 TEST_F(OutputTest, ManyStartsAndStops) {
     platform::headlessSetThreadsEnabled(1);
     ASSERT_EQ(openAudio(44100), 1);
