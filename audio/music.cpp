@@ -5,11 +5,11 @@
 #include "audio/output.h"
 #include "module/stream.h"
 #include "player/sequencer.h"
-#include "shell/settings.h"
 
 namespace ostrel {
 
 ModulePlayer* musicPlayer = nullptr;
+int32_t lastSyncRow = -1;
 
 namespace {
 
@@ -129,10 +129,8 @@ int32_t syncTrigger(int32_t scene) {
 
     const int32_t audible = musicRow();
     for (; syncRowLists[row] >= 0; ++row) {
-        // The last fired row is one of the built-in settings: one value for all scenes and
-        // lists, set to -1 once at program start and never by startMusic.
-        if (syncRowLists[row] == audible && audible != settings.lastSyncRow) {
-            settings.lastSyncRow = audible;
+        if (syncRowLists[row] == audible && audible != lastSyncRow) {
+            lastSyncRow = audible;
             return 1;
         }
     }

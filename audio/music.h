@@ -9,6 +9,9 @@
 namespace ostrel {
 
 extern ModulePlayer* musicPlayer;
+// The row at which the sync trigger last fired: one value for all scenes and lists, -1 at
+// program start and never reset by startMusic.
+extern int32_t lastSyncRow;
 
 int32_t audibleOrder(const ModulePlayer* player);
 int32_t audibleRow(const ModulePlayer* player);

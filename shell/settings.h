@@ -14,7 +14,6 @@ struct Settings {
     int32_t fullscreen;      // display-mode change; cleared when the start-up question says No
     int32_t height;          // window / display-mode height in pixels
     int32_t width;           // window / display-mode width in pixels
-    int32_t lastSyncRow;     // row at which the music's sync trigger last fired
     float timeOffset;        // subtracted from the frame clock's elapsed time
 };
 
@@ -35,8 +34,7 @@ extern int32_t keyTable[256];
 
 // The built-in defaults. The offset is minus zero: subtracting it leaves the elapsed time exactly
 // as it is.
-inline constexpr Settings builtinSettings = {
-    "Comic Sans MS", "Ostrel", 1, 1, 1, 720, 1280, -1, -0.0f};
+inline constexpr Settings builtinSettings = {"Comic Sans MS", "Ostrel", 1, 1, 1, 720, 1280, -0.0f};
 
 void setResolution(int32_t width, int32_t height);
 int32_t getWidth();

@@ -8,6 +8,24 @@
 namespace ostrel::testing {
 namespace {
 
+// The trigger's last row starts below every row, so the very first sync of a run fires, even
+// at row 0. (Nothing before this test has fired: CTest runs each test in a process of its own,
+// and this is the first test of the file that calls the trigger.)
+TEST(SyncTriggerStart, FirstSyncOfTheRunFiresAtRowZero) {
+    ChunkInfo ring[1] = {};
+    ChunkInfo* saved = chunkInfos;
+    ModulePlayer player{};
+    chunkInfos = ring;
+    audibleIndex = 0;
+    musicPlayer = &player;
+    storeChunkInfo(&ring[0], 0, 0, 0); // scene 0, order 0: row 0 is in its list
+    EXPECT_EQ(lastSyncRow, -1);
+    EXPECT_EQ(syncTrigger(0), 1);
+    EXPECT_EQ(syncTrigger(0), 0);
+    chunkInfos = saved;
+    musicPlayer = nullptr;
+}
+
 // A hand-made ring of ChunkInfo records in place of a playing one: the queries read whatever
 // entry audibleIndex names.
 class PositionTest : public ::testing::Test {

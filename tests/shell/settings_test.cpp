@@ -25,7 +25,6 @@ TEST_F(SettingsTest, DefaultsAreTheBuiltInOnes) {
     EXPECT_EQ(settings.fullscreen, 1);
     EXPECT_EQ(settings.height, 720);
     EXPECT_EQ(settings.width, 1280);
-    EXPECT_EQ(settings.lastSyncRow, -1);
     EXPECT_EQ(settings.timeOffset, 0.0f);
     EXPECT_TRUE(std::signbit(settings.timeOffset));
 }
@@ -44,7 +43,7 @@ TEST_F(SettingsTest, AccessorsReadAndWriteTheirFields) {
     EXPECT_EQ(settings.musicEnabled, 0);
     // The other fields stay as they were.
     EXPECT_EQ(settings.active, 1);
-    EXPECT_EQ(settings.lastSyncRow, -1);
+    EXPECT_EQ(settings.timeOffset, 0.0f);
 }
 
 TEST_F(SettingsTest, QuitStartsClearAndIsSetOnRequest) {
