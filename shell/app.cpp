@@ -36,7 +36,7 @@ int32_t initScene() {
     gluPerspective(45.0, 1.7777778, 1.0, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    setupSchedule();
+    setupSchedule(platform::swapBuffers);
     // The clock starts before the music, so the music's start-up time is already on the clock
     // at the first frame.
     startFrameClock();
@@ -56,7 +56,7 @@ int32_t renderFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     tickFrameClock();
     glPushMatrix();
-    int32_t result = runSchedule();
+    int32_t result = runSchedule(frameClockTime());
     glPopMatrix();
     return result;
 }

@@ -1,10 +1,9 @@
 // The scene schedule: turns the frame clock's time into the progress of the one scene and ends
-// the run once the time passes the run length.
+// the run once the time passes the run length. The clock and the window are the shell's, so
+// the shell hands in the time and the buffer swap.
 #include "visuals/scene.h"
 
 #include "platform/gl.h"
-#include "platform/window.h"
-#include "shell/frame_clock.h"
 #include "visuals/closing_scene.h"
 #include "visuals/draw.h"
 
@@ -28,18 +27,17 @@ void addScene(const char* name, float start, float length, SceneStartFunction on
     sceneSchedule.registered = 1;
 }
 
-int setupSchedule() {
+int setupSchedule(void (*swapBuffers)()) {
     addScene("Start", 0.0f, 60.0f, nullptr, drawClosingScene, nullptr);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     setPerspective();
     // The window shows the clear colour while the rest of start-up runs.
-    platform::swapBuffers();
+    swapBuffers();
     const Scene& scene = sceneSchedule.scene;
     return scene.onStart ? scene.onStart() : 0;
 }
 
-int runSchedule() {
-    const float t = frameClockTime();
+int runSchedule(float t) {
     if (t > runLength) {
         return 0;
     }

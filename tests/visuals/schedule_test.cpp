@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "shell/frame_clock.h"
 #include "visuals/scene.h"
 
 namespace ostrel {
@@ -31,16 +30,12 @@ class ScheduleTest : public ::testing::Test {
   protected:
     void SetUp() override {
         sceneSchedule = {};
-        frameClock = {};
         progressSeen.clear();
         startCalls = 0;
         endCalls = 0;
     }
     // Runs one frame at time t; returns runSchedule's result.
-    int frameAt(float t) {
-        frameClock.time = t;
-        return runSchedule();
-    }
+    int frameAt(float t) { return runSchedule(t); }
 };
 
 TEST_F(ScheduleTest, AddSceneStoresTheWindowAsStartPlusLength) {
