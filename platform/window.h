@@ -43,10 +43,39 @@ struct Message {
     intptr_t lParam;
 };
 
+// The window's handles, opaque here: HWND, HDC, HGLRC and HINSTANCE on Windows; the SDL window
+// and GL context elsewhere, with no device context or instance.
+struct WindowHandles {
+    void* window;
+    void* deviceContext;
+    void* renderingContext;
+    void* instance;
+};
+
+using PostQuitFunction = void (*)(int32_t exitCode);
+// The program's window procedure table: 1 when it handled the message, 0 when the message
+// belongs to the platform's default handling. It posts the quit through postQuit.
+using MessageHandler = int32_t (*)(const Message* message, PostQuitFunction postQuit);
+
+// What the window code needs of the program that owns the window, which lies above the
+// platform: where the handles are kept, the full-screen setting as it stands at each use
+// (creation and teardown), and the window procedure's table.
+struct WindowClient {
+    WindowHandles* handles;
+    int32_t (*isFullscreen)();
+    MessageHandler handleMessage;
+};
+
+// Installed once at start-up, before createGlWindow; the record must outlive the window.
+void installWindowClient(const WindowClient* client);
+// The installed record, or null; for the backends' window and message code.
+const WindowClient* installedWindowClient();
+
 // Opens the one window at 0, 0 with a client area of width x height, a double-buffered RGBA
 // OpenGL context with a 16-bit depth buffer made current, and the viewport set. Changes the
-// display mode first when the fullscreen setting is on. Fills AppWindow. 1 on success, 0 on
-// failure (after the one message box of the refused full-screen mode, or a full teardown).
+// display mode first when the client's full-screen setting is on. Fills the client's handles.
+// 1 on success, 0 on failure (after the one message box of the refused full-screen mode, or a
+// full teardown; at once when no client is installed).
 int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t bits);
 // Releases the display mode, context, device context, window and class, in that order.
 int32_t destroyGlWindow();
@@ -57,7 +86,8 @@ int32_t messageBox(const char* text, const char* caption, uint32_t type);
 
 // Takes one waiting message off the queue into *message; 0 when the queue is empty.
 int32_t peekMessage(Message* message);
-// Hands the message last taken by peekMessage to the window procedure.
+// Hands the message last taken by peekMessage to the window procedure, which gives it to the
+// client's table and what the table leaves to the platform's default handling.
 void dispatchMessage(const Message* message);
 // Queues WM_QUIT with the exit code as its wParam.
 void postQuitMessage(int32_t exitCode);

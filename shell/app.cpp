@@ -3,12 +3,14 @@
 #include "shell/app.h"
 
 #include "audio/music.h"
+#include "platform/fonts.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "shell/frame_clock.h"
 #include "shell/main_loop.h"
 #include "shell/settings.h"
+#include "shell/window_proc.h"
 #include "visuals/schedule.h"
 #include "visuals/text.h"
 
@@ -17,7 +19,8 @@ namespace ostrel {
 int32_t initScene() {
     // 20, 17, 99 out of 255.
     glClearColor(0.078431375f, 0.06666667f, 0.3882353f, 0.0f);
-    buildFonts(appWindow.deviceContext, settings.fontFace);
+    platform::buildFonts(appWindow.handles.deviceContext, settings.fontFace, &bitmapBase,
+                         &outlineBase);
     glShadeModel(GL_SMOOTH);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glEnable(GL_POINT_SMOOTH);
@@ -62,6 +65,11 @@ int32_t renderFrame() {
 }
 
 int32_t runDemo() {
+    // The window code lies below the shell: it keeps the handles in appWindow, reads the
+    // full-screen setting and gives messages to the shell's table through this record.
+    static const platform::WindowClient client = {&appWindow.handles, isFullscreen,
+                                                  handleWindowMessage};
+    platform::installWindowClient(&client);
     static const AppHost host = {
         platform::messageBox,
         platform::createGlWindow,

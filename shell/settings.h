@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/window.h"
+
 namespace ostrel {
 
 struct Settings {
@@ -17,13 +19,10 @@ struct Settings {
     float timeOffset;        // subtracted from the frame clock's elapsed time
 };
 
-// Handles are opaque here; each backend knows what they are (HWND, HDC, HGLRC, HINSTANCE on
-// Windows; the SDL window and GL context elsewhere, with no device context or instance).
+// The window's handles, which the platform's createGlWindow fills (opaque here; each backend
+// knows what they are), and the quit flag.
 struct AppWindow {
-    void* window;
-    void* deviceContext;
-    void* renderingContext;
-    void* instance;
+    platform::WindowHandles handles;
     int32_t quit; // once set, never cleared
 };
 

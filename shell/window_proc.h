@@ -8,10 +8,11 @@
 
 namespace ostrel {
 
-using PostQuitFunction = void (*)(int32_t exitCode);
+using PostQuitFunction = platform::PostQuitFunction;
 
 // Returns 1 when the message was handled (the window procedure then returns 0), 0 when it
-// belongs to the default handling. WM_CLOSE posts the quit through postQuit.
+// belongs to the default handling. WM_CLOSE posts the quit through postQuit. The demo installs
+// it as the platform's message handler (platform::WindowClient).
 int32_t handleWindowMessage(const platform::Message* message, PostQuitFunction postQuit);
 
 } // namespace ostrel

@@ -1,4 +1,4 @@
-// Text through the font display lists that the host's buildFonts made: bitmap glyphs at a
+// Text through the font display lists that the platform's buildFonts made: bitmap glyphs at a
 // raster position, outline glyphs in model space.
 #include "visuals/text.h"
 

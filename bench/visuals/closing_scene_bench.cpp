@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/fonts.h"
 #include "platform/gl.h"
 #include "tests/visuals/osmesa_context.h"
 #include "visuals/closing_scene.h"
@@ -20,7 +21,7 @@ bool prepare() {
         if (!testgl::makeCurrent()) {
             return false;
         }
-        buildFonts(nullptr, "Comic Sans MS");
+        platform::buildFonts(nullptr, "Comic Sans MS", &bitmapBase, &outlineBase);
         ready = true;
     }
     return true;

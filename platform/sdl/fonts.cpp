@@ -16,10 +16,10 @@
 #include <deque>
 #include <vector>
 
+#include "platform/fonts.h"
 #include "platform/gl.h"
-#include "visuals/text.h"
 
-namespace ostrel {
+namespace ostrel::platform {
 
 namespace {
 
@@ -251,9 +251,10 @@ void buildOutlineGlyph(FT_Face face, GLUtesselator* tess, uint32_t code, uint32_
 
 } // namespace
 
-int buildFonts(void* /*deviceContext*/, const char* faceName) {
-    bitmapBase = glGenLists(96);
-    outlineBase = glGenLists(256);
+int buildFonts(void* /*deviceContext*/, const char* faceName, uint32_t* bitmapBase,
+               uint32_t* outlineBase) {
+    *bitmapBase = glGenLists(96);
+    *outlineBase = glGenLists(256);
 
     std::vector<char> path;
     int index = 0;
@@ -279,7 +280,7 @@ int buildFonts(void* /*deviceContext*/, const char* faceName) {
     glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
     std::vector<uint8_t> bits;
     for (uint32_t code = 32; code < 128; ++code) {
-        buildBitmapGlyph(face, code, bitmapBase + (code - 32), &bits);
+        buildBitmapGlyph(face, code, *bitmapBase + (code - 32), &bits);
     }
     glPopClientAttrib();
 
@@ -295,7 +296,7 @@ int buildFonts(void* /*deviceContext*/, const char* faceName) {
         gluTessCallback(tess, GLU_TESS_END, reinterpret_cast<Callback>(tessEnd));
         gluTessCallback(tess, GLU_TESS_COMBINE, reinterpret_cast<Callback>(tessCombine));
         for (uint32_t code = 0; code < outlineGlyphs; ++code) {
-            buildOutlineGlyph(face, tess, code, outlineBase + code);
+            buildOutlineGlyph(face, tess, code, *outlineBase + code);
         }
         gluDeleteTess(tess);
         built = 1;
@@ -306,4 +307,4 @@ int buildFonts(void* /*deviceContext*/, const char* faceName) {
     return built;
 }
 
-} // namespace ostrel
+} // namespace ostrel::platform

@@ -1,8 +1,8 @@
-// SDL2 message boxes and message queue. SDL events become the Win32 messages that the shell's
-// window procedure table expects: keys as virtual-key codes, minimise and restore as WM_ACTIVATE
-// with the minimised flag in the high word, a window close (or a quit signal) as WM_CLOSE.
-// Lacks: WM_SYSCOMMAND (SDL keeps the screen saver off itself) and a default handling for the
-// messages the table leaves alone (they are dropped).
+// SDL2 message boxes and message queue. SDL events become the Win32 messages that the window
+// client's table (the shell's window procedure) expects: keys as virtual-key codes, minimise and
+// restore as WM_ACTIVATE with the minimised flag in the high word, a window close (or a quit
+// signal) as WM_CLOSE. Lacks: WM_SYSCOMMAND (SDL keeps the screen saver off itself) and a default
+// handling for the messages the table leaves alone (they are dropped).
 //
 // The start-up question: on X11, SDL shows its message boxes through the zenity program. When no
 // box can be shown at all, or the box is closed without choosing a button, the answer counts as
@@ -10,7 +10,6 @@
 #include <SDL.h>
 
 #include "platform/window.h"
-#include "shell/window_proc.h"
 
 namespace ostrel::platform {
 
@@ -181,7 +180,10 @@ int32_t peekMessage(Message* message) {
 }
 
 void dispatchMessage(const Message* message) {
-    handleWindowMessage(message, postQuit);
+    const WindowClient* client = installedWindowClient();
+    if (client != nullptr) {
+        client->handleMessage(message, postQuit);
+    }
 }
 
 void postQuitMessage(int32_t exitCode) {

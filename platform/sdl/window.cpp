@@ -5,14 +5,21 @@
 
 #include "platform/gl.h"
 #include "platform/window.h"
-#include "shell/settings.h"
 
 namespace ostrel::platform {
 
 namespace {
 
+const WindowClient* client = nullptr;
+
+WindowHandles& handles() {
+    return *client->handles;
+}
 SDL_Window* sdlWindow() {
-    return static_cast<SDL_Window*>(appWindow.window);
+    return static_cast<SDL_Window*>(handles().window);
+}
+int32_t isFullscreen() {
+    return client->isFullscreen();
 }
 
 // Finds the display mode of exactly width x height; 0 when the display has none.
@@ -32,7 +39,18 @@ void refuseFullscreen() {
 
 } // namespace
 
+void installWindowClient(const WindowClient* windowClient) {
+    client = windowClient;
+}
+
+const WindowClient* installedWindowClient() {
+    return client;
+}
+
 int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t bits) {
+    if (client == nullptr) {
+        return 0;
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         return 0;
     }
@@ -64,7 +82,7 @@ int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
 
     SDL_Window* window = SDL_CreateWindow(title, 0, 0, width, height, flags);
-    appWindow.window = window;
+    handles().window = window;
     if (window == nullptr) {
         destroyGlWindow();
         return 0;
@@ -75,9 +93,9 @@ int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t
         return 0;
     }
     // As with the Win32 pixel format calls, a failed context is not detected here.
-    appWindow.renderingContext = SDL_GL_CreateContext(window);
-    if (appWindow.renderingContext != nullptr) {
-        SDL_GL_MakeCurrent(window, static_cast<SDL_GLContext>(appWindow.renderingContext));
+    handles().renderingContext = SDL_GL_CreateContext(window);
+    if (handles().renderingContext != nullptr) {
+        SDL_GL_MakeCurrent(window, static_cast<SDL_GLContext>(handles().renderingContext));
     }
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
@@ -86,25 +104,30 @@ int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t
 }
 
 int32_t destroyGlWindow() {
+    if (client == nullptr) {
+        return 0;
+    }
     // Destroying a full-screen window gives the desktop its own mode back.
     if (isFullscreen()) {
         SDL_ShowCursor(SDL_ENABLE);
     }
-    if (appWindow.renderingContext != nullptr) {
+    if (handles().renderingContext != nullptr) {
         SDL_GL_MakeCurrent(sdlWindow(), nullptr);
-        SDL_GL_DeleteContext(static_cast<SDL_GLContext>(appWindow.renderingContext));
-        appWindow.renderingContext = nullptr;
+        SDL_GL_DeleteContext(static_cast<SDL_GLContext>(handles().renderingContext));
+        handles().renderingContext = nullptr;
     }
-    if (appWindow.window != nullptr) {
+    if (handles().window != nullptr) {
         SDL_DestroyWindow(sdlWindow());
-        appWindow.window = nullptr;
+        handles().window = nullptr;
     }
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 1;
 }
 
 void swapBuffers() {
-    SDL_GL_SwapWindow(sdlWindow());
+    if (client != nullptr) {
+        SDL_GL_SwapWindow(sdlWindow());
+    }
 }
 
 void* deviceContext() {

@@ -6,9 +6,9 @@
 
 #include <GL/gl.h>
 
-#include "visuals/text.h"
+#include "platform/fonts.h"
 
-namespace ostrel {
+namespace ostrel::platform {
 
 namespace {
 
@@ -22,26 +22,27 @@ HFONT createFont(const char* faceName) {
 
 } // namespace
 
-int buildFonts(void* deviceContext, const char* faceName) {
+int buildFonts(void* deviceContext, const char* faceName, uint32_t* bitmapBase,
+               uint32_t* outlineBase) {
     HDC dc = static_cast<HDC>(deviceContext);
 
-    bitmapBase = glGenLists(96);
+    *bitmapBase = glGenLists(96);
     HFONT bitmapFont = createFont(faceName);
     HGDIOBJ previous = SelectObject(dc, bitmapFont);
-    wglUseFontBitmapsA(dc, 32, 96, bitmapBase);
+    wglUseFontBitmapsA(dc, 32, 96, *bitmapBase);
     SelectObject(dc, previous);
     DeleteObject(bitmapFont);
 
-    outlineBase = glGenLists(256);
+    *outlineBase = glGenLists(256);
     HFONT outlineFont = createFont(faceName);
     previous = SelectObject(dc, outlineFont);
     // Codes 0..254: the list for 255 stays empty.
     const BOOL built =
-        wglUseFontOutlinesA(dc, 0, 255, outlineBase, 0.0f, 0.0f, WGL_FONT_POLYGONS, glyphMetrics);
+        wglUseFontOutlinesA(dc, 0, 255, *outlineBase, 0.0f, 0.0f, WGL_FONT_POLYGONS, glyphMetrics);
     // Nothing uses the second font once its outlines are lists; release it too.
     SelectObject(dc, previous);
     DeleteObject(outlineFont);
     return built;
 }
 
-} // namespace ostrel
+} // namespace ostrel::platform

@@ -1,15 +1,13 @@
-// Win32 window and WGL context: window class "c", the display-mode change for full-screen, the
-// pixel format, the rendering context, and their teardown in reverse. Lacks: any fallback when
-// the pixel format or the context fails (the window then simply shows nothing).
+// Win32 window and WGL context: window class "c" with its window procedure, the display-mode
+// change for full-screen, the pixel format, the rendering context, and their teardown in
+// reverse. Lacks: any fallback when the pixel format or the context fails (the window then
+// simply shows nothing).
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <GL/gl.h>
 
 #include "platform/window.h"
-#include "shell/settings.h"
-
-LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 namespace ostrel::platform {
 
@@ -17,24 +15,57 @@ namespace {
 
 const char className[] = "c";
 
+const WindowClient* client = nullptr;
+
+WindowHandles& handles() {
+    return *client->handles;
+}
 HWND hwnd() {
-    return static_cast<HWND>(appWindow.window);
+    return static_cast<HWND>(handles().window);
 }
 HDC hdc() {
-    return static_cast<HDC>(appWindow.deviceContext);
+    return static_cast<HDC>(handles().deviceContext);
 }
 HGLRC hglrc() {
-    return static_cast<HGLRC>(appWindow.renderingContext);
+    return static_cast<HGLRC>(handles().renderingContext);
 }
 HINSTANCE hinstance() {
-    return static_cast<HINSTANCE>(appWindow.instance);
+    return static_cast<HINSTANCE>(handles().instance);
+}
+int32_t isFullscreen() {
+    return client->isFullscreen();
+}
+
+void postQuit(int32_t exitCode) {
+    PostQuitMessage(exitCode);
+}
+
+// The window procedure registered with the class: the client's table first, then the default
+// handling for whatever the table leaves alone.
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const Message record = {message, wParam, lParam};
+    if (client != nullptr && client->handleMessage(&record, postQuit)) {
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 } // namespace
 
+void installWindowClient(const WindowClient* windowClient) {
+    client = windowClient;
+}
+
+const WindowClient* installedWindowClient() {
+    return client;
+}
+
 int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t bits) {
+    if (client == nullptr) {
+        return 0;
+    }
     WNDCLASSA windowClass = {};
-    appWindow.instance = GetModuleHandleA(nullptr);
+    handles().instance = GetModuleHandleA(nullptr);
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
     windowClass.lpfnWndProc = windowProc;
     windowClass.cbClsExtra = 0;
@@ -78,10 +109,10 @@ int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t
         extendedStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
     }
 
-    appWindow.window =
+    handles().window =
         CreateWindowExA(extendedStyle, className, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
                         0, 0, width, height, nullptr, nullptr, hinstance(), nullptr);
-    if (appWindow.window == nullptr) {
+    if (handles().window == nullptr) {
         destroyGlWindow();
         return 0;
     }
@@ -91,12 +122,12 @@ int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t
         // by exactly the frame (1274 x 695 instead of 1280 x 720 under Wine), which would cut
         // off the scene's top and right edges: the window grows by that much. On a screen too
         // small for the whole window the system shrinks it to fit.
-        RECT client;
+        RECT drawn;
         RECT frame;
-        GetClientRect(hwnd(), &client);
+        GetClientRect(hwnd(), &drawn);
         GetWindowRect(hwnd(), &frame);
-        SetWindowPos(hwnd(), nullptr, 0, 0, frame.right - frame.left + width - client.right,
-                     frame.bottom - frame.top + height - client.bottom,
+        SetWindowPos(hwnd(), nullptr, 0, 0, frame.right - frame.left + width - drawn.right,
+                     frame.bottom - frame.top + height - drawn.bottom,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
@@ -110,10 +141,10 @@ int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t
     descriptor.cDepthBits = 16;
     descriptor.iLayerType = PFD_MAIN_PLANE;
     // None of these results is checked: a window without a working context still runs.
-    appWindow.deviceContext = GetDC(hwnd());
+    handles().deviceContext = GetDC(hwnd());
     int format = ChoosePixelFormat(hdc(), &descriptor);
     SetPixelFormat(hdc(), format, &descriptor);
-    appWindow.renderingContext = wglCreateContext(hdc());
+    handles().renderingContext = wglCreateContext(hdc());
     wglMakeCurrent(hdc(), hglrc());
 
     ShowWindow(hwnd(), SW_SHOW);
@@ -124,6 +155,9 @@ int32_t createGlWindow(const char* title, int32_t width, int32_t height, int32_t
 }
 
 int32_t destroyGlWindow() {
+    if (client == nullptr) {
+        return 0;
+    }
     // Follows the setting, not whether the mode change happened: on every path that reaches
     // here in full-screen mode it did.
     if (isFullscreen()) {
@@ -144,11 +178,13 @@ int32_t destroyGlWindow() {
 }
 
 void swapBuffers() {
-    SwapBuffers(hdc());
+    if (client != nullptr) {
+        SwapBuffers(hdc());
+    }
 }
 
 void* deviceContext() {
-    return appWindow.deviceContext;
+    return client != nullptr ? handles().deviceContext : nullptr;
 }
 
 } // namespace ostrel::platform

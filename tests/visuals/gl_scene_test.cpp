@@ -10,6 +10,7 @@
 
 #include "assets/assets.h"
 
+#include "platform/fonts.h"
 #include "platform/gl.h"
 #include "tests/visuals/osmesa_context.h"
 #include "visuals/closing_scene.h"
@@ -37,7 +38,7 @@ class ClosingFrameTest : public ::testing::Test {
         ASSERT_TRUE(testgl::makeCurrent());
         static bool fontsBuilt = false;
         if (!fontsBuilt) {
-            EXPECT_EQ(buildFonts(nullptr, "Comic Sans MS"), 1);
+            EXPECT_EQ(platform::buildFonts(nullptr, "Comic Sans MS", &bitmapBase, &outlineBase), 1);
             fontsBuilt = true;
         }
     }

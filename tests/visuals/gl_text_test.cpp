@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/fonts.h"
 #include "platform/gl.h"
 #include "tests/visuals/osmesa_context.h"
 #include "visuals/text.h"
@@ -138,7 +139,7 @@ class BuiltFontsTest : public ::testing::Test {
         ASSERT_TRUE(testgl::makeCurrent());
         static bool built = false;
         if (!built) {
-            EXPECT_EQ(buildFonts(nullptr, "Comic Sans MS"), 1);
+            EXPECT_EQ(platform::buildFonts(nullptr, "Comic Sans MS", &bitmapBase, &outlineBase), 1);
             built = true;
         }
     }
