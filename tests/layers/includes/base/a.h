@@ -1,0 +1,2 @@
+// Include-check fixture (never compiled): the bottom layer, which includes nothing.
+#pragma once

@@ -1,0 +1,4 @@
+// Link-check fixture: the upper layer.
+#pragma once
+
+int highValue();

@@ -1,0 +1,4 @@
+// Link-check fixture: the lower layer.
+#pragma once
+
+int lowValue();
