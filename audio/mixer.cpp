@@ -17,11 +17,17 @@
 
 namespace ostrel {
 
-int32_t rampFrames = 128;
-float rampScale = 1.0f / 128.0f;
+namespace {
+// A volume ramp lasts 128 frames at 44,100 Hz, and about as long in time at other rates.
+constexpr int32_t rampFramesAtBaseRate = 128;
+constexpr int32_t baseRate = 44100;
+} // namespace
+
+int32_t rampFrames = rampFramesAtBaseRate;
+float rampScale = 1.0f / static_cast<float>(rampFramesAtBaseRate);
 
 void setMixerRate(int32_t outputRate) {
-    rampFrames = outputRate * 128 / 44100;
+    rampFrames = outputRate * rampFramesAtBaseRate / baseRate;
     rampScale = 1.0f / static_cast<float>(rampFrames);
 }
 
@@ -36,10 +42,6 @@ bool avx2Present() {
 // registers) supports AVX2.
 const bool haveAvx2 = avx2Present();
 bool useAvx2 = haveAvx2;
-
-constexpr float volumeScale = 1.0f / 255.0f;
-constexpr float fixedScale = 1.0f / 256.0f;
-using mixgroups::fractionScale;
 
 inline float frameAt(const Source& src, uint32_t index) {
     return (index <= src.end && src.data) ? static_cast<float>(src.data[index]) : 0.0f;
@@ -78,8 +80,8 @@ inline __m128i pairAt(const int16_t* data, uint64_t pos) {
 // exact 32-bit integers; b - a converts to the same float as the float difference of the two
 // frames, which is exact for 16-bit values.
 inline __m128 fourValues(__m128i pairs, __m128i fractions) {
-    __m128 a = _mm_cvtepi32_ps(_mm_madd_epi16(pairs, _mm_set1_epi32(0x00000001)));
-    __m128 diff = _mm_cvtepi32_ps(_mm_madd_epi16(pairs, _mm_set1_epi32(0x0001FFFF)));
+    __m128 a = _mm_cvtepi32_ps(_mm_madd_epi16(pairs, _mm_set1_epi32(pairFirst)));
+    __m128 diff = _mm_cvtepi32_ps(_mm_madd_epi16(pairs, _mm_set1_epi32(pairDifference)));
     __m128 t =
         _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(fractions, 1)), _mm_set1_ps(fractionScale));
     return _mm_add_ps(a, _mm_mul_ps(t, diff));
@@ -236,6 +238,18 @@ inline int32_t roundToInt(float x) {
     return _mm_cvtss_si32(_mm_set_ss(x));
 }
 
+// A volume as a gain; a 24.8 current volume as a gain, and a gain back to the nearest 24.8
+// volume.
+inline float gainOf(int32_t volume) {
+    return static_cast<float>(volume) * volumeScale;
+}
+inline float gainOfFixed(int32_t fixed) {
+    return static_cast<float>(fixed) * fixedScale * volumeScale;
+}
+inline int32_t fixedOfGain(float gain) {
+    return roundToInt(gain * 255.0f * 256.0f);
+}
+
 Track trackOf(const Voice* voice, const Sample* sample) {
     return makeTrack(sample->loopStart, sample->loopLength, sample->loopType,
                      (static_cast<uint64_t>(voice->positionInt) << 32) | voice->positionFrac,
@@ -292,11 +306,12 @@ bool moveAlongLoop(Track& t, uint64_t step, int32_t frames) {
     // Small enough that the end is always in the look-ahead's sight, that nothing below
     // overflows and that the margin stays under one frame; a step of a loop length or more
     // turns several times in one piece.
-    if (!(t.forwardLoop || t.pingPongLoop) || t.loopLength >= (1u << 23) || step == 0 ||
-        step >= length || frames > (1 << 20) || t.pos < t.startFixed || t.pos >= t.endFixed) {
+    if (!(t.forwardLoop || t.pingPongLoop) || t.loopLength >= lookAheadReach / 2 || step == 0 ||
+        step >= length || frames > closedFormFrames || t.pos < t.startFixed ||
+        t.pos >= t.endFixed) {
         return false;
     }
-    const uint64_t margin = 256 * (static_cast<uint64_t>(frames) + 2);
+    const uint64_t margin = turnMargin(static_cast<uint64_t>(frames));
     const uint64_t travel = static_cast<uint64_t>(frames) * step;
     const uint64_t inLoop = t.pos - t.startFixed;
     if (t.forwardLoop) {
@@ -376,8 +391,8 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
                                t.pos,
                                t.direction,
                                step,
-                               static_cast<float>(voice->targetVolume0) * volumeScale,
-                               static_cast<float>(voice->targetVolume1) * volumeScale,
+                               gainOf(voice->targetVolume0),
+                               gainOf(voice->targetVolume1),
                                false};
     const int32_t done = mixgroups::steadyRun(play, out, left);
     if (play.ended) {
@@ -401,8 +416,7 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
 [[gnu::noinline]] void mixPlayingVoice(Voice* voice, Sample* sample, float* out, int32_t frames) {
     Track t = trackOf(voice, sample);
     const uint64_t step = (static_cast<uint64_t>(voice->stepInt) << 32) | voice->stepFrac;
-    LookAheadStep lookStep{step,
-                           (static_cast<uint64_t>(voice->stepInt) << 24) + (voice->stepFrac >> 8)};
+    LookAheadStep lookStep = lookAheadOf(step);
     if (silentThroughout(voice)) {
         moveSilently(voice, t, lookStep, frames);
         return;
@@ -413,7 +427,7 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
     for (;;) {
         // At constant gains (from the start, or once a ramp is over) the AVX2 loops take the
         // pieces they can mix whole; a piece they leave is mixed below.
-        if (useAvx2 && step <= (uint64_t{2} << 32) && steadyAtTargets(voice) &&
+        if (useAvx2 && step <= wideStep && steadyAtTargets(voice) &&
             playSteadily(voice, sample, t, step, out, left)) {
             return;
         }
@@ -437,11 +451,11 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
         } else {
             voice->lastTarget0 = voice->targetVolume0;
             int32_t diff0 = wrappingSub(voice->targetVolume0, voice->currentVolume0 >> 8);
-            d0 = diff0 != 0 ? static_cast<float>(diff0) * volumeScale * rampScale : 0.0f;
+            d0 = diff0 != 0 ? gainOf(diff0) * rampScale : 0.0f;
             voice->rampStep0 = d0;
             voice->lastTarget1 = voice->targetVolume1;
             int32_t diff1 = wrappingSub(voice->targetVolume1, voice->currentVolume1 >> 8);
-            d1 = diff1 != 0 ? static_cast<float>(diff1) * volumeScale * rampScale : 0.0f;
+            d1 = diff1 != 0 ? gainOf(diff1) * rampScale : 0.0f;
             voice->rampStep1 = d1;
             ramp = (diff0 != 0 || diff1 != 0) ? rampFrames : 0;
             voice->rampFramesLeft = ramp;
@@ -453,11 +467,11 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
         const uint64_t delta = forward ? step : 0 - step;
         if (ramp > 0) {
             const bool inside = readsStayInside(src, t.pos, step, forward, n);
-            float w0 = static_cast<float>(voice->currentVolume0) * fixedScale * volumeScale;
-            float w1 = static_cast<float>(voice->currentVolume1) * fixedScale * volumeScale;
+            float w0 = gainOfFixed(voice->currentVolume0);
+            float w1 = gainOfFixed(voice->currentVolume1);
             t.pos = mixRamp(src, out, n, t.pos, delta, inside, w0, w1, d0, d1);
-            voice->currentVolume0 = roundToInt(w0 * 255.0f * 256.0f);
-            voice->currentVolume1 = roundToInt(w1 * 255.0f * 256.0f);
+            voice->currentVolume0 = fixedOfGain(w0);
+            voice->currentVolume1 = fixedOfGain(w1);
             ramp -= n;
             voice->rampFramesLeft = ramp;
             if (ramp == 0) {
@@ -482,8 +496,8 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
             // targets: the same zero additions as in moveSilently, so only the position moves.
             t.pos += static_cast<uint64_t>(n) * delta;
         } else {
-            float g0 = static_cast<float>(voice->targetVolume0) * volumeScale;
-            float g1 = static_cast<float>(voice->targetVolume1) * volumeScale;
+            float g0 = gainOf(voice->targetVolume0);
+            float g1 = gainOf(voice->targetVolume1);
             const bool inside = readsStayInside(src, t.pos, step, forward, n);
             t.pos = mixConstant(src, out, n, t.pos, delta, step, inside, g0, g1);
         }
@@ -544,8 +558,8 @@ void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
     // either is NaN, so a NaN passes through to the conversion and ends as -32,768 as well.
     // The result equals truncation toward zero followed by clamping to 16 bits.
     const int32_t count = 2 * frames;
-    const __m128 low = _mm_set1_ps(-32768.0f);
-    const __m128 high = _mm_set1_ps(32767.0f);
+    const __m128 low = _mm_set1_ps(pcmLowest);
+    const __m128 high = _mm_set1_ps(pcmHighest);
     int32_t i = useAvx2 ? mixgroups::convertGroups(dst, src, frames) : 0;
     for (; i + 16 <= count; i += 16) {
         __m128 a = _mm_min_ps(high, _mm_loadu_ps(src + i));

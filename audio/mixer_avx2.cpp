@@ -19,7 +19,16 @@ namespace ostrel::mixgroups {
 namespace {
 
 constexpr int laneFrame[8] = {0, 1, 4, 5, 2, 3, 6, 7};
-constexpr uint64_t oneFrame = uint64_t{1} << 32;
+
+// A pass's eight frames at a step of at most one frame (two) lie in a window of 9 (17) frames:
+// from the pass's first frame on, or moving backward from this many frames before it.
+constexpr uint32_t framesBeforeWindow(bool wide) {
+    return wide ? 15u : 7u;
+}
+// Every window, and the eight positions of a pass that loads each pair on its own, stays within
+// this many frames from the pass's first frame, which the sample's spare frames must cover.
+constexpr uint32_t widestReach = 17;
+static_assert(sampleSpareFrames >= widestReach, "the spare frames must hold the widest window");
 
 inline __m256i laneVector(const uint32_t (&v)[8]) {
     return _mm256_setr_epi32(static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]),
@@ -33,8 +42,8 @@ inline __m256i laneVector(const uint32_t (&v)[8]) {
 // and b - a as exact integers; b - a converts to the same float as the float difference of the
 // two frames, which is exact for 16-bit values.
 inline __m256 eightValues(__m256i pairs, __m256i fractions) {
-    __m256 a = _mm256_cvtepi32_ps(_mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00000001)));
-    __m256 diff = _mm256_cvtepi32_ps(_mm256_madd_epi16(pairs, _mm256_set1_epi32(0x0001FFFF)));
+    __m256 a = _mm256_cvtepi32_ps(_mm256_madd_epi16(pairs, _mm256_set1_epi32(pairFirst)));
+    __m256 diff = _mm256_cvtepi32_ps(_mm256_madd_epi16(pairs, _mm256_set1_epi32(pairDifference)));
     __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fractions, 1)),
                              _mm256_set1_ps(fractionScale));
     return _mm256_add_ps(a, _mm256_mul_ps(t, diff));
@@ -49,11 +58,6 @@ inline __m256i firstFractions(uint64_t pos, uint64_t delta) {
     }
     return laneVector(v);
 }
-
-// Steps up to this many frames are walked through a window of frames; larger ones load each
-// frame's pair on its own.
-constexpr uint64_t narrowStep = oneFrame;   // window of 9 frames: pairs 0..7
-constexpr uint64_t wideStep = 2 * oneFrame; // window of 17 frames: pairs 0..15
 
 // What the window walk needs of one step, per lane: the low half of k x delta, and the pair of
 // the window, H_k, that the whole part of k x delta points at (moving backward the window
@@ -74,7 +78,7 @@ struct StepLanes {
         delta = d;
         valid = true;
         wide = wideWindow;
-        const uint32_t before = wide ? 15u : 7u;
+        const uint32_t before = framesBeforeWindow(wide);
         offset = forward ? 0u : 0u - before;
         limit = forward ? 0xFFFFFFFFu : 0xFFFFFFFFu - before;
         uint32_t low[8];
@@ -95,15 +99,15 @@ struct StepLanes {
 // their steps for many calls, and a table with room for each of them saves setting up a voice's
 // lanes again every time another voice has played in between. The mixer runs on one thread at
 // a time.
-constexpr int stepLanesSlots = 64;
-StepLanes stepLanes[stepLanesSlots];
+constexpr int stepLanesBits = 6;
+StepLanes stepLanes[1 << stepLanesBits];
 
 // step is delta itself forward, its negation backward, and at most wideStep.
 const StepLanes& lanesFor(uint64_t delta, uint64_t step) {
     const bool forward = delta == step;
     // The top bits of a multiplicative hash pick the slot. delta tells the direction as well:
     // forward it is at most wideStep, backward above 2^63.
-    StepLanes& lanes = stepLanes[(delta * 0xD6E8FEB86659FD93u) >> 58];
+    StepLanes& lanes = stepLanes[(delta * 0xD6E8FEB86659FD93u) >> (64 - stepLanesBits)];
     if (!lanes.valid || lanes.delta != delta) {
         lanes.set(delta, forward, step > narrowStep);
     }
@@ -468,11 +472,11 @@ int32_t wholeRunThroughCopies(Track& t, uint64_t step, uint32_t copyFrames, int3
     const uint64_t inLoop = t.pos - t.startFixed;
     const uint64_t frames = static_cast<uint64_t>(limit);
     // A step below the loop length passes one end at a time; the run must fit the copies.
-    if (step == 0 || step >= length || limit > (1 << 20) ||
+    if (step == 0 || step >= length || limit > closedFormFrames ||
         ((inLoop + (frames - 1) * step) >> 32) >= copyFrames) {
         return 0;
     }
-    const uint64_t margin = 256 * (frames + 2);
+    const uint64_t margin = turnMargin(frames);
     const uint64_t pass = length / step;
     const uint64_t rest = length - pass * step;
     // The frame that first passes the end, and by how much.
@@ -503,7 +507,7 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
     }
     Track t =
         makeTrack(sample.loopStart, sample.loopLength, sample.loopType, play.pos, play.direction);
-    LookAheadStep look{play.step, play.step >> 8};
+    LookAheadStep look = lookAheadOf(play.step);
     const Source src{sample.data, t.end};
     const __m256 gains =
         _mm256_setr_ps(play.g0, play.g1, play.g0, play.g1, play.g0, play.g1, play.g0, play.g1);
@@ -537,7 +541,7 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
             // Backward, the lowest frame read is the last frame's; its window starts 7 or 15
             // frames before it.
             if (!forward && ((t.pos - static_cast<uint64_t>(n - 1) * play.step) >> 32) <
-                                (play.step > narrowStep ? 15u : 7u)) {
+                                framesBeforeWindow(play.step > narrowStep)) {
                 break;
             }
             const uint64_t delta = forward ? play.step : 0 - play.step;
@@ -562,7 +566,7 @@ int32_t convertGroups(int16_t* dst, const float* src, int32_t frames) {
     // saturating pack for everything else (NaN included, which minps passes on). The pack works
     // within each half, so a permutation puts the four groups of four back in order.
     const int32_t count = 2 * frames;
-    const __m256 high = _mm256_set1_ps(32767.0f);
+    const __m256 high = _mm256_set1_ps(pcmHighest);
     int32_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const __m256i a = _mm256_cvttps_epi32(_mm256_min_ps(high, _mm256_loadu_ps(src + i)));

@@ -11,15 +11,11 @@
 // from the first frame of a pass, which may run past the last frame they use.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 
 #include "module/module.h"
 
 namespace ostrel::mixgroups {
-
-// Turns the upper 31 bits of a position fraction into a weight just below 1 at the top.
-constexpr float fractionScale = std::bit_cast<float>(0x2FFFF910u);
 
 // Mixes n frames, or the first of them, at constant gains, starting at pos and moving by delta
 // (the step, negated for backward play) per frame; step is the step itself. Returns the frames

@@ -1,16 +1,62 @@
-// The mixer's piece bookkeeping: where a voice plays, how many frames reach the end it moves
-// towards, what happens there, and whether a piece's reads stay inside the sample. Shared by
-// the SSE2 and the AVX2 translation units, so everything here has internal linkage: each unit
-// keeps its own copy, compiled for its own instruction set, and the linker can never hand one
-// unit's copy to the other.
+// The mixer's piece bookkeeping: the constants of its arithmetic, where a voice plays, how many
+// frames reach the end it moves towards, what happens there, and whether a piece's reads stay
+// inside the sample. Shared by the SSE2 and the AVX2 translation units, so everything here has
+// internal linkage: each unit keeps its own copy, compiled for its own instruction set, and the
+// linker can never hand one unit's copy to the other.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "module/module.h"
 
 namespace ostrel {
 namespace {
+
+// Positions and steps are 32.32 fixed point: whole frames above, 1/2^32 frames below.
+constexpr uint64_t oneFrame = uint64_t{1} << 32;
+
+// Volume 0..255 to gain, 255 being full gain; and a 24.8 current volume back to a volume.
+constexpr float volumeScale = 1.0f / 255.0f;
+constexpr float fixedScale = 1.0f / 256.0f;
+
+// Turns the upper 31 bits of a position fraction into an interpolation weight, just below 1 at
+// the top.
+constexpr float fractionScale = std::bit_cast<float>(0x2FFFF910u);
+
+// Multipliers of a 32-bit word holding frame i (low half) and frame i + 1 (high half) for the
+// 16-bit multiply-add: (1, 0) gives frame i, (-1, 1) the difference of the two.
+constexpr int32_t pairFirst = 0x00000001;
+constexpr int32_t pairDifference = 0x0001FFFF;
+
+// The end look-ahead divides by the step in 8.24 form, the 32.32 step shifted right by this
+// many bits; each frame of a piece may therefore land up to 2^lookAheadShift units short of
+// where the full step puts it.
+constexpr int lookAheadShift = 8;
+constexpr uint64_t lookAheadUnit = uint64_t{1} << lookAheadShift;
+// An end this many frames away or more is out of the look-ahead's sight (the 8.24 distance
+// has 24 bits of whole frames).
+constexpr uint32_t lookAheadReach = uint32_t{1} << 24;
+
+// The two closed-form shortcuts (a silent voice moved along its loop, a run through loop
+// copies) take calls of up to this many frames, so that the margin they keep around every turn
+// of the loop, turnMargin, stays far below one frame.
+constexpr int32_t closedFormFrames = 1 << 20;
+
+// How far the look-ahead's rounded step can move a turn of the loop over a call of `frames`
+// frames: a piece may end up to lookAheadUnit units per frame short of the end, or past it.
+inline uint64_t turnMargin(uint64_t frames) {
+    return lookAheadUnit * (frames + 2);
+}
+
+// The 16-bit range the mix is clipped to.
+constexpr float pcmLowest = -32768.0f;
+constexpr float pcmHighest = 32767.0f;
+
+// Steps up to one frame, and up to two, are the ones the AVX2 loops fetch through a window of
+// frames; a larger step loads each frame's pair on its own.
+constexpr uint64_t narrowStep = oneFrame;
+constexpr uint64_t wideStep = 2 * oneFrame;
 
 // Everything a frame loop needs about the sample. Frames outside [0, end] are never read; they
 // sound as silence. The guard frame at `end` is the last readable one. Two things can put a
@@ -64,6 +110,10 @@ struct LookAheadStep {
     uint64_t lastQuotient = 0; // 0: none yet
 };
 
+inline LookAheadStep lookAheadOf(uint64_t step) {
+    return LookAheadStep{step, step >> lookAheadShift};
+}
+
 // ceil(num / den) for the 8.24 step den: the same number the division gives.
 inline uint64_t ceilQuotient(uint64_t num, LookAheadStep& step) {
     const uint64_t den = step.fixed;
@@ -93,14 +143,14 @@ inline uint64_t ceilQuotient(uint64_t num, LookAheadStep& step) {
 // the position) or the step is 0.
 template <bool kGuess>
 inline bool endWithin(uint64_t distance, LookAheadStep& step, int32_t limit, int32_t& frames) {
-    if ((distance >> 32) >= (1u << 24)) {
+    if ((distance >> 32) >= lookAheadReach) {
         // Already past the end it moves towards, by less than 2^24 frames: the step rounded
         // down to 8.24 can carry a call's last frames just over the end without a wrap, and a
         // rewind can leave a backward voice before its loop start. Taken as far away, the end
         // would never be looked at again and the voice would run on through silence; so the
         // end handling comes at once, before any frame is mixed.
         if (static_cast<int64_t>(distance) < 0 &&
-            static_cast<int64_t>(distance) > -(int64_t{1} << 56)) {
+            static_cast<int64_t>(distance) > -static_cast<int64_t>(lookAheadReach * oneFrame)) {
             frames = 0;
             return true;
         }
@@ -108,7 +158,8 @@ inline bool endWithin(uint64_t distance, LookAheadStep& step, int32_t limit, int
     }
     uint64_t f;
     if (step.fixed != 0) {
-        f = kGuess ? ceilQuotient(distance >> 8, step) : ceilDiv(distance >> 8, step.fixed);
+        const uint64_t num = distance >> lookAheadShift;
+        f = kGuess ? ceilQuotient(num, step) : ceilDiv(num, step.fixed);
     } else if (step.full != 0) {
         // A step under 2^-24 frame has no 8.24 form; measure with the full step instead.
         f = ceilDiv(distance, step.full);
