@@ -12,7 +12,7 @@
 #include <cstring>
 #include <emmintrin.h>
 
-#include "audio/mixer_groups.h"
+#include "audio/mixer_avx2.h"
 #include "audio/mixer_pieces.h"
 
 namespace ostrel {
@@ -137,8 +137,8 @@ inline void addEight(float* o, __m128 lo, __m128 hi) {
 // groups x 4 frames at constant gains, both frames of every pair read without checks.
 // Frame k adds s_k x g0 and s_k x g1: the sample value is duplicated into both lanes of its
 // frame and multiplied by (g0, g1, g0, g1), the same two products the one-frame formula forms.
-uint64_t constantGroups(const int16_t* data, float* out, int32_t groups, uint64_t pos,
-                        uint64_t delta, float g0, float g1) {
+uint64_t constantGroupsSse2(const int16_t* data, float* out, int32_t groups, uint64_t pos,
+                            uint64_t delta, float g0, float g1) {
     FourWalker walk(data, pos, delta);
     const __m128 gains = _mm_setr_ps(g0, g1, g0, g1);
     float* const stop = out + 8 * static_cast<size_t>(groups);
@@ -151,8 +151,8 @@ uint64_t constantGroups(const int16_t* data, float* out, int32_t groups, uint64_
 
 // groups x 4 frames of a volume ramp. Gains run as (w0, w1, w0, w1); every frame adds the
 // steps once, as the one-frame loop does, so the gains form the same chain of roundings.
-uint64_t rampGroups(const int16_t* data, float* out, int32_t groups, uint64_t pos, uint64_t delta,
-                    float& w0, float& w1, float d0, float d1) {
+uint64_t rampGroupsSse2(const int16_t* data, float* out, int32_t groups, uint64_t pos,
+                        uint64_t delta, float& w0, float& w1, float d0, float d1) {
     FourWalker walk(data, pos, delta);
     __m128 gains = _mm_setr_ps(w0, w1, w0, w1);
     const __m128 steps = _mm_setr_ps(d0, d1, d0, d1);
@@ -180,11 +180,11 @@ uint64_t mixConstant(const Source& src, float* out, int32_t n, uint64_t pos, uin
     if (inside) {
         const int16_t* data = src.data;
         if (useAvx2) {
-            k = mixgroups::constantRun(data, out, n, pos, delta, step, g0, g1);
+            k = mixConstantAvx2(data, out, n, pos, delta, step, g0, g1);
         }
         if (n - k >= 4) {
             const int32_t groups = (n - k) >> 2;
-            pos = constantGroups(data, out + 2 * k, groups, pos, delta, g0, g1);
+            pos = constantGroupsSse2(data, out + 2 * k, groups, pos, delta, g0, g1);
             k += 4 * groups;
         }
         for (; k < n; ++k) {
@@ -211,7 +211,7 @@ uint64_t mixRamp(const Source& src, float* out, int32_t n, uint64_t pos, uint64_
     int32_t k = 0;
     if (inside && n >= 4) {
         const int32_t groups = n >> 2;
-        pos = rampGroups(src.data, out, groups, pos, delta, w0, w1, d0, d1);
+        pos = rampGroupsSse2(src.data, out, groups, pos, delta, w0, w1, d0, d1);
         k = 4 * groups;
     }
     for (; k < n; ++k) {
@@ -387,14 +387,14 @@ bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, f
     voice->lastTarget1 = voice->targetVolume1;
     voice->rampStep0 = 0.0f;
     voice->rampStep1 = 0.0f;
-    mixgroups::SteadyPlay play{sample,
-                               t.pos,
-                               t.direction,
-                               step,
-                               gainOf(voice->targetVolume0),
-                               gainOf(voice->targetVolume1),
-                               false};
-    const int32_t done = mixgroups::steadyRun(play, out, left);
+    SteadyPlay play{sample,
+                    t.pos,
+                    t.direction,
+                    step,
+                    gainOf(voice->targetVolume0),
+                    gainOf(voice->targetVolume1),
+                    false};
+    const int32_t done = playSteadyAvx2(play, out, left);
     if (play.ended) {
         endVoice(voice);
         return true;
@@ -560,7 +560,7 @@ void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
     const int32_t count = 2 * frames;
     const __m128 low = _mm_set1_ps(pcmLowest);
     const __m128 high = _mm_set1_ps(pcmHighest);
-    int32_t i = useAvx2 ? mixgroups::convertGroups(dst, src, frames) : 0;
+    int32_t i = useAvx2 ? convertToPcm16Avx2(dst, src, frames) : 0;
     for (; i + 16 <= count; i += 16) {
         __m128 a = _mm_min_ps(high, _mm_loadu_ps(src + i));
         __m128 b = _mm_min_ps(high, _mm_loadu_ps(src + i + 4));

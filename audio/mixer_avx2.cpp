@@ -12,10 +12,10 @@
 // same order.
 #include <immintrin.h>
 
-#include "audio/mixer_groups.h"
+#include "audio/mixer_avx2.h"
 #include "audio/mixer_pieces.h"
 
-namespace ostrel::mixgroups {
+namespace ostrel {
 namespace {
 
 constexpr int laneFrame[8] = {0, 1, 4, 5, 2, 3, 6, 7};
@@ -407,8 +407,8 @@ inline void valueRun(const float* values, float* out, int32_t n, uint64_t& pos, 
 
 } // namespace
 
-int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
-                    uint64_t step, float g0, float g1) {
+int32_t mixConstantAvx2(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
+                        uint64_t step, float g0, float g1) {
     const __m256 gains = _mm256_setr_ps(g0, g1, g0, g1, g0, g1, g0, g1);
     int32_t k = 0;
     if (step <= wideStep) {
@@ -500,7 +500,7 @@ int32_t wholeRunThroughCopies(Track& t, uint64_t step, uint32_t copyFrames, int3
 
 } // namespace
 
-int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
+int32_t playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames) {
     const Sample& sample = *play.sample;
     if (!sample.frameValues) {
         return 0;
@@ -561,7 +561,7 @@ int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames) {
     return done;
 }
 
-int32_t convertGroups(int16_t* dst, const float* src, int32_t frames) {
+int32_t convertToPcm16Avx2(int16_t* dst, const float* src, int32_t frames) {
     // As in the SSE2 conversion: a float clamp at the top, and the truncating conversion and the
     // saturating pack for everything else (NaN included, which minps passes on). The pack works
     // within each half, so a permutation puts the four groups of four back in order.
@@ -577,4 +577,4 @@ int32_t convertGroups(int16_t* dst, const float* src, int32_t frames) {
     return i;
 }
 
-} // namespace ostrel::mixgroups
+} // namespace ostrel

@@ -1,5 +1,7 @@
-// The mixer's constant-gain frame loops in their AVX2 form, eight frames per pass, for the
-// processors that have it (chosen at run time, so one executable serves every SSE2 processor).
+// The mixer's constant-gain frame loops in their AVX2 form, eight frames per pass, and the AVX2
+// conversion to 16 bits, for the processors that have it (chosen at run time, so one executable
+// serves every SSE2 processor). Defined in mixer_avx2.cpp, the one file compiled with -mavx2;
+// called only while the AVX2 loops are in use.
 // They perform, lane by lane, exactly the float operations of the one-frame formula in the same
 // order, so the output is the same bit for bit whichever form runs. Ramps keep the four-frame
 // SSE2 loop: their gains are a chain of additions that must round one after the other, which
@@ -15,14 +17,14 @@
 
 #include "module/module.h"
 
-namespace ostrel::mixgroups {
+namespace ostrel {
 
 // Mixes n frames, or the first of them, at constant gains, starting at pos and moving by delta
 // (the step, negated for backward play) per frame; step is the step itself. Returns the frames
 // mixed and leaves pos after them: all n with a step of at most two frames, but for backward
 // play that comes within 15 frames of frame 0; otherwise whole groups of eight.
-int32_t constantRun(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
-                    uint64_t step, float g0, float g1);
+int32_t mixConstantAvx2(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
+                        uint64_t step, float g0, float g1);
 
 // A voice that plays at constant gains for a whole mixer call: no ramp running and none to
 // start, so every piece of the call mixes at the target gains.
@@ -43,10 +45,10 @@ struct SteadyPlay {
 // of a forward loop with loop copies are mixed together, reading on through the copies, where
 // mixing piece by piece would wrap at every pass of the play end. Returns the frames done; a piece
 // it leaves is left untouched, so that mixing can go on from there piece by piece.
-int32_t steadyRun(SteadyPlay& play, float* out, int32_t frames);
+int32_t playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames);
 
 // The whole groups of eight floats of the 2 x frames at src to 16-bit samples, with the same
 // truncation and clamping as the SSE2 conversion; returns the floats done.
-int32_t convertGroups(int16_t* dst, const float* src, int32_t frames);
+int32_t convertToPcm16Avx2(int16_t* dst, const float* src, int32_t frames);
 
-} // namespace ostrel::mixgroups
+} // namespace ostrel
