@@ -128,17 +128,19 @@ inline __m128 upperPairs(__m128 s) {
     return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(s), 0xFA));
 }
 
-// Adds two vectors of interleaved frames (four frames) to the buffer, element by element.
+// Adds two vectors of interleaved frames (four frames) to the buffer, element by element. The
+// upper half goes first only because GCC then needs no register copy in the frame loops.
 inline void addEight(float* o, __m128 lo, __m128 hi) {
-    _mm_storeu_ps(o, _mm_add_ps(_mm_loadu_ps(o), lo));
     _mm_storeu_ps(o + 4, _mm_add_ps(_mm_loadu_ps(o + 4), hi));
+    _mm_storeu_ps(o, _mm_add_ps(_mm_loadu_ps(o), lo));
 }
 
 // groups x 4 frames at constant gains, both frames of every pair read without checks.
 // Frame k adds s_k x g0 and s_k x g1: the sample value is duplicated into both lanes of its
 // frame and multiplied by (g0, g1, g0, g1), the same two products the one-frame formula forms.
-uint64_t constantGroupsSse2(const int16_t* data, float* out, int32_t groups, uint64_t pos,
-                            uint64_t delta, float g0, float g1) {
+[[gnu::always_inline]] inline uint64_t constantGroupsSse2(const int16_t* data, float* out,
+                                                          int32_t groups, uint64_t pos,
+                                                          uint64_t delta, float g0, float g1) {
     FourWalker walk(data, pos, delta);
     const __m128 gains = _mm_setr_ps(g0, g1, g0, g1);
     float* const stop = out + 8 * static_cast<size_t>(groups);
@@ -174,8 +176,9 @@ uint64_t rampGroupsSse2(const int16_t* data, float* out, int32_t groups, uint64_
 }
 
 // n frames at the constant gains g0, g1. Returns the position after them.
-uint64_t mixConstant(const Source& src, float* out, int32_t n, uint64_t pos, uint64_t delta,
-                     uint64_t step, bool inside, float g0, float g1) {
+[[gnu::always_inline]] inline uint64_t mixConstant(const Source& src, float* out, int32_t n,
+                                                   uint64_t pos, uint64_t delta, uint64_t step,
+                                                   bool inside, float g0, float g1) {
     int32_t k = 0;
     if (inside) {
         const int16_t* data = src.data;
@@ -282,14 +285,6 @@ inline bool silentThroughout(const Voice* voice) {
            (voice->currentVolume0 >> 8) == 0 && (voice->currentVolume1 >> 8) == 0;
 }
 
-// A voice at its targets with no ramp running: every piece's ramp set-up finds nothing to do,
-// and at least one gain is not 0.
-inline bool steadyAtTargets(const Voice* voice) {
-    return voice->rampFramesLeft == 0 && voice->targetVolume0 == (voice->currentVolume0 >> 8) &&
-           voice->targetVolume1 == (voice->currentVolume1 >> 8) &&
-           (voice->targetVolume0 != 0 || voice->targetVolume1 != 0);
-}
-
 // Where a silent voice inside its loop ends up after frames, in one step instead of pass by
 // pass. Moving through a loop piece by piece adds the step on every frame and, at each end,
 // takes off a loop length (forward loop) or mirrors the position (ping-pong), so the position
@@ -344,181 +339,172 @@ bool moveAlongLoop(Track& t, uint64_t step, int32_t frames) {
     return true;
 }
 
+// Moves a silent voice over frames: every piece's ramp set-up would find no ramp, and its frames
+// would add nothing (see silentThroughout).
 void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookStep, int32_t frames) {
     // Working copies, so that the position chain stays in registers.
     Track t = track;
-    LookAheadStep step = lookStep;
-    // What every piece's ramp set-up would store.
+    LookAheadStep look = lookStep;
     voice->lastTarget0 = 0;
     voice->lastTarget1 = 0;
     voice->rampStep0 = 0.0f;
     voice->rampStep1 = 0.0f;
-    if (moveAlongLoop(t, step.full, frames)) {
+    if (moveAlongLoop(t, look.full, frames)) {
         storePosition(voice, t);
         return;
     }
-    int32_t left = frames;
-    for (;;) {
-        int32_t n = left;
-        const bool atEnd = endWithin<true>(distanceToEnd(t), step, left, n);
-        t.pos += static_cast<uint64_t>(n) * (t.direction == 1 ? step.full : 0 - step.full);
-        if (!atEnd) {
-            break;
-        }
-        if (!passEnd(t)) {
-            endVoice(voice);
-            return;
-        }
-        left -= n;
-        if (left == 0) {
-            break;
-        }
+    const uint64_t step = look.full;
+    bool ended = false;
+    walkPieces<true>(t, look, frames, ended, NoRun{}, [step](Track& at, int32_t, int32_t n) {
+        at.pos += static_cast<uint64_t>(n) * (at.direction == 1 ? step : 0 - step);
+        return true;
+    });
+    if (ended) {
+        endVoice(voice);
+        return;
     }
     storePosition(voice, t);
 }
 
-// The pieces of a voice at constant gains that the AVX2 loops can mix, from t over left frames
-// at out, which all move on past them. True when that finished the call: the voice's position is
-// stored, or its sample ended.
-bool playSteadily(Voice* voice, const Sample* sample, Track& t, uint64_t step, float*& out,
-                  int32_t& left) {
-    // What the ramp set-up of every piece would store.
+// The ramp set-up: a running ramp continues while the targets stay; otherwise a new ramp starts
+// from the volume reached towards the current targets, unless the top bits of the current
+// volumes are the targets already. Every piece of a call would do this before its frames; done
+// once, at the start of the call, it leaves the voice as all of them would, since the pieces
+// after the first find the ramp it set up still running (or none) and change nothing. Returns
+// the ramp's frames left, 0 when none runs.
+int32_t setUpRamp(Voice* voice) {
+    if (voice->rampFramesLeft != 0 && voice->targetVolume0 == voice->lastTarget0 &&
+        voice->targetVolume1 == voice->lastTarget1) {
+        return voice->rampFramesLeft;
+    }
     voice->lastTarget0 = voice->targetVolume0;
+    const int32_t diff0 = wrappingSub(voice->targetVolume0, voice->currentVolume0 >> 8);
+    voice->rampStep0 = diff0 != 0 ? gainOf(diff0) * rampScale : 0.0f;
     voice->lastTarget1 = voice->targetVolume1;
-    voice->rampStep0 = 0.0f;
-    voice->rampStep1 = 0.0f;
-    SteadyPlay play{sample,
-                    t.pos,
-                    t.direction,
-                    step,
-                    gainOf(voice->targetVolume0),
-                    gainOf(voice->targetVolume1),
-                    false};
-    const int32_t done = playSteadyAvx2(play, out, left);
-    if (play.ended) {
-        endVoice(voice);
-        return true;
-    }
-    t.pos = play.pos;
-    t.direction = play.direction;
-    left -= done;
-    out += 2 * static_cast<size_t>(done);
-    if (left == 0) {
-        storePosition(voice, t);
-        return true;
-    }
-    return false;
+    const int32_t diff1 = wrappingSub(voice->targetVolume1, voice->currentVolume1 >> 8);
+    voice->rampStep1 = diff1 != 0 ? gainOf(diff1) * rampScale : 0.0f;
+    voice->rampFramesLeft = (diff0 != 0 || diff1 != 0) ? rampFrames : 0;
+    return voice->rampFramesLeft;
 }
 
-// mixVoice for a voice that plays, over at least one frame. Kept out of line, so that the idle
-// test in mixVoice costs no more than a test: this body's register saves and stack frame are
-// paid only by voices that play (most of the 64 slots are idle at any one time).
-[[gnu::noinline]] void mixPlayingVoice(Voice* voice, Sample* sample, float* out, int32_t frames) {
-    Track t = trackOf(voice, sample);
-    const uint64_t step = (static_cast<uint64_t>(voice->stepInt) << 32) | voice->stepFrac;
-    LookAheadStep lookStep = lookAheadOf(step);
-    if (silentThroughout(voice)) {
-        moveSilently(voice, t, lookStep, frames);
-        return;
-    }
-    const Source src{sample->data, t.end};
-    int32_t left = frames;
-
-    for (;;) {
-        // At constant gains (from the start, or once a ramp is over) the AVX2 loops take the
-        // pieces they can mix whole; a piece they leave is mixed below.
-        if (useAvx2 && step <= wideStep && steadyAtTargets(voice) &&
-            playSteadily(voice, sample, t, step, out, left)) {
-            return;
-        }
-
-        // End look-ahead.
-        const bool forward = t.direction == 1;
-        int32_t n = left;
-        const bool atEnd = endWithin<false>(distanceToEnd(t), lookStep, left, n);
-        const int32_t planned = n;
-
-        // Ramp set-up: a running ramp continues while the targets stay; otherwise a new ramp
-        // starts from the volume reached towards the current targets.
-        int32_t ramp;
-        float d0;
-        float d1;
-        if (voice->rampFramesLeft != 0 && voice->targetVolume0 == voice->lastTarget0 &&
-            voice->targetVolume1 == voice->lastTarget1) {
-            ramp = voice->rampFramesLeft;
-            d0 = voice->rampStep0;
-            d1 = voice->rampStep1;
-        } else {
-            voice->lastTarget0 = voice->targetVolume0;
-            int32_t diff0 = wrappingSub(voice->targetVolume0, voice->currentVolume0 >> 8);
-            d0 = diff0 != 0 ? gainOf(diff0) * rampScale : 0.0f;
-            voice->rampStep0 = d0;
-            voice->lastTarget1 = voice->targetVolume1;
-            int32_t diff1 = wrappingSub(voice->targetVolume1, voice->currentVolume1 >> 8);
-            d1 = diff1 != 0 ? gainOf(diff1) * rampScale : 0.0f;
-            voice->rampStep1 = d1;
-            ramp = (diff0 != 0 || diff1 != 0) ? rampFrames : 0;
-            voice->rampFramesLeft = ramp;
-        }
-        if (ramp > 0 && ramp < n) {
-            n = ramp;
-        }
-
-        const uint64_t delta = forward ? step : 0 - step;
-        if (ramp > 0) {
-            const bool inside = readsStayInside(src, t.pos, step, forward, n);
+// The frames of the running ramp, or the first `frames` of them, piece by piece. Each piece
+// starts from the gains of the current volumes (which the piece before stored rounded to 24.8)
+// and adds the steps frame after frame; at the ramp's end the volumes become the targets
+// exactly. Returns the frames done.
+int32_t playRamp(Voice* voice, const Source& src, Track& t, LookAheadStep& look, float* out,
+                 int32_t frames, bool& ended) {
+    const int32_t length = frames < voice->rampFramesLeft ? frames : voice->rampFramesLeft;
+    const uint64_t step = look.full;
+    const float d0 = voice->rampStep0;
+    const float d1 = voice->rampStep1;
+    return walkPieces<false>(
+        t, look, length, ended, NoRun{}, [&](Track& at, int32_t done, int32_t n) {
+            const bool forward = at.direction == 1;
+            const bool inside = readsStayInside(src, at.pos, step, forward, n);
             float w0 = gainOfFixed(voice->currentVolume0);
             float w1 = gainOfFixed(voice->currentVolume1);
-            t.pos = mixRamp(src, out, n, t.pos, delta, inside, w0, w1, d0, d1);
+            at.pos = mixRamp(src, out + 2 * static_cast<size_t>(done), n, at.pos,
+                             forward ? step : 0 - step, inside, w0, w1, d0, d1);
             voice->currentVolume0 = fixedOfGain(w0);
             voice->currentVolume1 = fixedOfGain(w1);
-            ramp -= n;
-            voice->rampFramesLeft = ramp;
-            if (ramp == 0) {
+            voice->rampFramesLeft -= n;
+            if (voice->rampFramesLeft == 0) {
                 voice->rampStep0 = 0.0f;
                 voice->rampStep1 = 0.0f;
                 voice->currentVolume0 = toFixed(voice->targetVolume0);
                 voice->currentVolume1 = toFixed(voice->targetVolume1);
-                if (n < planned) {
-                    // The ramp ended first: the rest goes on at constant gain, or silently
-                    // when the ramp faded the voice out.
-                    left -= n;
-                    out += 2 * n;
-                    if (silentThroughout(voice)) {
-                        moveSilently(voice, t, lookStep, left);
-                        return;
-                    }
-                    continue;
-                }
             }
-        } else if (voice->targetVolume0 == 0 && voice->targetVolume1 == 0) {
-            // Silent at both gains, though the current volumes' low bits differ from the
-            // targets: the same zero additions as in moveSilently, so only the position moves.
-            t.pos += static_cast<uint64_t>(n) * delta;
-        } else {
-            float g0 = gainOf(voice->targetVolume0);
-            float g1 = gainOf(voice->targetVolume1);
-            const bool inside = readsStayInside(src, t.pos, step, forward, n);
-            t.pos = mixConstant(src, out, n, t.pos, delta, step, inside, g0, g1);
-        }
+            return true;
+        });
+}
 
-        if (!atEnd) {
-            break;
-        }
-        if (!passEnd(t)) {
+inline uint64_t stepOf(const Voice* voice) {
+    return (static_cast<uint64_t>(voice->stepInt) << 32) | voice->stepFrac;
+}
+
+// mixVoice for a voice silent for the whole call, over at least one frame.
+[[gnu::noinline]] void moveSilentVoice(Voice* voice, Sample* sample, int32_t frames) {
+    moveSilently(voice, trackOf(voice, sample), lookAheadOf(stepOf(voice)), frames);
+}
+
+// mixVoice for a voice that sounds, over at least one frame. Kept out of line, as
+// moveSilentVoice is, so that the idle test in mixVoice costs no more than a test: this body's
+// register saves and stack frame are paid only by voices that sound (most of the 64 slots are
+// idle at any one time, and many of the others silent).
+[[gnu::noinline]] void mixSoundingVoice(Voice* voice, Sample* sample, float* out, int32_t frames) {
+    Track t = trackOf(voice, sample);
+    const uint64_t step = stepOf(voice);
+    LookAheadStep look = lookAheadOf(step);
+    const Source src{sample->data, t.end};
+    bool ended = false;
+    int32_t left = frames;
+
+    // A call is at most two stretches: the rest of a running ramp, then constant gains.
+    if (setUpRamp(voice) > 0) {
+        const int32_t done = playRamp(voice, src, t, look, out, left, ended);
+        if (ended) {
             endVoice(voice);
             return;
         }
-        left -= n;
-        out += 2 * n;
+        left -= done;
+        out += 2 * static_cast<size_t>(done);
         if (left == 0) {
-            break;
+            storePosition(voice, t);
+            return;
         }
+    }
+
+    // The targets' gains from here to the end of the call. No ramp runs, so rampFramesLeft is 0,
+    // unless the record holds a negative count (which neither the engine nor the mixer ever
+    // writes): such a voice skips the shortcuts and takes the plain pieces below.
+    if (voice->rampFramesLeft == 0) {
+        if (voice->targetVolume0 == 0 && voice->targetVolume1 == 0) {
+            moveSilently(voice, t, look, left);
+            return;
+        }
+        if (useAvx2 && step <= wideStep && sample->frameValues) {
+            SteadyPlay play{sample,
+                            t.pos,
+                            t.direction,
+                            step,
+                            gainOf(voice->targetVolume0),
+                            gainOf(voice->targetVolume1),
+                            false};
+            playSteadyAvx2(play, out, left);
+            if (play.ended) {
+                endVoice(voice);
+                return;
+            }
+            t.pos = play.pos;
+            t.direction = play.direction;
+            storePosition(voice, t);
+            return;
+        }
+    }
+    const float g0 = gainOf(voice->targetVolume0);
+    const float g1 = gainOf(voice->targetVolume1);
+    walkPieces<false>(t, look, left, ended, NoRun{}, [&](Track& at, int32_t done, int32_t n) {
+        const bool forward = at.direction == 1;
+        const bool inside = readsStayInside(src, at.pos, step, forward, n);
+        at.pos = mixConstant(src, out + 2 * static_cast<size_t>(done), n, at.pos,
+                             forward ? step : 0 - step, step, inside, g0, g1);
+        return true;
+    });
+    if (ended) {
+        endVoice(voice);
+        return;
     }
     storePosition(voice, t);
 }
 
 } // namespace
+
+uint64_t mixConstantPiece(const int16_t* data, uint32_t end, float* out, int32_t n, uint64_t pos,
+                          bool forward, uint64_t step, float g0, float g1) {
+    const Source src{data, end};
+    return mixConstant(src, out, n, pos, forward ? step : 0 - step, step,
+                       readsStayInside(src, pos, step, forward, n), g0, g1);
+}
 
 bool setMixerLoops(MixerLoops loops) {
     if (loops == MixerLoops::avx2 && !haveAvx2) {
@@ -535,7 +521,11 @@ MixerLoops mixerLoops() {
 void mixVoice(Voice* voice, float* out, int32_t frames) {
     Sample* sample = voice->sample;
     if (sample && frames > 0) {
-        mixPlayingVoice(voice, sample, out, frames);
+        if (silentThroughout(voice)) {
+            moveSilentVoice(voice, sample, frames);
+        } else {
+            mixSoundingVoice(voice, sample, out, frames);
+        }
     }
 }
 
@@ -543,8 +533,8 @@ void mixVoices(float* out, int32_t frames) {
     if (frames < 1) {
         return;
     }
-    for (int slot = 0; slot < mixedVoiceCount; ++slot) {
-        mixVoice(&voiceTable[slot], out, frames);
+    for (Voice* voice = voiceTable; voice != voiceTable + mixedVoiceCount; ++voice) {
+        mixVoice(voice, out, frames);
     }
 }
 

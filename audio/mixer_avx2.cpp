@@ -392,8 +392,9 @@ inline void valueGatherRun(const float* values, float* out, int32_t n, uint64_t&
 }
 
 // The n frames over float frame values at a step of at most two frames.
-inline void valueRun(const float* values, float* out, int32_t n, uint64_t& pos, uint64_t delta,
-                     uint64_t step, __m256 gains) {
+[[gnu::always_inline]] inline void valueRun(const float* values, float* out, int32_t n,
+                                            uint64_t& pos, uint64_t delta, uint64_t step,
+                                            __m256 gains) {
     if (step <= narrowStep) {
         if (delta == step) {
             valueWindowRun<true>(values, out, n, pos, lanesFor(delta, step), gains);
@@ -420,38 +421,29 @@ int32_t mixConstantAvx2(const int16_t* data, float* out, int32_t n, uint64_t& po
 namespace {
 
 // Whole pieces from t on, over at most limit frames, that can be mixed as one run through the
-// loop copies of a forward loop: counted with the same look-ahead and end handling as mixing
+// loop copies of a forward loop: walked with the same look-ahead and end handling as mixing
 // piece by piece, each with all its frames inside the sample (so that the copies hold the same
 // frames at the same places) and the run staying inside the copies. Returns the run's frames
-// and leaves t after its last piece; a piece that does not qualify is not counted, and t stays
-// at its start.
+// and leaves t after its last piece; the walk stops before a piece that does not qualify.
 int32_t runThroughCopies(Track& t, LookAheadStep& look, const Source& src, uint32_t copyFrames,
                          int32_t limit) {
     const uint64_t step = look.full;
     const uint64_t startInCopies = t.pos - t.startFixed;
-    int32_t run = 0;
-    while (run < limit) {
-        const int32_t left = limit - run;
-        int32_t n = left;
-        const bool atEnd = endWithin<true>(distanceToEnd(t), look, left, n);
+    bool ended = false; // a forward loop never ends
+    return walkPieces<true>(t, look, limit, ended, NoRun{}, [&](Track& at, int32_t run, int32_t n) {
         if (n > 0) {
-            if (!readsStayInside(src, t.pos, step, true, n)) {
-                break;
+            if (!readsStayInside(src, at.pos, step, true, n)) {
+                return false;
             }
             // The run's last frame and the one after it in the copies.
             const uint64_t last = startInCopies + static_cast<uint64_t>(run + n - 1) * step;
             if ((last >> 32) >= copyFrames) {
-                break;
+                return false;
             }
         }
-        run += n;
-        t.pos += static_cast<uint64_t>(n) * step;
-        if (!atEnd) {
-            break;
-        }
-        passEnd(t);
-    }
-    return run;
+        at.pos += static_cast<uint64_t>(n) * step;
+        return true;
+    });
 }
 
 // All of the limit frames from t on as one run through the copies, found without walking the
@@ -500,65 +492,57 @@ int32_t wholeRunThroughCopies(Track& t, uint64_t step, uint32_t copyFrames, int3
 
 } // namespace
 
-int32_t playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames) {
+void playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames) {
     const Sample& sample = *play.sample;
-    if (!sample.frameValues) {
-        return 0;
-    }
+    const uint64_t step = play.step;
     Track t =
         makeTrack(sample.loopStart, sample.loopLength, sample.loopType, play.pos, play.direction);
-    LookAheadStep look = lookAheadOf(play.step);
+    LookAheadStep look = lookAheadOf(step);
     const Source src{sample.data, t.end};
     const __m256 gains =
         _mm256_setr_ps(play.g0, play.g1, play.g0, play.g1, play.g0, play.g1, play.g0, play.g1);
     const bool copies = sample.loopCopies && t.forwardLoop && sample.loopCopyFrames >= t.loopLength;
-    int32_t done = 0;
-    while (done < frames) {
-        if (copies && t.direction == 1 && t.pos >= t.startFixed && t.pos < t.endFixed) {
-            const uint64_t start = t.pos - t.startFixed;
-            int32_t run = wholeRunThroughCopies(t, play.step, sample.loopCopyFrames, frames - done);
-            if (run == 0) {
-                run = runThroughCopies(t, look, src, sample.loopCopyFrames, frames - done);
-            }
-            if (run > 0) {
-                uint64_t inCopies = start;
-                valueRun(sample.loopCopies, out + 2 * done, run, inCopies, play.step, play.step,
-                         gains);
-                done += run;
-                continue;
-            }
+
+    // Before each piece: while the position lies in a forward loop with copies, as many pieces
+    // as can be mixed as one run through the copies.
+    const auto throughCopies = [&](Track& at, int32_t done, int32_t left) -> int32_t {
+        if (!copies || at.direction != 1 || at.pos < at.startFixed || at.pos >= at.endFixed) {
+            return 0;
         }
-        const int32_t left = frames - done;
-        int32_t n = left;
-        // Pieces follow each other without mixing work in between here, so the look-ahead
-        // finds its quotient by checking the last one's neighbours rather than dividing.
-        const bool atEnd = endWithin<true>(distanceToEnd(t), look, left, n);
-        if (n > 0) {
-            const bool forward = t.direction == 1;
-            if (!readsStayInside(src, t.pos, play.step, forward, n)) {
-                break;
-            }
-            // Backward, the lowest frame read is the last frame's; its window starts 7 or 15
-            // frames before it.
-            if (!forward && ((t.pos - static_cast<uint64_t>(n - 1) * play.step) >> 32) <
-                                framesBeforeWindow(play.step > narrowStep)) {
-                break;
-            }
-            const uint64_t delta = forward ? play.step : 0 - play.step;
-            valueRun(sample.frameValues, out + 2 * done, n, t.pos, delta, play.step, gains);
+        uint64_t inCopies = at.pos - at.startFixed;
+        int32_t run = wholeRunThroughCopies(at, step, sample.loopCopyFrames, left);
+        if (run == 0) {
+            // Pieces follow each other here without mixing work in between, so the
+            // look-ahead finds its quotient by checking the last one's neighbours.
+            run = runThroughCopies(at, look, src, sample.loopCopyFrames, left);
         }
-        done += n;
-        if (!atEnd) {
-            break;
+        if (run > 0) {
+            valueRun(sample.loopCopies, out + 2 * static_cast<size_t>(done), run, inCopies, step,
+                     step, gains);
         }
-        if (!passEnd(t)) {
-            play.ended = true;
-            return done;
+        return run;
+    };
+    const auto piece = [&](Track& at, int32_t done, int32_t n) {
+        if (n == 0) {
+            return true;
         }
-    }
+        const bool forward = at.direction == 1;
+        float* o = out + 2 * static_cast<size_t>(done);
+        // Backward, the lowest frame read is the last frame's; its window starts 7 or 15 frames
+        // before it.
+        if (readsStayInside(src, at.pos, step, forward, n) &&
+            (forward || ((at.pos - static_cast<uint64_t>(n - 1) * step) >> 32) >=
+                            framesBeforeWindow(step > narrowStep))) {
+            valueRun(sample.frameValues, o, n, at.pos, forward ? step : 0 - step, step, gains);
+        } else {
+            at.pos = mixConstantPiece(sample.data, at.end, o, n, at.pos, forward, step, play.g0,
+                                      play.g1);
+        }
+        return true;
+    };
+    walkPieces<true>(t, look, frames, play.ended, throughCopies, piece);
     play.pos = t.pos;
     play.direction = t.direction;
-    return done;
 }
 
 int32_t convertToPcm16Avx2(int16_t* dst, const float* src, int32_t frames) {

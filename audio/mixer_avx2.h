@@ -26,26 +26,31 @@ namespace ostrel {
 int32_t mixConstantAvx2(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
                         uint64_t step, float g0, float g1);
 
-// A voice that plays at constant gains for a whole mixer call: no ramp running and none to
-// start, so every piece of the call mixes at the target gains.
+// A voice that plays at constant gains for the rest of a mixer call: no ramp running and none
+// to start, so every piece mixes at the target gains.
 struct SteadyPlay {
-    const Sample* sample;
-    uint64_t pos;      // in and out
-    int32_t direction; // in and out
-    uint64_t step;
+    const Sample* sample; // with frameValues
+    uint64_t pos;         // in and out
+    int32_t direction;    // in and out
+    uint64_t step;        // at most two frames
     float g0;
     float g1;
-    bool ended; // out: a sample without loop reached its end, after the frames returned
+    bool ended; // out: a sample without loop reached its end
 };
 
-// Plays the voice's pieces one after another over the frames, reading the sample's float frame
-// values (none: returns 0), with the same look-ahead and end handling as mixing piece by piece,
-// for as long as each piece can be mixed whole with the window loops: a step of at most two frames,
-// reads inside the sample, and backward play staying clear of frame 0 by the window's width. Pieces
-// of a forward loop with loop copies are mixed together, reading on through the copies, where
-// mixing piece by piece would wrap at every pass of the play end. Returns the frames done; a piece
-// it leaves is left untouched, so that mixing can go on from there piece by piece.
-int32_t playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames);
+// Plays the voice's pieces over the frames, with the same look-ahead and end handling as every
+// path, reading the sample's float frame values eight frames a pass wherever a piece allows:
+// reads inside the sample, and backward play staying clear of frame 0 by the window's width.
+// Pieces of a forward loop with loop copies are mixed as one run, reading on through the copies
+// where mixing piece by piece would wrap at every pass of the play end. A piece the float loops
+// cannot take goes to mixConstantPiece.
+void playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames);
+
+// Defined with the SSE2 loops in mixer.cpp: one piece of n frames at constant gains from pos
+// through the 16-bit frames of a sample whose play end is `end`, with every check the piece
+// needs. Returns the position after the frames.
+uint64_t mixConstantPiece(const int16_t* data, uint32_t end, float* out, int32_t n, uint64_t pos,
+                          bool forward, uint64_t step, float g0, float g1);
 
 // The whole groups of eight floats of the 2 x frames at src to 16-bit samples, with the same
 // truncation and clamping as the SSE2 conversion; returns the floats done.

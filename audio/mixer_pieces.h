@@ -253,5 +253,54 @@ inline bool passEnd(Track& t) {
     return false;
 }
 
+// The piece loop, with which every path walks a voice's frames. A piece is the stretch of
+// frames up to the end the position moves towards (the play end forward, the loop start
+// backward), or up to the last frame asked for when that comes first; its length is settled by
+// the end look-ahead before any frame of it is mixed, so that the frame loops test nothing but
+// a count, and the end handling comes once the piece is done.
+//
+// From t over `frames` frames, piece after piece: first `run(t, done, left)` may take whole
+// pieces at once (the run through loop copies) and returns the frames it took, leaving t where
+// walking those pieces would, or 0 when it takes none; otherwise the look-ahead sizes the next
+// piece, and `piece(t, done, n)` mixes its n frames (or only moves over them) and leaves t.pos
+// after them, or refuses the piece with false and leaves t as it is, which ends the walk there.
+// done counts the frames taken before, so that the callbacks know where in the mix buffer they
+// are. After a piece that reached the end, passEnd wraps or turns the position. Returns the
+// frames taken; `ended` is set when a sample without loop ended after them.
+//
+// kGuess picks the look-ahead's way to its quotient (see LookAheadStep): guessed where pieces
+// follow each other with little work in between, divided where each piece is mixed.
+template <bool kGuess, typename Run, typename Piece>
+inline int32_t walkPieces(Track& t, LookAheadStep& look, int32_t frames, bool& ended, Run run,
+                          Piece piece) {
+    int32_t done = 0;
+    while (done < frames) {
+        const int32_t left = frames - done;
+        if (const int32_t taken = run(t, done, left)) {
+            done += taken;
+            continue;
+        }
+        int32_t n = left;
+        const bool atEnd = endWithin<kGuess>(distanceToEnd(t), look, left, n);
+        if (!piece(t, done, n)) {
+            break;
+        }
+        done += n;
+        if (!atEnd) {
+            break; // the piece took every frame left
+        }
+        if (!passEnd(t)) {
+            ended = true;
+            break;
+        }
+    }
+    return done;
+}
+
+// For walks that take no run of pieces at once.
+struct NoRun {
+    int32_t operator()(const Track&, int32_t, int32_t) const { return 0; }
+};
+
 } // namespace
 } // namespace ostrel
