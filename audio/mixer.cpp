@@ -23,6 +23,9 @@ constexpr int32_t rampFramesAtBaseRate = 128;
 constexpr int32_t baseRate = 44100;
 } // namespace
 
+#ifdef OSTREL_MIXER_PATH_COUNTS
+int64_t mixerPathCounts[mixerPathCount];
+#endif
 int32_t rampFrames = rampFramesAtBaseRate;
 float rampScale = 1.0f / static_cast<float>(rampFramesAtBaseRate);
 
@@ -186,10 +189,12 @@ uint64_t rampGroupsSse2(const int16_t* data, float* out, int32_t groups, uint64_
             k = mixConstantAvx2(data, out, n, pos, delta, step, g0, g1);
         }
         if (n - k >= 4) {
+            COUNT_MIXER_PATH(MixerPath::constantSse2);
             const int32_t groups = (n - k) >> 2;
             pos = constantGroupsSse2(data, out + 2 * k, groups, pos, delta, g0, g1);
             k += 4 * groups;
         }
+        COUNT_MIXER_PATH_IF(k < n, MixerPath::constantSingle);
         for (; k < n; ++k) {
             float s = directValue(data, pos);
             pos += delta;
@@ -198,6 +203,7 @@ uint64_t rampGroupsSse2(const int16_t* data, float* out, int32_t groups, uint64_
         }
         return pos;
     }
+    COUNT_MIXER_PATH_IF(n > 0, MixerPath::constantChecked);
     for (; k < n; ++k) {
         float s = checkedValue(src, pos);
         pos += delta;
@@ -213,10 +219,12 @@ uint64_t mixRamp(const Source& src, float* out, int32_t n, uint64_t pos, uint64_
                  bool inside, float& w0, float& w1, float d0, float d1) {
     int32_t k = 0;
     if (inside && n >= 4) {
+        COUNT_MIXER_PATH(MixerPath::rampSse2);
         const int32_t groups = n >> 2;
         pos = rampGroupsSse2(src.data, out, groups, pos, delta, w0, w1, d0, d1);
         k = 4 * groups;
     }
+    COUNT_MIXER_PATH_IF(k < n, inside ? MixerPath::rampSingle : MixerPath::rampChecked);
     for (; k < n; ++k) {
         float s = inside ? directValue(src.data, pos) : checkedValue(src, pos);
         pos += delta;
@@ -350,9 +358,11 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
     voice->rampStep0 = 0.0f;
     voice->rampStep1 = 0.0f;
     if (moveAlongLoop(t, look.full, frames)) {
+        COUNT_MIXER_PATH(MixerPath::silentAlongLoop);
         storePosition(voice, t);
         return;
     }
+    COUNT_MIXER_PATH(MixerPath::silentPieces);
     const uint64_t step = look.full;
     bool ended = false;
     walkPieces<true>(t, look, frames, ended, NoRun{}, [step](Track& at, int32_t, int32_t n) {
@@ -551,6 +561,7 @@ void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
     const __m128 low = _mm_set1_ps(pcmLowest);
     const __m128 high = _mm_set1_ps(pcmHighest);
     int32_t i = useAvx2 ? convertToPcm16Avx2(dst, src, frames) : 0;
+    COUNT_MIXER_PATH_IF(i + 16 <= count, MixerPath::convertSse2Sixteen);
     for (; i + 16 <= count; i += 16) {
         __m128 a = _mm_min_ps(high, _mm_loadu_ps(src + i));
         __m128 b = _mm_min_ps(high, _mm_loadu_ps(src + i + 4));
@@ -561,12 +572,14 @@ void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8),
                          _mm_packs_epi32(_mm_cvttps_epi32(c), _mm_cvttps_epi32(d)));
     }
+    COUNT_MIXER_PATH_IF(i + 8 <= count, MixerPath::convertSse2Eight);
     for (; i + 8 <= count; i += 8) {
         __m128 a = _mm_min_ps(high, _mm_loadu_ps(src + i));
         __m128 b = _mm_min_ps(high, _mm_loadu_ps(src + i + 4));
         __m128i packed = _mm_packs_epi32(_mm_cvttps_epi32(a), _mm_cvttps_epi32(b));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), packed);
     }
+    COUNT_MIXER_PATH_IF(i < count, MixerPath::convertSingle);
     for (; i < count; ++i) {
         __m128 x = _mm_min_ss(_mm_max_ss(_mm_set_ss(src[i]), low), high);
         dst[i] = static_cast<int16_t>(_mm_cvttss_si32(x));

@@ -246,8 +246,6 @@ inline void addPartial(float* o, int32_t m, __m256 s, __m256 gains) {
     }
 }
 
-// The window walk over the n frames. Stops early only where a backward window would start
-// before frame 0; returns the frames done and leaves pos after them.
 // Whole passes of eight of the n frames from frame k on, loading each pair on its own; returns
 // the frames done in all and leaves pos after them.
 inline int32_t gatherGroups(const int16_t* data, float* out, int32_t n, int32_t k, uint64_t& pos,
@@ -255,6 +253,7 @@ inline int32_t gatherGroups(const int16_t* data, float* out, int32_t n, int32_t 
     if (n - k < 8) {
         return k;
     }
+    COUNT_MIXER_PATH(MixerPath::gatherAvx2);
     GatherWalker walk(data, pos, delta);
     for (; n - k >= 8; k += 8) {
         addSixteen(out + 2 * k, walk.next(), gains);
@@ -273,6 +272,7 @@ template <bool kWide>
                                                   __m256 gains) {
     int32_t k = kWide ? gatherGroups(data, out, n, 0, pos, lanes.delta, gains) : 0;
     WindowWalker<kWide> walk(data, pos, lanes);
+    COUNT_MIXER_PATH_IF(n - k >= 8 && walk.windowInside(), MixerPath::windowAvx2);
     for (; n - k >= 8 && walk.windowInside(); k += 8) {
         addSixteen(out + 2 * k, eightValues(walk.pairs(), walk.fractions), gains);
         walk.advance();
@@ -280,6 +280,7 @@ template <bool kWide>
     // The last frames: the window of the pass starts at a frame that is played, so it lies
     // inside the sample's block whatever follows the last frame.
     if (n - k > 0 && n - k < 8 && walk.windowInside()) {
+        COUNT_MIXER_PATH(kWide ? MixerPath::wideWindowPartialAvx2 : MixerPath::windowPartialAvx2);
         const int32_t m = n - k;
         addPartial(out + 2 * k, m, eightValues(walk.pairs(), walk.fractions), gains);
         walk.pos += static_cast<uint64_t>(m) * walk.delta;
@@ -322,6 +323,7 @@ inline void mixPasses(float* out, int32_t n, uint64_t& p, uint64_t delta, __m256
         fractions = _mm256_add_epi32(fractions, fractionStride);
     }
     if (const int32_t m = n & 7) {
+        COUNT_MIXER_PATH(MixerPath::valuePartialAvx2);
         addPartial(o, m, values8(), gains);
         p += static_cast<uint64_t>(m) * delta;
     }
@@ -338,6 +340,8 @@ inline void mixPasses(float* out, int32_t n, uint64_t& p, uint64_t delta, __m256
 template <bool kForward>
 inline void valueWindowRun(const float* values, float* out, int32_t n, uint64_t& pos,
                            const StepLanes& lanes, __m256 gains) {
+    COUNT_MIXER_PATH_IF(n >= 8, kForward ? MixerPath::valueWindowForwardAvx2
+                                         : MixerPath::valueWindowBackwardAvx2);
     const uint32_t offset = lanes.offset;
     const __m256i added = lanes.addedFractions;
     const __m256i whole = lanes.wholeWords;
@@ -373,6 +377,7 @@ inline __m128 twoValuePairs(const float* values, uint64_t first, uint64_t second
 // whole positions from its first one inside the block. Leaves pos after the frames.
 inline void valueGatherRun(const float* values, float* out, int32_t n, uint64_t& pos,
                            uint64_t delta, __m256 gains) {
+    COUNT_MIXER_PATH_IF(n >= 8, MixerPath::valueGatherAvx2);
     const uint64_t d1 = delta, d2 = 2 * delta, d3 = 3 * delta, d4 = 4 * delta, d5 = 5 * delta,
                    d6 = 6 * delta, d7 = 7 * delta;
     __m256i fractions = firstFractions(pos, delta);
@@ -511,10 +516,12 @@ void playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames) {
         }
         uint64_t inCopies = at.pos - at.startFixed;
         int32_t run = wholeRunThroughCopies(at, step, sample.loopCopyFrames, left);
+        COUNT_MIXER_PATH_IF(run != 0, MixerPath::copiesInOneStepAvx2);
         if (run == 0) {
             // Pieces follow each other here without mixing work in between, so the
             // look-ahead finds its quotient by checking the last one's neighbours.
             run = runThroughCopies(at, look, src, sample.loopCopyFrames, left);
+            COUNT_MIXER_PATH_IF(run != 0, MixerPath::copiesWalkedAvx2);
         }
         if (run > 0) {
             valueRun(sample.loopCopies, out + 2 * static_cast<size_t>(done), run, inCopies, step,
@@ -535,6 +542,7 @@ void playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames) {
                             framesBeforeWindow(step > narrowStep))) {
             valueRun(sample.frameValues, o, n, at.pos, forward ? step : 0 - step, step, gains);
         } else {
+            COUNT_MIXER_PATH(MixerPath::steadyFallbackAvx2);
             at.pos = mixConstantPiece(sample.data, at.end, o, n, at.pos, forward, step, play.g0,
                                       play.g1);
         }
@@ -552,6 +560,7 @@ int32_t convertToPcm16Avx2(int16_t* dst, const float* src, int32_t frames) {
     const int32_t count = 2 * frames;
     const __m256 high = _mm256_set1_ps(pcmHighest);
     int32_t i = 0;
+    COUNT_MIXER_PATH_IF(count >= 16, MixerPath::convertAvx2);
     for (; i + 16 <= count; i += 16) {
         const __m256i a = _mm256_cvttps_epi32(_mm256_min_ps(high, _mm256_loadu_ps(src + i)));
         const __m256i b = _mm256_cvttps_epi32(_mm256_min_ps(high, _mm256_loadu_ps(src + i + 8)));

@@ -8,10 +8,23 @@
 #include <bit>
 #include <cstdint>
 
+#include "audio/mixer_paths.h"
 #include "module/module.h"
 
 namespace ostrel {
 namespace {
+
+// Counts a path taken (when the condition holds), in the mixer tests' build of the mixer. The
+// program's build compiles both to nothing, the condition included, so that not even the code
+// around them changes.
+#ifdef OSTREL_MIXER_PATH_COUNTS
+#define COUNT_MIXER_PATH(path) (++mixerPathCounts[static_cast<int>(path)])
+#define COUNT_MIXER_PATH_IF(condition, path)                                                       \
+    ((condition) ? static_cast<void>(COUNT_MIXER_PATH(path)) : static_cast<void>(0))
+#else
+#define COUNT_MIXER_PATH(path) static_cast<void>(0)
+#define COUNT_MIXER_PATH_IF(condition, path) static_cast<void>(0)
+#endif
 
 // Positions and steps are 32.32 fixed point: whole frames above, 1/2^32 frames below.
 constexpr uint64_t oneFrame = uint64_t{1} << 32;

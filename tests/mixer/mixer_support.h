@@ -1,7 +1,7 @@
 // Small helpers shared by the mixer tests: a sample whose data block holds exactly the frames
-// a loaded sample has (so the address sanitizer reports any read outside them), a run of a test
-// body under each kind of frame loops the processor has, and a field by field comparison of
-// voice records with floats compared by bit pattern.
+// a loaded sample has (so the address sanitizer reports any read outside them), a fixture that
+// runs a test under each kind of frame loops, and a field by field comparison of voice records
+// with floats compared by bit pattern.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/mixer.h"
@@ -85,16 +86,27 @@ inline void dropFrameValues(TestSample& t) {
     t.sample.loopCopyFrames = 0;
 }
 
-// Runs body once for each kind of frame loops the processor has, the default kind last, with a
-// trace naming the kind in any failure.
-template <typename Body> void forEachMixerLoops(Body body) {
-    for (MixerLoops loops : {MixerLoops::sse2, MixerLoops::avx2}) {
-        if (!setMixerLoops(loops)) {
-            continue;
+// A test run once with each kind of frame loops: the suite is instantiated with
+// loopsKinds and named by loopsName (Sse2, Avx2). On a processor without AVX2 the AVX2 run is
+// skipped, and says so.
+class LoopsTest : public ::testing::TestWithParam<MixerLoops> {
+  protected:
+    void SetUp() override {
+        before = mixerLoops();
+        if (!setMixerLoops(GetParam())) {
+            GTEST_SKIP() << "no AVX2 on this processor: the AVX2 loops were not tested";
         }
-        SCOPED_TRACE(loops == MixerLoops::avx2 ? "AVX2 loops" : "SSE2 loops");
-        body();
     }
+    void TearDown() override { setMixerLoops(before); }
+
+  private:
+    MixerLoops before = MixerLoops::sse2;
+};
+
+inline const auto loopsKinds = ::testing::Values(MixerLoops::sse2, MixerLoops::avx2);
+
+inline std::string loopsName(const ::testing::TestParamInfo<MixerLoops>& info) {
+    return info.param == MixerLoops::avx2 ? "Avx2" : "Sse2";
 }
 
 // Fixed-point helpers: whole frames plus a fraction of 2^32.

@@ -527,67 +527,61 @@ TEST_F(MixerTest, MixVoicesAddsSlots0To63InOrderAndNeverTheRest) {
 // Under each kind of loops: the AVX2 conversion takes groups of sixteen floats, the SSE2 one
 // groups of sixteen and eight, then single floats.
 
-TEST(ConvertToPcm16, TruncatesTowardZeroAndClipsWithoutScaling) {
-    forEachMixerLoops([&] {
-        // Eleven frames: the first sixteen floats go eight at a time, the last six one by one.
-        const float src[22] = {40000.7f,  -40000.0f, 1.9f,     -1.9f,     0.0f,  32767.9f,
-                               -32768.9f, 12345.5f,  40000.7f, -40000.0f, 1.9f,  -1.9f,
-                               32767.0f,  -32768.0f, 0.4f,     -0.4f,     1e10f, -1e10f,
-                               100.99f,   -100.99f,  32768.0f, -32769.0f};
-        const int16_t want[22] = {32767, -32768, 1,   -1,   0,     32767,  -32768, 12345,
-                                  32767, -32768, 1,   -1,   32767, -32768, 0,      0,
-                                  32767, -32768, 100, -100, 32767, -32768};
-        int16_t dst[22] = {};
-        convertToPcm16(dst, src, 11);
-        for (int i = 0; i < 22; ++i) {
-            EXPECT_EQ(dst[i], want[i]) << i;
-        }
-    });
+class ConvertToPcm16 : public LoopsTest {};
+
+TEST_P(ConvertToPcm16, TruncatesTowardZeroAndClipsWithoutScaling) {
+    // Eleven frames: the first sixteen floats go eight at a time, the last six one by one.
+    const float src[22] = {40000.7f,  -40000.0f, 1.9f,     -1.9f,     0.0f,  32767.9f,
+                           -32768.9f, 12345.5f,  40000.7f, -40000.0f, 1.9f,  -1.9f,
+                           32767.0f,  -32768.0f, 0.4f,     -0.4f,     1e10f, -1e10f,
+                           100.99f,   -100.99f,  32768.0f, -32769.0f};
+    const int16_t want[22] = {32767, -32768, 1,   -1,   0,     32767,  -32768, 12345,
+                              32767, -32768, 1,   -1,   32767, -32768, 0,      0,
+                              32767, -32768, 100, -100, 32767, -32768};
+    int16_t dst[22] = {};
+    convertToPcm16(dst, src, 11);
+    for (int i = 0; i < 22; ++i) {
+        EXPECT_EQ(dst[i], want[i]) << i;
+    }
 }
 
-TEST(ConvertToPcm16, EveryLengthMatchesTruncateThenClamp) {
-    forEachMixerLoops([&] {
-        // Lengths of 1 to 40 frames reach the 16-float and 8-float vector passes and the single
-        // floats after them in every combination; the values straddle both clip points, 2^31 and
-        // the small fractions around zero.
-        const float values[] = {0.0f,      -0.0f,     0.99f,      -0.99f,   1.5f,      -1.5f,
-                                32766.9f,  32767.0f,  32767.5f,   32768.0f, -32768.0f, -32768.9f,
-                                -32769.0f, 2.2e9f,    -2.2e9f,    1e38f,    -1e38f,    12345.67f,
-                                -7654.3f,  100000.0f, -100000.0f, 2.5e-8f,  -65535.0f};
-        const size_t valueCount = sizeof values / sizeof values[0];
-        for (int32_t frames = 1; frames <= 40; ++frames) {
-            std::vector<float> src(2 * static_cast<size_t>(frames));
-            for (size_t i = 0; i < src.size(); ++i) {
-                src[i] = values[(i * 7 + static_cast<size_t>(frames)) % valueCount];
-            }
-            std::vector<int16_t> dst(src.size() + 1, 77);
-            convertToPcm16(dst.data(), src.data(), frames);
-            for (size_t i = 0; i < src.size(); ++i) {
-                double t = std::trunc(static_cast<double>(src[i]));
-                int16_t want = static_cast<int16_t>(t > 32767.0    ? 32767
-                                                    : t < -32768.0 ? -32768
-                                                                   : t);
-                ASSERT_EQ(dst[i], want) << frames << " frames, float " << i << " = " << src[i];
-            }
-            EXPECT_EQ(dst[src.size()], 77) << "written past the end at " << frames << " frames";
+TEST_P(ConvertToPcm16, EveryLengthMatchesTruncateThenClamp) {
+    // Lengths of 1 to 40 frames reach the 16-float and 8-float vector passes and the single
+    // floats after them in every combination; the values straddle both clip points, 2^31 and
+    // the small fractions around zero.
+    const float values[] = {0.0f,      -0.0f,     0.99f,      -0.99f,   1.5f,      -1.5f,
+                            32766.9f,  32767.0f,  32767.5f,   32768.0f, -32768.0f, -32768.9f,
+                            -32769.0f, 2.2e9f,    -2.2e9f,    1e38f,    -1e38f,    12345.67f,
+                            -7654.3f,  100000.0f, -100000.0f, 2.5e-8f,  -65535.0f};
+    const size_t valueCount = sizeof values / sizeof values[0];
+    for (int32_t frames = 1; frames <= 40; ++frames) {
+        std::vector<float> src(2 * static_cast<size_t>(frames));
+        for (size_t i = 0; i < src.size(); ++i) {
+            src[i] = values[(i * 7 + static_cast<size_t>(frames)) % valueCount];
         }
-    });
+        std::vector<int16_t> dst(src.size() + 1, 77);
+        convertToPcm16(dst.data(), src.data(), frames);
+        for (size_t i = 0; i < src.size(); ++i) {
+            double t = std::trunc(static_cast<double>(src[i]));
+            int16_t want = static_cast<int16_t>(t > 32767.0 ? 32767 : t < -32768.0 ? -32768 : t);
+            ASSERT_EQ(dst[i], want) << frames << " frames, float " << i << " = " << src[i];
+        }
+        EXPECT_EQ(dst[src.size()], 77) << "written past the end at " << frames << " frames";
+    }
 }
 
-TEST(ConvertToPcm16, NotANumberGivesTheLowestSample) {
-    forEachMixerLoops([&] {
-        // Not a value the mixer produces; the conversion takes it to -32,768 in the vector passes
-        // and in the single floats alike, as truncation does on this hardware.
-        std::vector<float> src(2 * 13, std::nanf(""));
-        std::vector<int16_t> dst(src.size(), 0);
-        convertToPcm16(dst.data(), src.data(), 13);
-        for (size_t i = 0; i < dst.size(); ++i) {
-            EXPECT_EQ(dst[i], -32768) << i;
-        }
-    });
+TEST_P(ConvertToPcm16, NotANumberGivesTheLowestSample) {
+    // Not a value the mixer produces; the conversion takes it to -32,768 in the vector passes
+    // and in the single floats alike, as truncation does on this hardware.
+    std::vector<float> src(2 * 13, std::nanf(""));
+    std::vector<int16_t> dst(src.size(), 0);
+    convertToPcm16(dst.data(), src.data(), 13);
+    for (size_t i = 0; i < dst.size(); ++i) {
+        EXPECT_EQ(dst[i], -32768) << i;
+    }
 }
 
-TEST(ConvertToPcm16, NothingHappensWithoutBuffersOrFrames) {
+TEST_P(ConvertToPcm16, NothingHappensWithoutBuffersOrFrames) {
     const float src[4] = {5.0f, 6.0f, 7.0f, 8.0f};
     int16_t dst[4] = {9, 9, 9, 9};
     convertToPcm16(dst, src, 0);
@@ -602,6 +596,8 @@ TEST(ConvertToPcm16, NothingHappensWithoutBuffersOrFrames) {
     EXPECT_EQ(dst[1], 6);
     EXPECT_EQ(dst[2], 9);
 }
+
+INSTANTIATE_TEST_SUITE_P(Loops, ConvertToPcm16, loopsKinds, loopsName);
 
 } // namespace
 } // namespace ostrel::test
