@@ -49,7 +49,11 @@ void referenceMixVoice(Voice* v, float* out, int32_t frames) {
     uint32_t end = s->loopStart + s->loopLength;
     int32_t remaining = frames;
     for (;;) {
-        // Step 2 and 3: piece length and end look-ahead.
+        // The piece: every frame still to mix, cut at the frame that carries the position past
+        // the end it moves towards (the play end forward, the loop start backward), so that the
+        // loop below needs no end test. The frames to that end come from the distance divided by
+        // the step in 8.24 form; an end 2^24 frames or more away is not looked for yet, and one
+        // already passed (by less than that) is handled at once, before any frame.
         int32_t n = remaining;
         bool endFlag = false;
         uint64_t p = (static_cast<uint64_t>(v->positionInt) << 32) | v->positionFrac;
@@ -82,7 +86,9 @@ void referenceMixVoice(Voice* v, float* out, int32_t frames) {
         }
         int32_t planned = n;
 
-        // Step 4: ramp set-up.
+        // The ramp: one still running goes on while the targets stay as they were when it
+        // started; otherwise a new one starts whenever a target differs from the whole part of
+        // its current volume. A piece never runs past the ramp's end.
         int32_t r;
         float d0, d1;
         if (v->rampFramesLeft != 0 && v->targetVolume0 == v->lastTarget0 &&
@@ -106,13 +112,14 @@ void referenceMixVoice(Voice* v, float* out, int32_t frames) {
             n = r;
         }
 
-        // Step 5: gains.
+        // Gains: the targets' for a steady voice, the current volumes' for a ramp.
         float g0 = static_cast<float>(v->targetVolume0) * kVolumeScale;
         float g1 = static_cast<float>(v->targetVolume1) * kVolumeScale;
         float w0 = static_cast<float>(v->currentVolume0) * kFixedScale * kVolumeScale;
         float w1 = static_cast<float>(v->currentVolume1) * kFixedScale * kVolumeScale;
 
-        // Step 6: one frame at a time.
+        // The frames one at a time, each through the same bounds-checked interpolation; a
+        // ramp's gains take one step per frame, after the frame.
         uint32_t whole = v->positionInt;
         uint32_t fraction = v->positionFrac;
         for (int32_t k = 0; k < n; ++k) {
@@ -131,7 +138,9 @@ void referenceMixVoice(Voice* v, float* out, int32_t frames) {
         v->positionInt = whole;
         v->positionFrac = fraction;
 
-        // Step 7: ramp bookkeeping.
+        // The volumes a ramp reached, stored rounded to 24.8; at its end exactly the targets.
+        // When the ramp's end cut the piece short, the rest of the frames start a new piece
+        // without any end handling.
         if (r > 0) {
             v->currentVolume0 = static_cast<int32_t>(std::nearbyint(w0 * 255.0f * 256.0f));
             v->currentVolume1 = static_cast<int32_t>(std::nearbyint(w1 * 255.0f * 256.0f));
@@ -150,7 +159,10 @@ void referenceMixVoice(Voice* v, float* out, int32_t frames) {
             }
         }
 
-        // Steps 8 and 9: end handling.
+        // After a piece that reached its end: a sample without loop falls idle; a forward loop
+        // takes off loop lengths until the position is back before the play end; a ping-pong
+        // loop mirrors the position at the end it passed, one fraction unit short, and turns,
+        // as often as it takes to land inside the loop.
         if (!endFlag) {
             return;
         }
