@@ -164,6 +164,8 @@ int32_t startPlayback(ModulePlayer* player) {
 
     // The engine renders at the device's rate; it reads the rate from its own record.
     player->outputRate = outputRate;
+    // Before the pre-render, which mixes, and the audio thread, which must not allocate.
+    prepareFloatCopies(player);
     resetPlaybackState(player);
     currentPlayer = player;
 

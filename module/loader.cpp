@@ -438,46 +438,6 @@ void writeGuardFrame(Sample* sample) {
     }
 }
 
-// Loops shorter than this are repeated in loopCopies up to at least this many frames: a piece
-// of mixing ends at every pass of the play end, and with a short loop the pieces would be short.
-constexpr uint32_t loopCopyTarget = 4096;
-
-// The float forms of the converted frames (guard and spare frames included) and of a short
-// forward loop's repeats, for the mixer.
-int32_t makeFrameValues(Sample* sample) {
-    if (!sample->data || sample->length > frameValuesLimit) {
-        return 1;
-    }
-    const uint32_t count = sample->length + sampleSpareFrames;
-    sample->frameValues = static_cast<float*>(allocateZeroed(count, sizeof(float)));
-    if (!sample->frameValues) {
-        return fail(errorMemory);
-    }
-    for (uint32_t k = 0; k < count; ++k) {
-        sample->frameValues[k] = static_cast<float>(sample->data[k]);
-    }
-    if (sample->loopType != loopForward || sample->loopLength == 0 ||
-        sample->loopLength >= loopCopyTarget) {
-        return 1;
-    }
-    const uint32_t length = sample->loopLength;
-    const uint32_t frames = (loopCopyTarget + length - 1) / length * length;
-    // The copies, their guard frame (the loop's first frame again) and the spare frames.
-    sample->loopCopies = static_cast<float*>(
-        allocateZeroed(static_cast<std::size_t>(frames) + sampleSpareFrames, sizeof(float)));
-    if (!sample->loopCopies) {
-        return fail(errorMemory);
-    }
-    // Whole loop lengths one after another, then the guard frame: the loop's first frame.
-    const float* loop = sample->frameValues + sample->loopStart;
-    for (uint32_t k = 0; k < frames; k += length) {
-        std::memcpy(sample->loopCopies + k, loop, length * sizeof(float));
-    }
-    sample->loopCopies[frames] = loop[0];
-    sample->loopCopyFrames = frames;
-    return 1;
-}
-
 int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
                        int32_t sampleIndex) {
     const auto stored = static_cast<int32_t>(storedBytes(sample));
@@ -505,7 +465,7 @@ int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
         convertSampleData(sample, true);
     }
     writeGuardFrame(sample);
-    return makeFrameValues(sample);
+    return 1;
 }
 
 // One instrument's header and sample headers, with its samples and their data blocks allocated.

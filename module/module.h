@@ -23,22 +23,19 @@ struct Sample {
     uint8_t bitsPerSample; // as stored while loading (4: ADPCM-packed); 16 once converted
     uint8_t loopType;      // 1 no loop, 2 forward, 4 ping-pong
     int8_t relativeNote;   // semitones
-    // The same length + sampleSpareFrames frames converted to float, for the mixer's eight-frame
-    // loops: they then fetch the two frames of every pass's eight interpolations with plain
-    // loads and no conversion. Null for samples longer than frameValuesLimit frames, which those
-    // loops read from data instead. Owned.
-    float* frameValues;
-    // A short forward loop's frames repeated as floats, so that the mixer can read on past the
+    // The mixer's float copies, which only its AVX2 loops read: the loader leaves them null,
+    // and playback start fills them in where those loops are in use (prepareFloatCopies in
+    // audio/mixer.h). frameValues: the same length + sampleSpareFrames frames as floats, so that
+    // the loops fetch the two frames of every interpolation with plain loads and no conversion.
+    // loopCopies: a short forward loop's frames repeated, so that the mixer can read on past the
     // play end through many loop lengths without wrapping: loopCopyFrames frames (a whole number
     // of loop lengths, the first at loopStart's frame), then a guard frame and spare frames, in
-    // all loopCopyFrames + sampleSpareFrames values. Null for other samples and where
-    // frameValues is null. Owned.
+    // all loopCopyFrames + sampleSpareFrames values. Either may stay null; the mixer then reads
+    // data, to the same output. Owned.
+    float* frameValues;
     float* loopCopies;
     uint32_t loopCopyFrames;
 };
-
-// Samples up to this many frames get frameValues (at most 16 MiB each).
-constexpr uint32_t frameValuesLimit = uint32_t{1} << 22;
 
 enum : uint8_t { loopNone = 1, loopForward = 2, loopPingPong = 4 };
 

@@ -37,6 +37,8 @@ void play(ModulePlayer* player) {
         voiceTable[v].index = v;
         voiceTable[v].stepInt = 1;
     }
+    // As playback start does: the float copies, where the mixer's loops in use read them.
+    prepareFloatCopies(player);
     resetPlaybackState(player);
     int32_t framesLeft = playFrames;
     for (int32_t ticks = 0; ticks < maxTicks && framesLeft > 0; ++ticks) {
