@@ -1,7 +1,46 @@
-// The voice mixer. Every voice is mixed in pieces whose length is settled before the frame loop
-// starts: a piece stops at the last frame asked for, at the frame that carries the position past
-// the play end (or, moving backward, past the loop start), or at the end of a volume ramp, so the
-// frame loops test nothing but a frame count.
+// The voice mixer. Every path walks a voice's frames in pieces (walkPieces in mixer_pieces.h)
+// whose length is settled before the frame loop starts: a piece stops at the last frame asked
+// for, at the frame that carries the position past the play end (or, moving backward, past the
+// loop start), or at the end of a volume ramp, so the frame loops test nothing but a frame
+// count. The paths differ only in how a piece's frames are mixed.
+//
+// Which path serves which voice (the AVX2 ones, named for it, in mixer_avx2.cpp, the one file
+// compiled with -mavx2; the rest here):
+//
+//   voice                         path
+//   idle (no sample)              one test in mixVoice
+//   silent for the whole call     moveSilently: only the position moves; in one
+//                                 step (moveAlongLoop) where the call ends clear
+//                                 of a turn of the loop, else piece by piece
+//   ramping                       rampGroupsSse2, four frames a pass, with either
+//                                 kind of loops; single frames after them
+//   constant gains, SSE2 loops    constantGroupsSse2; single frames after them
+//   constant gains, AVX2 loops,   playSteadyAvx2: float frame values, eight a
+//     step up to two frames,      pass, through a window or each pair loaded on
+//     float copies built          its own; a short forward loop's passes as one
+//                                 run through its loop copies, found in one step
+//                                 (wholeRunThroughCopies) or piece by piece
+//   constant gains, AVX2 loops,   mixConstantAvx2 on the 16-bit frames: window or
+//     any other piece             each pair on its own; then SSE2, single frames
+//   any piece whose reads may     single frames, every read checked
+//     leave the sample
+//   the mix to 16 bits            sixteen floats a pass (AVX2, or SSE2), eight,
+//                                 then single floats
+//
+// Why each exists. The single frames are the formula itself, for the frames the wider passes
+// leave and for reads that may fall outside the sample (a ping-pong turn at frame 0, a piece's
+// last frame carried a hair past the end by the look-ahead's rounding). The SSE2 loops are the
+// speed every processor the program runs on has; the AVX2 loops double the width where the
+// processor has it (ramps stay at four frames: their gains are a chain of additions that must
+// round one after the other, and wider passes measured no faster). At steps up to one or two
+// frames a pass's eight frames lie within a window of 9 or 17 frames, fetched by two loads and a
+// permutation instead of eight loads. Float frame values spare the conversion of both frames of
+// every interpolation. Loop copies turn the many short pieces of a short forward loop, cut at
+// every pass of the play end, into one run. The two shortcuts in one step jump to where walking
+// the pieces would end, where that walk would mix nothing in between: old slots faded to silence
+// keep looping unheard until a new note takes them, and a run through loop copies is only
+// counted before it is mixed. The mixer tests count every path (mixer_paths.h) and fail when one
+// is never reached.
 //
 // The output must be the same bit for bit on every build (x86-64 and i686 with SSE2 maths) and
 // with either kind of frame loops (SSE2 here, AVX2 in mixer_avx2.cpp), so the arithmetic is

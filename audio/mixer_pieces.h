@@ -1,8 +1,9 @@
 // The mixer's piece bookkeeping: the constants of its arithmetic, where a voice plays, how many
-// frames reach the end it moves towards, what happens there, and whether a piece's reads stay
-// inside the sample. Shared by the SSE2 and the AVX2 translation units, so everything here has
-// internal linkage: each unit keeps its own copy, compiled for its own instruction set, and the
-// linker can never hand one unit's copy to the other.
+// frames reach the end it moves towards, what happens there, whether a piece's reads stay inside
+// the sample, and the piece loop every path walks a voice's frames with (walkPieces, at the
+// end). Shared by the SSE2 and the AVX2 translation units, so everything here has internal
+// linkage: each unit keeps its own copy, compiled for its own instruction set, and the linker
+// can never hand one unit's copy to the other.
 #pragma once
 
 #include <bit>
