@@ -15,9 +15,10 @@ void makeFloatCopies(Sample* sample) {
     if (!sample->data || sample->length > frameValuesLimit || sample->frameValues) {
         return;
     }
-    // The frames, the guard frame and the spare frames, all readable in data.
+    // The frames, the guard frame and the spare frames, all readable in data. Every value is
+    // written, so the blocks need no zeroing first (which would cost more than the conversion).
     const std::size_t count = static_cast<std::size_t>(sample->length) + sampleSpareFrames;
-    auto* values = static_cast<float*>(std::calloc(count, sizeof(float)));
+    auto* values = static_cast<float*>(std::malloc(count * sizeof(float)));
     if (!values) {
         return;
     }
@@ -34,7 +35,7 @@ void makeFloatCopies(Sample* sample) {
     // Whole loop lengths one after another, then the guard frame (the loop's first frame again)
     // and zero spare frames.
     auto* copies = static_cast<float*>(
-        std::calloc(static_cast<std::size_t>(frames) + sampleSpareFrames, sizeof(float)));
+        std::malloc((static_cast<std::size_t>(frames) + sampleSpareFrames) * sizeof(float)));
     if (!copies) {
         return;
     }
@@ -43,6 +44,9 @@ void makeFloatCopies(Sample* sample) {
         std::memcpy(copies + k, loop, length * sizeof(float));
     }
     copies[frames] = loop[0];
+    for (uint32_t k = frames + 1; k < frames + sampleSpareFrames; ++k) {
+        copies[k] = 0.0f;
+    }
     sample->loopCopies = copies;
     sample->loopCopyFrames = frames;
 }
