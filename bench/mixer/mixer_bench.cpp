@@ -3,6 +3,7 @@
 // Reports voice-frames per second.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -23,6 +24,7 @@ enum class Kind {
     pingPongLoops,
     rampOnly,
     shortLoops,
+    shortLoopsThroughCopies,
     silentShortLoops
 };
 
@@ -30,6 +32,17 @@ struct BenchSample {
     std::vector<int16_t> block;
     std::vector<float> values;
     Sample sample{};
+    bool madeCopies = false; // float copies from makeFloatCopies, freed here
+
+    BenchSample() = default;
+    BenchSample(const BenchSample&) = delete;
+    BenchSample& operator=(const BenchSample&) = delete;
+    ~BenchSample() {
+        if (madeCopies) {
+            std::free(sample.frameValues);
+            std::free(sample.loopCopies);
+        }
+    }
 };
 
 void makeBenchSample(BenchSample& b, uint32_t loopStart, uint32_t loopLength, uint8_t loopType,
@@ -73,10 +86,18 @@ void runMixer(benchmark::State& state, Kind kind, bool withRenderer = true) {
             makeBenchSample(samples[i], rng() % 2 ? 0 : 100, 200 + rng() % 1800, loopPingPong, rng);
             break;
         case Kind::shortLoops:
+        case Kind::shortLoopsThroughCopies:
         case Kind::silentShortLoops:
             // Single-cycle loops of 32 to 160 frames, as chip-style instruments use: the loop
             // end cuts a chunk into many short pieces.
             makeBenchSample(samples[i], 16, 32 + rng() % 129, loopForward, rng);
+            if (kind == Kind::shortLoopsThroughCopies) {
+                // As playback start gives them: the AVX2 loops then play many passes of the
+                // loop as one run through its copies.
+                samples[i].sample.frameValues = nullptr;
+                makeFloatCopies(&samples[i].sample);
+                samples[i].madeCopies = true;
+            }
             break;
         default:
             // Long loops, so that the loop end rarely cuts a chunk.
@@ -90,7 +111,8 @@ void runMixer(benchmark::State& state, Kind kind, bool withRenderer = true) {
         // Steps near 1.0: between 0.9 and 1.1 frames per output frame; short loops play
         // lower, between 0.2 and 1.0.
         uint64_t step = (uint64_t{9} << 32) / 10 + (rng() % (uint64_t{1} << 31)) / 5 * 2;
-        if (kind == Kind::shortLoops || kind == Kind::silentShortLoops) {
+        if (kind == Kind::shortLoops || kind == Kind::shortLoopsThroughCopies ||
+            kind == Kind::silentShortLoops) {
             step = (uint64_t{1} << 32) / 5 + (rng() % (uint64_t{1} << 31)) / 5 * 8;
         }
         v.stepInt = static_cast<uint32_t>(step >> 32);
@@ -157,6 +179,9 @@ void BM_PingPongLoops(benchmark::State& s) {
 void BM_ShortLoops(benchmark::State& s) {
     runMixer(s, Kind::shortLoops);
 }
+void BM_ShortLoopsThroughCopies(benchmark::State& s) {
+    runMixer(s, Kind::shortLoopsThroughCopies);
+}
 void BM_SilentShortLoops(benchmark::State& s) {
     runMixer(s, Kind::silentShortLoops);
 }
@@ -195,6 +220,7 @@ BENCHMARK(BM_RampsOnly)->ArgsProduct({{1, 8, 32, 64}, {0, 1}})->ArgNames({"voice
 BENCHMARK(BM_ForwardLoops)->ArgsProduct({{1, 8, 32, 64}, {0, 1}})->ArgNames({"voices", "avx2"});
 BENCHMARK(BM_PingPongLoops)->ArgsProduct({{1, 8, 32, 64}, {0, 1}})->ArgNames({"voices", "avx2"});
 BENCHMARK(BM_ShortLoops)->ArgsProduct({{1, 8, 32, 64}, {0, 1}})->ArgNames({"voices", "avx2"});
+BENCHMARK(BM_ShortLoopsThroughCopies)->ArgsProduct({{8, 32}, {1}})->ArgNames({"voices", "avx2"});
 BENCHMARK(BM_SilentShortLoops)->ArgsProduct({{8, 32}, {1}})->ArgNames({"voices", "avx2"});
 
 } // namespace
