@@ -22,6 +22,7 @@
 //                                 (wholeRunThroughCopies) or piece by piece
 //   constant gains, AVX2 loops,   mixConstantAvx2 on the 16-bit frames: window or
 //     any other piece             each pair on its own; then SSE2, single frames
+//                                 (the steady run's left pieces: single frames)
 //   any piece whose reads may     single frames, every read checked
 //     leave the sample
 //   the mix to 16 bits            sixteen floats a pass (AVX2, or SSE2), eight,
@@ -84,30 +85,6 @@ bool avx2Present() {
 // registers) supports AVX2.
 const bool haveAvx2 = avx2Present();
 bool useAvx2 = haveAvx2;
-
-inline float frameAt(const Source& src, uint32_t index) {
-    return (index <= src.end && src.data) ? static_cast<float>(src.data[index]) : 0.0f;
-}
-
-inline float weightOf(uint32_t fraction) {
-    return static_cast<float>(static_cast<int32_t>(fraction >> 1)) * fractionScale;
-}
-
-// Interpolated value at a position whose frames may lie outside the sample.
-inline float checkedValue(const Source& src, uint64_t pos) {
-    uint32_t i = static_cast<uint32_t>(pos >> 32);
-    float a = frameAt(src, i);
-    float b = frameAt(src, i + 1);
-    return a + weightOf(static_cast<uint32_t>(pos)) * (b - a);
-}
-
-// Interpolated value at a position known to have both frames inside the sample.
-inline float directValue(const int16_t* data, uint64_t pos) {
-    const int16_t* p = data + (pos >> 32);
-    float a = static_cast<float>(p[0]);
-    float b = static_cast<float>(p[1]);
-    return a + weightOf(static_cast<uint32_t>(pos)) * (b - a);
-}
 
 // One 32-bit word holding frame i in the low half and frame i + 1 in the high half, loaded
 // straight into the low lane of a vector.
@@ -234,22 +211,10 @@ uint64_t rampGroupsSse2(const int16_t* data, float* out, int32_t groups, uint64_
             k += 4 * groups;
         }
         COUNT_MIXER_PATH_IF(k < n, MixerPath::constantSingle);
-        for (; k < n; ++k) {
-            float s = directValue(data, pos);
-            pos += delta;
-            out[2 * k] += s * g0;
-            out[2 * k + 1] += s * g1;
-        }
-        return pos;
+        return constantFrames<false>(src, out, k, n, pos, delta, g0, g1);
     }
     COUNT_MIXER_PATH_IF(n > 0, MixerPath::constantChecked);
-    for (; k < n; ++k) {
-        float s = checkedValue(src, pos);
-        pos += delta;
-        out[2 * k] += s * g0;
-        out[2 * k + 1] += s * g1;
-    }
-    return pos;
+    return constantFrames<true>(src, out, k, n, pos, delta, g0, g1);
 }
 
 // n frames of a volume ramp: frame k uses the gains after k steps; w0, w1 end as the gains
@@ -471,15 +436,9 @@ inline uint64_t stepOf(const Voice* voice) {
     return (static_cast<uint64_t>(voice->stepInt) << 32) | voice->stepFrac;
 }
 
-// mixVoice for a voice silent for the whole call, over at least one frame.
-[[gnu::noinline]] void moveSilentVoice(Voice* voice, Sample* sample, int32_t frames) {
-    moveSilently(voice, trackOf(voice, sample), lookAheadOf(stepOf(voice)), frames);
-}
-
-// mixVoice for a voice that sounds, over at least one frame. Kept out of line, as
-// moveSilentVoice is, so that the idle test in mixVoice costs no more than a test: this body's
-// register saves and stack frame are paid only by voices that sound (most of the 64 slots are
-// idle at any one time, and many of the others silent).
+// mixVoice for a voice that sounds, over at least one frame. Kept out of line, so that its
+// register saves and stack frame are paid only by voices that sound: most of the 64 slots are
+// idle at any one time, and many of the others silent.
 [[gnu::noinline]] void mixSoundingVoice(Voice* voice, Sample* sample, float* out, int32_t frames) {
     Track t = trackOf(voice, sample);
     const uint64_t step = stepOf(voice);
@@ -546,14 +505,17 @@ inline uint64_t stepOf(const Voice* voice) {
     storePosition(voice, t);
 }
 
-} // namespace
-
-uint64_t mixConstantPiece(const int16_t* data, uint32_t end, float* out, int32_t n, uint64_t pos,
-                          bool forward, uint64_t step, float g0, float g1) {
-    const Source src{data, end};
-    return mixConstant(src, out, n, pos, forward ? step : 0 - step, step,
-                       readsStayInside(src, pos, step, forward, n), g0, g1);
+// mixVoice for a voice that plays, over at least one frame. Kept out of line, so that the idle
+// test in mixVoice costs no more than a test.
+[[gnu::noinline]] void mixPlayingVoice(Voice* voice, Sample* sample, float* out, int32_t frames) {
+    if (silentThroughout(voice)) {
+        moveSilently(voice, trackOf(voice, sample), lookAheadOf(stepOf(voice)), frames);
+        return;
+    }
+    mixSoundingVoice(voice, sample, out, frames);
 }
+
+} // namespace
 
 bool setMixerLoops(MixerLoops loops) {
     if (loops == MixerLoops::avx2 && !haveAvx2) {
@@ -570,11 +532,7 @@ MixerLoops mixerLoops() {
 void mixVoice(Voice* voice, float* out, int32_t frames) {
     Sample* sample = voice->sample;
     if (sample && frames > 0) {
-        if (silentThroughout(voice)) {
-            moveSilentVoice(voice, sample, frames);
-        } else {
-            mixSoundingVoice(voice, sample, out, frames);
-        }
+        mixPlayingVoice(voice, sample, out, frames);
     }
 }
 

@@ -451,6 +451,22 @@ int32_t runThroughCopies(Track& t, LookAheadStep& look, const Source& src, uint3
     });
 }
 
+// A piece of the steady run that the float loops cannot take, from the 16-bit frames: reads that
+// may leave the sample go one by one through the checks; otherwise the 16-bit loops take what
+// they can (all but the last frames, or up to a window's width of frame 0 moving backward) and
+// single frames the rest. Returns the position after the piece.
+uint64_t mixLeftPiece(const Source& src, float* out, int32_t n, uint64_t pos, bool forward,
+                      uint64_t step, float g0, float g1) {
+    const uint64_t delta = forward ? step : 0 - step;
+    if (!readsStayInside(src, pos, step, forward, n)) {
+        COUNT_MIXER_PATH(MixerPath::constantChecked);
+        return constantFrames<true>(src, out, 0, n, pos, delta, g0, g1);
+    }
+    const int32_t k = mixConstantAvx2(src.data, out, n, pos, delta, step, g0, g1);
+    COUNT_MIXER_PATH_IF(k < n, MixerPath::constantSingle);
+    return constantFrames<false>(src, out, k, n, pos, delta, g0, g1);
+}
+
 // All of the limit frames from t on as one run through the copies, found without walking the
 // pieces, when that is what walking them would find. Over a forward loop, position minus loop
 // start grows by the step on every frame, and each wrap takes off a loop length; a piece ends
@@ -543,8 +559,7 @@ void playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames) {
             valueRun(sample.frameValues, o, n, at.pos, forward ? step : 0 - step, step, gains);
         } else {
             COUNT_MIXER_PATH(MixerPath::steadyFallbackAvx2);
-            at.pos = mixConstantPiece(sample.data, at.end, o, n, at.pos, forward, step, play.g0,
-                                      play.g1);
+            at.pos = mixLeftPiece(src, o, n, at.pos, forward, step, play.g0, play.g1);
         }
         return true;
     };

@@ -43,14 +43,8 @@ struct SteadyPlay {
 // reads inside the sample, and backward play staying clear of frame 0 by the window's width.
 // Pieces of a forward loop with loop copies are mixed as one run, reading on through the copies
 // where mixing piece by piece would wrap at every pass of the play end. A piece the float loops
-// cannot take goes to mixConstantPiece.
+// cannot take is mixed from the 16-bit frames.
 void playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames);
-
-// Defined with the SSE2 loops in mixer.cpp: one piece of n frames at constant gains from pos
-// through the 16-bit frames of a sample whose play end is `end`, with every check the piece
-// needs. Returns the position after the frames.
-uint64_t mixConstantPiece(const int16_t* data, uint32_t end, float* out, int32_t n, uint64_t pos,
-                          bool forward, uint64_t step, float g0, float g1);
 
 // The whole groups of eight floats of the 2 x frames at src to 16-bit samples, with the same
 // truncation and clamping as the SSE2 conversion; returns the floats done.

@@ -11,7 +11,8 @@
 
 namespace ostrel {
 
-void makeFloatCopies(Sample* sample) {
+// Out of line: prepareFloatCopies would otherwise hold a second copy of it.
+[[gnu::noinline]] void makeFloatCopies(Sample* sample) {
     if (!sample->data || sample->length > frameValuesLimit || sample->frameValues) {
         return;
     }

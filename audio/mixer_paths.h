@@ -32,7 +32,7 @@ enum class MixerPath : uint8_t {
     valuePartialAvx2,        // the last frames of a piece, in one masked pass
     copiesWalkedAvx2,        // a run through loop copies, found piece by piece
     copiesInOneStepAvx2,     // a run through loop copies, found in one step
-    steadyFallbackAvx2,      // a piece the float loops cannot take, mixed by mixConstantPiece
+    steadyFallbackAvx2,      // a piece the float loops cannot take, mixed from 16-bit frames
     // The conversion to 16 bits.
     convertAvx2,        // sixteen floats a pass
     convertSse2Sixteen, // sixteen floats a pass

@@ -82,6 +82,44 @@ struct Source {
     uint32_t end;
 };
 
+inline float frameAt(const Source& src, uint32_t index) {
+    return (index <= src.end && src.data) ? static_cast<float>(src.data[index]) : 0.0f;
+}
+
+inline float weightOf(uint32_t fraction) {
+    return static_cast<float>(static_cast<int32_t>(fraction >> 1)) * fractionScale;
+}
+
+// Interpolated value at a position whose frames may lie outside the sample.
+inline float checkedValue(const Source& src, uint64_t pos) {
+    uint32_t i = static_cast<uint32_t>(pos >> 32);
+    float a = frameAt(src, i);
+    float b = frameAt(src, i + 1);
+    return a + weightOf(static_cast<uint32_t>(pos)) * (b - a);
+}
+
+// Interpolated value at a position known to have both frames inside the sample.
+inline float directValue(const int16_t* data, uint64_t pos) {
+    const int16_t* p = data + (pos >> 32);
+    float a = static_cast<float>(p[0]);
+    float b = static_cast<float>(p[1]);
+    return a + weightOf(static_cast<uint32_t>(pos)) * (b - a);
+}
+
+// Frames k to n - 1 one after another at constant gains: the one-frame formula itself, with
+// every read checked (kChecked) or straight from the sample. Returns the position after them.
+template <bool kChecked>
+inline uint64_t constantFrames(const Source& src, float* out, int32_t k, int32_t n, uint64_t pos,
+                               uint64_t delta, float g0, float g1) {
+    for (; k < n; ++k) {
+        const float s = kChecked ? checkedValue(src, pos) : directValue(src.data, pos);
+        pos += delta;
+        out[2 * k] += s * g0;
+        out[2 * k + 1] += s * g1;
+    }
+    return pos;
+}
+
 // True when every position pos + k * delta (k < n, delta already negated for backward play)
 // keeps frames i and i + 1 inside [0, end], so the frame loops may read without checks.
 inline bool readsStayInside(const Source& src, uint64_t pos, uint64_t step, bool forward,
