@@ -49,6 +49,7 @@
 // operations of the one-frame formula, in the same order.
 #include "audio/mixer.h"
 
+#include <cpuid.h>
 #include <cstring>
 #include <emmintrin.h>
 
@@ -76,9 +77,27 @@ void setMixerRate(int32_t outputRate) {
 
 namespace {
 
+// Asked of the processor directly: the compiler's own feature query links a whole CPU model
+// table into the program for this one bit.
 bool avx2Present() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
+    unsigned int eax, ebx, ecx, edx;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
+        return false;
+    }
+    // AVX, and the system's use of XSAVE, through which it saves the wide registers.
+    constexpr unsigned int osxsave = 1u << 27;
+    constexpr unsigned int avx = 1u << 28;
+    if ((ecx & (osxsave | avx)) != (osxsave | avx)) {
+        return false;
+    }
+    unsigned int xcr0Low, xcr0High;
+    __asm__("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
+    constexpr unsigned int sseAndAvxState = 6; // XMM and YMM registers saved
+    if ((xcr0Low & sseAndAvxState) != sseAndAvxState) {
+        return false;
+    }
+    constexpr unsigned int avx2 = 1u << 5;
+    return __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) && (ebx & avx2) != 0;
 }
 
 // The eight-frame loops run where the processor (and the system, which must save the wide
