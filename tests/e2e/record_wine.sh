@@ -19,9 +19,7 @@ show_seconds=60
 scratch=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
 e2e_wine_env "$scratch"
-cat >"$HOME/.asoundrc" <<ASOUND
-pcm.!default { type file slave.pcm "null" file "$scratch/played.raw" format "raw" }
-ASOUND
+e2e_wine_record_to "$scratch/played.raw"
 
 E2E_LOG="$scratch/program.log" e2e_start_windowed wine "$program"
 pid=$E2E_PID

@@ -17,9 +17,7 @@ song=$E2E_ROOT/tests/fuzz/corpus/tune.xm
 scratch=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
 e2e_wine_env "$scratch"
-cat >"$HOME/.asoundrc" <<ASOUND
-pcm.!default { type file slave.pcm "null" file "$scratch/played.raw" format "raw" }
-ASOUND
+e2e_wine_record_to "$scratch/played.raw"
 
 # The native build renders the same bytes as the Windows one (xmrender_win32_same_bytes.sh).
 "$native_xmrender" "$song" --loops 4 -o "$scratch/expected.wav" --quiet || e2e_fail "xmrender failed"
