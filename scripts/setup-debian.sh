@@ -25,7 +25,7 @@ group_dev=(
   clang libclang-rt-14-dev clang-format-14
 )
 group_win32=(
-  g++-mingw-w64-i686 wine wine32:i386
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
   libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
   libasound2:i386 libasound2-plugins:i386
 )
