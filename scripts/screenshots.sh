@@ -4,7 +4,8 @@
 #
 #   scripts/screenshots.sh [--wine] [PROGRAM] OUTDIR
 #
-# PROGRAM defaults to build/linux/ostrel (with --wine: build/win32/ostrel.exe). Writes
+# PROGRAM defaults to build/linux/ostrel (with --wine: the Windows build this machine runs,
+# build/win32/ostrel.exe, or build/win64/ostrel.exe where no 32-bit programs run). Writes
 # OUTDIR/shot-10.png, shot-30.png, shot-55.png and OUTDIR/run.txt (exit code and run time), and
 # exits with the program's exit code (124 when it did not end by itself within 90 seconds).
 # For the README: scripts/screenshots.sh /tmp/shots && cp /tmp/shots/shot-30.png docs/screenshot.png
@@ -23,7 +24,8 @@ if [ $# -ge 2 ]; then
     program=$1
     shift
 elif [ $wine -eq 1 ]; then
-    program=$E2E_ROOT/build/win32/ostrel.exe
+    e2e_windows
+    program=$E2E_WINDOWS_EXE
 else
     program=$E2E_ROOT/build/linux/ostrel
 fi
@@ -31,17 +33,21 @@ out=${1:?usage: screenshots.sh [--wine] [PROGRAM] OUTDIR}
 mkdir -p "$out"
 [ -f "$program" ] || e2e_fail "no program at $program"
 
+E2E_LOG=$out/program.log
 if [ $wine -eq 1 ]; then
+    e2e_windows
+    e2e_windows_line "$program" >&2
     e2e_wine_env "$out/wine"
-    wine "$program" >"$out/program.log" 2>&1 &
+    e2e_wine_start "$program"
 else
-    SDL_AUDIODRIVER=dummy "$program" >"$out/program.log" 2>&1 &
+    SDL_AUDIODRIVER=dummy "$program" >"$E2E_LOG" 2>&1 &
+    E2E_PID=$!
 fi
-pid=$!
+pid=$E2E_PID
 
-box=$(e2e_wait_window '^Varnholt$' 180) || e2e_fail "the start-up question did not appear"
+box=$(e2e_expect_window '^Varnholt$' 180) || e2e_window_missing "the start-up question"
 if [ $wine -eq 1 ]; then e2e_answer_no_wine "$box"; else e2e_answer_no_zenity "$box"; fi
-window=$(e2e_wait_window '^Ostrel$' 60) || e2e_fail "no window titled Ostrel"
+window=$(e2e_expect_window '^Ostrel$' 60) || e2e_window_missing "a window titled Ostrel"
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 start=$(now_ms)
 
@@ -60,5 +66,5 @@ e2e_wait_exit "$pid" 35
 code=$?
 elapsed=$(($(now_ms) - start))
 printf 'exit %d\nseconds %d.%d\n' "$code" $((elapsed / 1000)) $((elapsed % 1000 / 100)) | tee "$out/run.txt" >&2
-if [ $wine -eq 1 ]; then wineserver -k 2>/dev/null || true; fi
+if [ $wine -eq 1 ]; then e2e_wine_stop; fi
 exit "$code"

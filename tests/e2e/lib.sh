@@ -99,6 +99,103 @@ e2e_answer_no_wine() {
     xdotool key --window "$1" n
 }
 
+# --- Running the Windows build ---------------------------------------------------------------
+# The 32-bit exe is the product, and where the kernel runs 32-bit programs the tests run it under
+# Wine's 32-bit loader. Some kernels have their 32-bit emulation switched off: nothing 32-bit can
+# start there, and Debian's wine wrapper, which picks the 32-bit loader whenever wine32 is
+# installed, fails at once with "Exec format error". There the tests run the same sources built
+# for 64-bit Windows (the win64 preset) under the 64-bit loader, in a 64-bit prefix. The checks
+# are the same for both. The probe asks the 32-bit dynamic loader its version, which either runs
+# or fails at once; E2E_LOADER32 names another loader to probe (the probe's own test does).
+E2E_LOADER32=${E2E_LOADER32:-/lib/ld-linux.so.2}
+E2E_WINE32=${E2E_WINE32:-wine}
+E2E_WINE64=${E2E_WINE64:-/usr/lib/wine/wine64}
+E2E_WINESERVER64=${E2E_WINESERVER64:-/usr/lib/wine/wineserver64}
+
+# Decides once how this machine runs Windows programs and sets: E2E_WINDOWS_BITS (32 or 64),
+# E2E_WINE (the loader), E2E_WINESERVER, E2E_WINDOWS_EXE (the demo) and E2E_WINDOWS_XMRENDER.
+# The decision is exported, so a script re-run under its own display does not probe again.
+e2e_windows() {
+    if [ -z "${E2E_WINDOWS_BITS:-}" ]; then
+        if timeout 5 "$E2E_LOADER32" --version >/dev/null 2>&1; then
+            E2E_WINDOWS_BITS=32
+        else
+            E2E_WINDOWS_BITS=64
+        fi
+        export E2E_WINDOWS_BITS
+    fi
+    if [ "$E2E_WINDOWS_BITS" = 32 ]; then
+        E2E_WINE=$E2E_WINE32
+        E2E_WINESERVER=wineserver
+        E2E_WINDOWS_EXE=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
+    else
+        # The wrapper would still pick the 32-bit loader: the 64-bit pair is named directly.
+        E2E_WINE=$E2E_WINE64
+        E2E_WINESERVER=$E2E_WINESERVER64
+        E2E_WINDOWS_EXE=${OSTREL_WIN64_EXE:-$E2E_ROOT/build/win64/ostrel.exe}
+        export WINELOADER=$E2E_WINE64 WINESERVER=$E2E_WINESERVER64 WINEARCH=win64
+    fi
+    E2E_WINDOWS_XMRENDER=$(dirname "$E2E_WINDOWS_EXE")/xmrender.exe
+}
+
+# The one line each Windows test prints: which exe, and under which loader.
+e2e_windows_line() {
+    local why="this machine runs 32-bit programs"
+    [ "$E2E_WINDOWS_BITS" = 32 ] ||
+        why="this machine runs no 32-bit programs ($E2E_LOADER32 does not start), so the 32-bit exe was not run"
+    echo "windows: $1 under $E2E_WINE, $E2E_WINDOWS_BITS-bit: $why"
+}
+
+# Runs a Windows program under the chosen loader: e2e_wine PROGRAM ARGS...
+e2e_wine() { "$E2E_WINE" "$@"; }
+
+# Ends this run's Wine processes (the scripts' exit traps).
+e2e_wine_stop() { "$E2E_WINESERVER" -k 2>/dev/null || true; }
+
+# e2e_wait_window for the window of the background program E2E_PID, which gives up at once
+# when that program has ended: no window can appear any more. e2e_expect_window PATTERN SECONDS
+e2e_expect_window() {
+    local pattern=$1 seconds=$2 id i
+    for ((i = 0; i < seconds * 4; i++)); do
+        id=$(xdotool search --name "$pattern" 2>/dev/null | head -1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        kill -0 "$E2E_PID" 2>/dev/null || return 1
+        sleep 0.25
+    done
+    return 1
+}
+
+# After e2e_expect_window gave up: fails, quoting the program's exit code and the end of its log
+# (E2E_LOG) when it has ended, which under Wine holds the loader's own message.
+e2e_window_missing() {
+    local what=$1 code
+    if kill -0 "$E2E_PID" 2>/dev/null; then e2e_fail "$what did not appear"; fi
+    wait "$E2E_PID"
+    code=$?
+    e2e_fail "$what did not appear: the program ended with exit code $code$(
+        [ -f "${E2E_LOG:-}" ] && printf ': %s' "$(tail -n 5 "$E2E_LOG" | tr '\n' ' ')")"
+}
+
+# Starts a Windows program in the background under the chosen loader, its output in E2E_LOG
+# (a file in the scratch folder unless set): E2E_PID is the process.
+e2e_wine_start() {
+    E2E_LOG=${E2E_LOG:-$WINEPREFIX.log}
+    e2e_wine "$@" >"$E2E_LOG" 2>&1 &
+    E2E_PID=$!
+}
+
+# Runs a Windows program to its end, its standard error in a file beside the prefix; when it
+# fails, the test fails with Wine's or the program's own message. e2e_wine_run WHAT PROGRAM ARGS...
+e2e_wine_run() {
+    local what=$1 errors=$WINEPREFIX.stderr
+    shift
+    e2e_wine "$@" 2>"$errors" ||
+        e2e_fail "$what failed with exit code $?: $(tail -n 5 "$errors" | tr '\n' ' ')"
+}
+
 # Scratch Wine prefix and home for this run; sound goes nowhere (no card, no .asoundrc), so
 # waveOutOpen fails and the demo runs silently.
 e2e_wine_env() {
@@ -189,23 +286,23 @@ e2e_check_exact_recording() {
 
 # Starts a program in the background and answers its start-up question No, the way the build
 # at hand shows it: E2E_PID is the process, E2E_WINDOW the demo's window. The program's output
-# goes to E2E_LOG when that is set. Native: e2e_start_windowed native PROGRAM [VAR=value...];
-# Windows build: e2e_start_windowed wine PROGRAM (in a prefix set up by e2e_wine_env).
+# goes to E2E_LOG. Native: e2e_start_windowed native PROGRAM [VAR=value...]; Windows build:
+# e2e_start_windowed wine PROGRAM (in a prefix set up by e2e_wine_env, loader chosen by e2e_windows).
 e2e_start_windowed() {
     local kind=$1 program=$2 box
     shift 2
     if [ "$kind" = wine ]; then
-        wine "$program" >"${E2E_LOG:-/dev/null}" 2>&1 &
+        e2e_wine_start "$program"
     else
         env "$@" "$program" >"${E2E_LOG:-/dev/stdout}" 2>&1 &
+        E2E_PID=$!
     fi
-    E2E_PID=$!
     # Under Wine the first start creates the scratch prefix, which takes a while.
-    box=$(e2e_wait_window '^Varnholt$' "$([ "$kind" = wine ] && echo 180 || echo 30)") ||
-        e2e_fail "the start-up question did not appear"
+    box=$(e2e_expect_window '^Varnholt$' "$([ "$kind" = wine ] && echo 180 || echo 30)") ||
+        e2e_window_missing "the start-up question"
     if [ "$kind" = wine ]; then e2e_answer_no_wine "$box"; else e2e_answer_no_zenity "$box"; fi
     e2e_window_gone '^Varnholt$' 10 || e2e_fail "the question stayed open after No"
-    E2E_WINDOW=$(e2e_wait_window '^Ostrel$' 60) || e2e_fail "no window titled Ostrel"
+    E2E_WINDOW=$(e2e_expect_window '^Ostrel$' 60) || e2e_window_missing "a window titled Ostrel"
 }
 
 # After a recorded run of the whole show: xmrender's rendering of the built-in song must match

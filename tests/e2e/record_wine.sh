@@ -8,16 +8,18 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_own_display "$@"
-program=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
+e2e_windows
+program=$E2E_WINDOWS_EXE
 native=${OSTREL_EXE:-$E2E_ROOT/build/linux/ostrel}
 # The native xmrender writes the same bytes as the Windows one.
 xmrender=${OSTREL_XMRENDER:-$(dirname "$native")/xmrender}
-[ -f "$program" ] || e2e_fail "no program at $program (build the win32 preset first)"
+[ -f "$program" ] || e2e_fail "no program at $program (build the win${E2E_WINDOWS_BITS} preset first)"
+e2e_windows_line "$program"
 [ -x "$xmrender" ] || e2e_fail "no xmrender at $xmrender"
 show_seconds=60
 
 scratch=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
+trap 'e2e_wine_stop; rm -rf "$scratch"' EXIT
 e2e_wine_env "$scratch"
 e2e_wine_record_to "$scratch/played.raw"
 

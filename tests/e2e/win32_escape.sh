@@ -5,11 +5,13 @@ set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 E2E_SCREEN=$E2E_WINE_WINDOWED_SCREEN
 e2e_own_display "$@"
-program=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
-[ -f "$program" ] || e2e_fail "no program at $program (build the win32 preset first)"
+e2e_windows
+program=$E2E_WINDOWS_EXE
+[ -f "$program" ] || e2e_fail "no program at $program (build the win${E2E_WINDOWS_BITS} preset first)"
+e2e_windows_line "$program"
 
 scratch=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
+trap 'e2e_wine_stop; rm -rf "$scratch"' EXIT
 e2e_wine_env "$scratch"
 e2e_start_windowed wine "$program"
 pid=$E2E_PID

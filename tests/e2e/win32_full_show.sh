@@ -3,7 +3,9 @@
 # 0, silently (no sound card); the pictures taken at about 10, 30 and 55 seconds show the scene.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-program=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
+e2e_windows
+program=$E2E_WINDOWS_EXE
+e2e_windows_line "$program"
 out=${E2E_OUT:-$(mktemp -d)}
 trap 'rm -rf "$out/wine"' EXIT
 

@@ -4,18 +4,20 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_own_display "$@"
-program=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
-[ -f "$program" ] || e2e_fail "no program at $program (build the win32 preset first)"
+e2e_windows
+program=$E2E_WINDOWS_EXE
+[ -f "$program" ] || e2e_fail "no program at $program (build the win${E2E_WINDOWS_BITS} preset first)"
+e2e_windows_line "$program"
 
 scratch=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
+trap 'e2e_wine_stop; rm -rf "$scratch"' EXIT
 e2e_wine_env "$scratch"
-wine "$program" 2>/dev/null &
-pid=$!
-box=$(e2e_wait_window '^Varnholt$' 180) || e2e_fail "the start-up question did not appear"
+e2e_wine_start "$program"
+pid=$E2E_PID
+box=$(e2e_expect_window '^Varnholt$' 180) || e2e_window_missing "the start-up question"
 xdotool windowfocus --sync "$box" 2>/dev/null || true
 xdotool key --window "$box" y
-window=$(e2e_wait_window '^Ostrel$' 60) || e2e_fail "no window titled Ostrel"
+window=$(e2e_expect_window '^Ostrel$' 60) || e2e_window_missing "a window titled Ostrel"
 if xdotool search --name '^BAD!!$' >/dev/null 2>&1; then e2e_fail "full-screen mode refused"; fi
 size=$(e2e_window_size "$window")
 position=$(e2e_window_position "$window")

@@ -6,24 +6,25 @@
 # real time, so only the sound frames are compared, not where the silence falls.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-windows=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
+e2e_windows
 native=${OSTREL_EXE:-$E2E_ROOT/build/linux/ostrel}
-windows_xmrender=$(dirname "$windows")/xmrender.exe
+windows_xmrender=$E2E_WINDOWS_XMRENDER
 native_xmrender=$(dirname "$native")/xmrender
 song=$E2E_ROOT/tests/fuzz/corpus/tune.xm
-[ -f "$windows_xmrender" ] || e2e_fail "no xmrender.exe at $windows_xmrender (build the win32 preset first)"
+[ -f "$windows_xmrender" ] || e2e_fail "no xmrender.exe at $windows_xmrender (build the win${E2E_WINDOWS_BITS} preset first)"
 [ -x "$native_xmrender" ] || e2e_fail "no xmrender at $native_xmrender"
+e2e_windows_line "$windows_xmrender"
 
 scratch=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
+trap 'e2e_wine_stop; rm -rf "$scratch"' EXIT
 e2e_wine_env "$scratch"
 e2e_wine_record_to "$scratch/played.raw"
 
 # The native build renders the same bytes as the Windows one (xmrender_win32_same_bytes.sh).
 "$native_xmrender" "$song" --loops 4 -o "$scratch/expected.wav" --quiet || e2e_fail "xmrender failed"
-wine "$windows_xmrender" "Z:$song" --loops 4 --play --quiet >"$scratch/play.log" 2>&1 &
+E2E_LOG=$scratch/play.log e2e_wine_start "$windows_xmrender" "Z:$song" --loops 4 --play --quiet
 # The first start creates the scratch prefix, which takes a while.
-e2e_wait_exit $! 240
+e2e_wait_exit "$E2E_PID" 240
 code=$?
 [ "$code" -eq 0 ] || e2e_fail "xmrender.exe --play ended with exit code $code: $(cat "$scratch/play.log")"
 [ -s "$scratch/played.raw" ] || e2e_fail "nothing was recorded (did waveOutOpen fail?)"

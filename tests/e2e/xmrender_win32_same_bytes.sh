@@ -6,15 +6,16 @@
 # function whose last bit could differ.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
+e2e_windows
 native=${OSTREL_EXE:-$E2E_ROOT/build/linux/ostrel}
-windows=${OSTREL_WIN32_EXE:-$E2E_ROOT/build/win32/ostrel.exe}
 native_xmrender=$(dirname "$native")/xmrender
-windows_xmrender=$(dirname "$windows")/xmrender.exe
+windows_xmrender=$E2E_WINDOWS_XMRENDER
 [ -x "$native_xmrender" ] || e2e_fail "no xmrender at $native_xmrender"
-[ -f "$windows_xmrender" ] || e2e_fail "no xmrender.exe at $windows_xmrender (build the win32 preset first)"
+[ -f "$windows_xmrender" ] || e2e_fail "no xmrender.exe at $windows_xmrender (build the win${E2E_WINDOWS_BITS} preset first)"
+e2e_windows_line "$windows_xmrender"
 
 scratch=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
+trap 'e2e_wine_stop; rm -rf "$scratch"' EXIT
 e2e_wine_env "$scratch"
 
 # render_both NAME SONG-FILE-OR-"" OPTIONS...
@@ -28,9 +29,8 @@ render_both() {
     fi
     "$native_xmrender" "${native_song[@]}" "$@" -o "$scratch/$name-native.wav" --positions "$scratch/$name-native.txt" \
         --quiet || e2e_fail "native xmrender failed on $name"
-    wine "$windows_xmrender" "${windows_song[@]}" "$@" -o "Z:$scratch/$name-windows.wav" \
-        --positions "Z:$scratch/$name-windows.txt" --quiet 2>/dev/null ||
-        e2e_fail "xmrender.exe failed on $name"
+    e2e_wine_run "xmrender.exe on $name" "$windows_xmrender" "${windows_song[@]}" "$@" \
+        -o "Z:$scratch/$name-windows.wav" --positions "Z:$scratch/$name-windows.txt" --quiet
     cmp "$scratch/$name-native.wav" "$scratch/$name-windows.wav" ||
         e2e_fail "the two builds wrote different WAV files for $name"
     cmp "$scratch/$name-native.txt" "$scratch/$name-windows.txt" ||
@@ -44,8 +44,7 @@ render_both builtin-length ""
 render_both tune-passes "$E2E_ROOT/tests/fuzz/corpus/tune.xm" --loops 3
 
 # Standard output in binary mode: no byte of the WAV turned into a line end.
-wine "$windows_xmrender" -o - --quiet 2>/dev/null >"$scratch/stdout-windows.wav" ||
-    e2e_fail "xmrender.exe -o - failed"
+e2e_wine_run "xmrender.exe -o -" "$windows_xmrender" -o - --quiet >"$scratch/stdout-windows.wav"
 cmp "$scratch/builtin-length-native.wav" "$scratch/stdout-windows.wav" ||
     e2e_fail "xmrender.exe wrote other bytes to standard output"
 echo "standard output: $(stat -c %s "$scratch/stdout-windows.wav") identical bytes"
