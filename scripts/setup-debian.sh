@@ -28,6 +28,9 @@ group_win32=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
   libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
   libasound2:i386 libasound2-plugins:i386
+  # Wine's display driver finds the screen's modes through XRandR, which it loads at run time:
+  # without it full-screen 1280x720 is refused even on a display that has that mode.
+  libxrandr2:i386 libxrandr2
 )
 group_e2e=(xvfb xauth xdotool x11-apps imagemagick procps)
 
