@@ -66,6 +66,10 @@ void rowFlowEffect(ModulePlayer* player, ChannelState* ch, uint8_t effect, uint8
         break;
     }
     case effectSpeed:
+        // F00 does nothing: it neither stops the song nor cancels an earlier channel's Fxx.
+        if (param == 0) {
+            break;
+        }
         if (param < 32) {
             player->tempo = param;
         } else {

@@ -307,14 +307,23 @@ TEST_F(SequencerTest, RowObserverSeesEachRowAndWhetherALoopJumpedToIt) {
     EXPECT_EQ(seen, expected);
 }
 
-TEST_F(SequencerTest, SpeedZeroMakesEveryTickARowTick) {
-    putEffect(0, 0, 0, 15, 0x00);
-    start();
-    ticks(1);
-    EXPECT_EQ(player.tempo, 0);
-    EXPECT_EQ(player.tick, 0);
-    ticks(3);
-    EXPECT_EQ(player.row, 3);
+// F00 does nothing: the tempo stays, and an F00 in either channel leaves the other's F03 be.
+TEST_F(SequencerTest, SpeedZeroDoesNothing) {
+    const struct {
+        uint8_t first, second;
+        int tempo;
+    } table[] = {{0x00, 0x00, 6}, {0x03, 0x00, 3}, {0x00, 0x03, 3}};
+    for (const auto& row : table) {
+        SetUp();
+        putEffect(0, 0, 0, 15, row.first);
+        putEffect(0, 0, 1, 15, row.second);
+        start();
+        ticks(row.tempo);
+        EXPECT_EQ(player.tempo, row.tempo);
+        EXPECT_EQ(player.row, 0) << "F" << int(row.first) << " F" << int(row.second);
+        ticks(1);
+        EXPECT_EQ(player.row, 1);
+    }
 }
 
 TEST_F(SequencerTest, BreakIntoShorterPatternPlaysEmptyRowsThenMovesOn) {

@@ -31,7 +31,7 @@ struct SongCase {
     int passes;
     int64_t frames;      // the passes asked for
     int64_t passFrames;  // the first pass
-    const char* repeats; // "order.row" the first pass would play again; "" when it stopped
+    const char* repeats; // "order.row" the first pass would play again
 };
 
 void PrintTo(const SongCase& song, std::ostream* out) {
@@ -92,8 +92,9 @@ const SongCase songCases[] = {
     // B01 and D02 on row 2 of order 1 play that row again and again: the first pass ends after
     // 8 + 3 rows, each later pass is that one row
     {"jump_to_itself", 2, 0, "1.2.0:B01 1.2.1:D02", 3, 13 * row125, 11 * row125, "1.2"},
-    // F00 on row 5 stops the song: 5 rows of 3 ticks, and the F00 row lasts one tick
-    {"speed_zero_stops", 1, 0, "0.5.0:F00", 2, 16 * 882, 16 * 882, ""},
+    // F00 on row 5 does nothing, nor does it cancel the F02 of channel 0: 5 rows of 3 ticks and
+    // 3 of 2 before the wrap, then a second pass of 8 rows of 2 ticks
+    {"speed_zero_does_nothing", 1, 0, "0.5.0:F02 0.5.1:F00", 2, 37 * 882, 21 * 882, "0.0"},
 };
 
 class SongEndTest : public ::testing::TestWithParam<SongCase> {};
@@ -104,9 +105,8 @@ TEST_P(SongEndTest, EndsWhereARowWouldPlayAgain) {
     const xmrender::SongLength length = measure(path, song.passes, 1800 * 44100);
     EXPECT_EQ(length.frames, song.frames);
     EXPECT_EQ(length.passFrames, song.passFrames);
-    const std::string repeats = length.stopped ? ""
-                                               : std::to_string(length.repeatOrder) + "." +
-                                                     std::to_string(length.repeatRow);
+    const std::string repeats =
+        std::to_string(length.repeatOrder) + "." + std::to_string(length.repeatRow);
     EXPECT_EQ(repeats, song.repeats);
     EXPECT_EQ(length.capped, 0);
     std::remove(path.c_str());

@@ -123,7 +123,6 @@ int32_t measureSong(const char* path, uint32_t rate, int32_t passes, int64_t cap
     }
     length->frames = watch.endFrame;
     length->passFrames = watch.firstPassFrames >= 0 ? watch.firstPassFrames : watch.endFrame;
-    length->stopped = watch.stopped;
     length->capped = watch.capped;
     length->repeatOrder = watch.repeatOrder;
     length->repeatRow = watch.repeatRow;

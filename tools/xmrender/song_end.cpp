@@ -61,15 +61,6 @@ void observeRow(void* context, const ModulePlayer* player, int32_t loopJump) {
         return;
     const int32_t order = player->order;
     const int32_t row = player->row;
-    // F00 stops the song in trackers; here the rows would race on at one a tick, which no
-    // author means to be heard. A tempo of 0 from the start is the song's own pace.
-    if (player->tempo == 0 && watch->lastTempo > 0) {
-        endPass(watch, -1, -1);
-        watch->stopped = 1;
-        finish(watch, watch->framesBeforeTick);
-        return;
-    }
-    watch->lastTempo = player->tempo;
     const int64_t bit = bitOf(watch, order, row);
     if (loopJump) {
         // The loop plays its rows again: from the loop's start to the row that jumped they
@@ -142,12 +133,10 @@ int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, 
     watch->tickLength = 0;
     watch->lastOrder = -1;
     watch->lastRow = -1;
-    watch->lastTempo = -1;
     watch->passStartFrame = 0;
     watch->passesEnded = 0;
     watch->finished = 0;
     watch->silent = 0;
-    watch->stopped = 0;
     watch->capped = 0;
     watch->endFrame = -1;
     watch->firstPassFrames = -1;

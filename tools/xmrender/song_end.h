@@ -1,9 +1,9 @@
 // Where a song ends, found the way trackers find it: the first time playback is about to play
-// again a row it has already played. The repeats of a running pattern loop (E6x) do not count,
-// and a song whose tempo an F00 sets to 0 has stopped itself. The watch only observes: it reads
-// each row through the player's row observer and counts frames in a wrapper around the player's
-// tick function, exactly as the chunk renderer mixes them. It changes no output byte unless it
-// is asked to silence the song once it has finished (live playback).
+// again a row it has already played. The repeats of a running pattern loop (E6x) do not count.
+// The watch only observes: it reads each row through the player's row observer and counts
+// frames in a wrapper around the player's tick function, exactly as the chunk renderer mixes
+// them. It changes no output byte unless it is asked to silence the song once it has finished
+// (live playback).
 #pragma once
 
 #include <atomic>
@@ -27,17 +27,15 @@ struct SongWatch {
     // The frame counting: frames mixed before the tick now running, and that tick's length.
     int64_t framesBeforeTick;
     int32_t tickLength;
-    // The row observed last, and the tempo in force then (-1 before the first row).
+    // The row observed last (-1 before the first row).
     int32_t lastOrder;
     int32_t lastRow;
-    int32_t lastTempo;
     int64_t passStartFrame;
     // Results. A pass ends where the song is about to repeat a row; the next pass starts there
     // with an empty set. The atomics are read by other threads during live playback.
     std::atomic<int32_t> passesEnded;
-    std::atomic<uint8_t> finished; // the passes wanted have ended, the song stopped, or a cap
+    std::atomic<uint8_t> finished; // the passes wanted have ended, or a cap
     std::atomic<uint8_t> silent;   // voices stopped, no ticks run any more
-    uint8_t stopped;               // the song stopped itself (F00)
     uint8_t capped;                // a pass reached capFrames without an end
     int64_t endFrame;              // where the watch finished
     int64_t firstPassFrames;       // where the first pass ended (-1: not yet)

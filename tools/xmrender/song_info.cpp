@@ -82,8 +82,6 @@ void printSongInfo(std::FILE* out, const SongFacts& facts, const SongLength& len
     std::fprintf(out, "Frequencies: %s\n", facts.linearFrequencies ? "linear" : "Amiga");
     if (length.capped)
         std::fprintf(out, "End: none found within %d minutes\n", passCapSeconds / 60);
-    else if (length.stopped)
-        std::fprintf(out, "End: the song stops itself (F00)\n");
     else
         std::fprintf(out, "End: goes back to order %d, row %d\n", length.repeatOrder,
                      length.repeatRow);
