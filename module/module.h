@@ -127,6 +127,10 @@ struct ModulePlayer {
     int32_t patternDelayTicks;
     int32_t nextRow;
     int32_t nextOrder;
+    // The start row of the last pattern loop (E6x) that jumped, since the position last ran off
+    // a pattern's end or was moved by Bxx or Dxy: the next pattern reached by running off the
+    // end starts there, as the format's own tracker plays it. 0 at start.
+    int32_t loopRestartRow;
     int32_t timeMs;
     TickFunction tickFunction;
     SampleDataProvider sampleDataProvider;

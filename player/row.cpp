@@ -84,6 +84,7 @@ void rowFlowEffect(ModulePlayer* player, ChannelState* ch, uint8_t effect, uint8
                 ch->loopCounter = ch->loopCounter == 0 ? y : ch->loopCounter - 1;
                 if (ch->loopCounter != 0) {
                     player->row = ch->loopStartRow - 1;
+                    player->loopRestartRow = ch->loopStartRow;
                 }
             }
         } else if (x == 14) {

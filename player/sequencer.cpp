@@ -73,6 +73,7 @@ void resetPlaybackState(ModulePlayer* player) {
     player->nextRow = -1;
     player->nextOrder = -1;
     player->nextRowByLoopJump = 0;
+    player->loopRestartRow = 0;
     player->samplesLeftInTick = 0;
     player->tick = 0;
     player->patternDelayTicks = 0;
@@ -119,8 +120,18 @@ void playerTick(ModulePlayer* player) {
                     }
                 }
                 player->nextOrder = next;
-                player->nextRow = 0;
+                // After a loop has jumped, the next pattern starts at the loop's start row, once,
+                // where that pattern has the row. An order naming no pattern plays 64 empty rows;
+                // an E60 in a row that another channel's loop had lowered to -1 names no row.
+                const Pattern* nextPattern = patternAt(player, next);
+                int32_t nextRowCount = nextPattern != nullptr ? nextPattern->rowCount : 64;
+                int32_t restartRow = player->loopRestartRow;
+                player->nextRow = restartRow >= 0 && restartRow < nextRowCount ? restartRow : 0;
+                player->loopRestartRow = 0;
             }
+        } else {
+            // A Bxx or Dxy sets the position itself, whichever channel the loop is in.
+            player->loopRestartRow = 0;
         }
     } else {
         processTick(player);

@@ -1,5 +1,6 @@
 // Tick length, the start state and the movement of the song position: natural advance, position
 // jump, pattern break, pattern loop, pattern delay and tempo.
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -323,6 +324,54 @@ TEST_F(SequencerTest, SpeedZeroDoesNothing) {
         EXPECT_EQ(player.row, 0) << "F" << int(row.first) << " F" << int(row.second);
         ticks(1);
         EXPECT_EQ(player.row, 1);
+    }
+}
+
+// After a pattern loop has jumped, the next pattern reached by running off the end starts at
+// the loop's start row, once; a Bxx or Dxy after the loop or in its row (from an earlier
+// channel), or a pattern without that row, starts it at row 0. Orders 0, 1, 2 of 8 rows, the
+// restart position 1, the loop in channel 1 and the other effect in channel 0 of its pattern;
+// "order.row" where the song enters each of its first four orders.
+TEST_F(SequencerTest, LoopStartRowCarriesIntoTheNextPattern) {
+    const struct {
+        const char* name;
+        int pattern, start, end, rows1, row;
+        uint8_t effect, param;
+        const char* entries;
+    } table[] = {
+        {"at the end", 0, 4, 7, 8, 0, 0, 0, "0.0 1.4 2.0 1.0"},
+        {"mid-pattern", 0, 2, 4, 8, 0, 0, 0, "0.0 1.2 2.0 1.0"},
+        {"then D00", 0, 2, 4, 8, 6, 13, 0x00, "0.0 1.0 2.0 1.0"},
+        {"then D05", 0, 2, 4, 8, 6, 13, 0x05, "0.0 1.5 2.0 1.0"},
+        {"then B02", 0, 2, 4, 8, 6, 11, 0x02, "0.0 2.0 1.0 2.0"},
+        {"D03 in the loop's row", 0, 2, 4, 8, 4, 13, 0x03, "0.0 1.3 2.0 1.0"},
+        {"next too short", 0, 4, 7, 4, 0, 0, 0, "0.0 1.0 2.0 1.0"},
+        {"next just long enough", 0, 4, 7, 5, 0, 0, 0, "0.0 1.4 2.0 1.0"},
+        {"wrap to the restart", 2, 3, 5, 8, 0, 0, 0, "0.0 1.0 2.0 1.3"},
+    };
+    for (const auto& row : table) {
+        SetUp();
+        player.songLength = 3;
+        player.restartPosition = 1;
+        player.orderTable[1] = 1;
+        player.orderTable[2] = 2;
+        setRows(0, 8);
+        setRows(1, row.rows1);
+        setRows(2, 8);
+        putEffect(row.pattern, row.start, 1, 14, 0x60);
+        putEffect(row.pattern, row.end, 1, 14, 0x61);
+        putEffect(row.pattern, row.row, 0, row.effect, row.param);
+        start();
+        std::string entries;
+        int order = -1, count = 0;
+        for (const Position& at : rowTicks(40)) {
+            if (at.first != order && count++ < 4) {
+                entries += std::to_string(at.first) + "." + std::to_string(at.second);
+                entries += count < 4 ? " " : "";
+            }
+            order = at.first;
+        }
+        EXPECT_EQ(entries, row.entries) << row.name;
     }
 }
 

@@ -83,8 +83,8 @@ const SongCase songCases[] = {
     {"backward_jump", 3, 0, "2.3.0:B01", 1, 20 * row125, 20 * row125, "1.0"},
     // D04 on row 5 of the last order breaks to row 4 of order 0: 8 + 6 rows
     {"break_to_earlier_order", 2, 0, "1.5.1:D04", 1, 14 * row125, 14 * row125, "0.4"},
-    // rows 2-4 three times: 5 + 3 + 3 + 3 rows before the wrap
-    {"pattern_loop", 1, 0, "0.2.0:E60 0.4.0:E62", 1, 14 * row125, 14 * row125, "0.0"},
+    // rows 2-4 three times: 5 + 3 + 3 + 3 rows, then the wrap starts at the loop's row 2
+    {"pattern_loop", 1, 0, "0.2.0:E60 0.4.0:E62", 1, 14 * row125, 14 * row125, "0.2"},
     // the whole pattern twice through a loop from row 0, then the wrap
     {"loop_from_row_zero", 1, 0, "0.0.1:E60 0.7.1:E61", 1, 16 * row125, 16 * row125, "0.0"},
     // B02 on row 3 skips order 1: 4 + 8 + 8 rows, then the wrap

@@ -317,8 +317,11 @@ std::string writeModule(const std::string& name, const xmtest::XmModule& module)
 }
 
 // --info tells the header's texts and counts and the song's start settings, and its duration
-// from the song-end search: here 3 orders of 8 rows at 4 ticks and BPM 100 (1102 frames a
-// tick), 24 * 4 * 1102 = 105,792 frames, 2.399 s at 44,100 Hz.
+// from the song-end search, as the loop-start row makes it: orders 0, 1, 1 of 8 rows at 4 ticks
+// and BPM 100 (1102 frames a tick). Pattern 1 loops rows 2-5 twice: order 0 plays 8 rows,
+// order 1 rows 0-5, 2-5, 6-7 (12), order 2 starts at the loop's row 2 and loops again: 2-5,
+// 2-5, 6-7 (10). The wrap to restart position 2 also starts at row 2, already played: 30 rows,
+// 30 * 4 * 1102 = 132,240 frames, 2.999 s at 44,100 Hz. From row 0 it would be 32 rows.
 TEST_F(XmrenderTest, InfoTellsTheSongsFields) {
     xmtest::XmModule module;
     module.name = "Field Test  "; // padded with blanks, the tracker name with zeros
@@ -333,6 +336,9 @@ TEST_F(XmrenderTest, InfoTellsTheSongsFields) {
     module.patterns.resize(2);
     for (auto& pattern : module.patterns)
         pattern.rows = 8;
+    module.patterns[1].cells.resize(8 * 40);
+    module.patterns[1].cells[2 * 40] = {0, 0, 0, 0xE, 0x60};
+    module.patterns[1].cells[5 * 40] = {0, 0, 0, 0xE, 0x61};
     module.instruments.resize(3);
     module.instruments[0].samples = {xmtest::XmSample::eightBit({1}),
                                      xmtest::XmSample::eightBit({3})};
@@ -352,8 +358,8 @@ TEST_F(XmrenderTest, InfoTellsTheSongsFields) {
                        "Tempo: 4 ticks per row\n"
                        "BPM: 100\n"
                        "Frequencies: Amiga\n"
-                       "End: goes back to order 2, row 0\n"
-                       "Duration: 2.399 s\n");
+                       "End: goes back to order 2, row 2\n"
+                       "Duration: 2.999 s\n");
     std::remove(path.c_str());
 }
 
