@@ -43,7 +43,6 @@ struct ChannelState {
     uint8_t instrument; // 0-based
     uint8_t realNote;
     int32_t notePeriod;
-    uint8_t lastEffect;
     int32_t sampleOffsetMemory;
     uint8_t portaDownMemory;
     uint8_t portaUpMemory;

@@ -46,6 +46,8 @@ double exactExp2(double x);
 // Tick effect steps.
 void vibratoValue(ChannelState* ch);
 void advanceVibrato(ChannelState* ch);
+// The tremolo's volume offset at the channel's position; tremoloStep also moves the position on.
+void tremoloValue(ChannelState* ch);
 void tremoloStep(ChannelState* ch);
 void tremorStep(ChannelState* ch);
 void tonePortaStep(ChannelState* ch);

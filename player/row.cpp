@@ -217,6 +217,8 @@ void rowEffect(ModulePlayer* player, ChannelState* ch, const Instrument* instrum
         if (y) {
             ch->tremoloDepth = y;
         }
+        // The row tick already sounds the tremolo at its position; later ticks move it on.
+        tremoloValue(ch);
         break;
     case effectSetPanning:
         ch->panning = param;
@@ -333,14 +335,9 @@ void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell
     int32_t savedVolume = ch->volume;
     int32_t savedPeriod = ch->period;
     int32_t savedPanning = ch->panning;
-    // 5: a tremolo that ends leaves its last offset in the volume.
-    if (ch->lastEffect == effectTremolo && cell.effect != effectTremolo) {
-        ch->volume += ch->volumeDelta;
-    }
-    // 6
+    // 5-6: a tremolo's offset lasts one tick: once it ends, the channel plays at its volume.
     ch->volumeDelta = 0;
     ch->updateFlags = 0;
-    ch->lastEffect = cell.effect;
     // 7: the note's period; a tone portamento only retargets (with the old sample). E5y with
     // the note sets the channel's finetune from this note on; any other note that is not a
     // portamento target ends it. The sample record itself is never changed.
@@ -367,6 +364,11 @@ void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell
     }
     if (cell.volume != 0) {
         applyVolumeColumn(ch, cell.volume);
+        // The column's vibrato sounds on the row tick at its position, as 4xy does; a delayed
+        // note's column (applied again on its tick) does not repeat this.
+        if ((cell.volume >> 4) == 0xB) {
+            vibratoValue(ch);
+        }
     }
     // 11: key-off, from the note or from Kxx whatever its parameter. A delayed key-off waits
     // for its tick.

@@ -333,7 +333,7 @@ void advanceVibrato(ChannelState* ch) {
     ch->vibratoPos = advancePosition(ch->vibratoPos, ch->vibratoSpeed);
 }
 
-void tremoloStep(ChannelState* ch) {
+void tremoloValue(ChannelState* ch) {
     int32_t p = ch->tremoloPos;
     int32_t v;
     switch ((ch->waveControl >> 4) & 3) {
@@ -353,8 +353,12 @@ void tremoloStep(ChannelState* ch) {
     } else {
         ch->volumeDelta = -d < -ch->volume ? -ch->volume : -d;
     }
-    ch->tremoloPos = advancePosition(ch->tremoloPos, ch->tremoloSpeed);
     ch->updateFlags |= volumeChanged;
+}
+
+void tremoloStep(ChannelState* ch) {
+    tremoloValue(ch);
+    ch->tremoloPos = advancePosition(ch->tremoloPos, ch->tremoloSpeed);
 }
 
 void tremorStep(ChannelState* ch) {

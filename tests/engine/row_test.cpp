@@ -332,13 +332,30 @@ TEST_F(RowTest, GlobalVolumeIsCappedAtSixtyFour) {
     EXPECT_EQ(player.globalVolume, 64);
 }
 
-TEST_F(RowTest, EndedTremoloLeavesItsOffsetInTheVolume) {
-    put(0, 0, 0, 49, 1, 0x30, 7, 0x4F);
+// Tremolo 748 (speed 4, depth 8, sine) at volume 32 sounds on every row tick at its position,
+// which only the later ticks move on; once it ends, the channel plays at its volume again, on
+// its own (channel 0) and under A01 (channel 1). Volume plus offset, tick by tick.
+TEST_F(RowTest, TremoloSoundsOnTheRowTickAndLeavesNoOffset) {
+    const int32_t heard[3][2][6] = {
+        {{32, 32, 44, 54, 61, 63}, {32, 32, 44, 54, 61, 63}}, // positions 0 0 4 8 12 16
+        {{61, 61, 54, 44, 32, 20}, {61, 61, 54, 44, 32, 20}}, // 20 20 24 28 -32 -28
+        {{32, 32, 32, 32, 32, 32}, {32, 31, 30, 29, 28, 27}}, // ended; A01
+    };
+    for (int c = 0; c < 2; ++c) {
+        put(0, 0, c, 49, 1, 0x30, 7, 0x48);
+        put(0, 1, c, 0, 0, 0, 7, 0x00);
+    }
+    putEffect(0, 2, 1, 10, 0x01);
     start();
-    ticks(6);
-    EXPECT_EQ(ch(0).volumeDelta, 32); // capped at 64 - volume
-    ticks(1);
-    EXPECT_EQ(ch(0).volume, 64);
+    for (int row = 0; row < 3; ++row) {
+        for (int t = 0; t < 6; ++t) {
+            ticks(1);
+            for (int c = 0; c < 2; ++c) {
+                EXPECT_EQ(ch(c).volume + ch(c).volumeDelta, heard[row][c][t])
+                    << "row " << row << " tick " << t << " channel " << c;
+            }
+        }
+    }
 }
 
 TEST_F(RowTest, NotesOutsideTheScaleAreIgnored) {

@@ -134,16 +134,29 @@ TEST_F(TickTest, RampValues) {
     EXPECT_EQ(vibratoRamp(-1), 7);
 }
 
-TEST_F(TickTest, VibratoRowTickSetsValueLaterTicksAdvance) {
-    put(0, 0, 0, 49, 1, 0, 4, 0x48);
+// 4xy, 6xy and the volume column's vibrato (speed 4, depth 8, sine) each sound on the row tick at
+// their position, which the later ticks move on; positive positions lower the pitch.
+TEST_F(TickTest, VibratoSoundsOnTheRowTickAtItsPosition) {
+    // periodDelta over rows 0 and 1; positions 0 0 4 8 12 16, then 20 20 24 28 -32 -28.
+    const int32_t linear[12] = {0, 0, -24, -44, -56, -60, -56, -56, -44, -24, 0, 24};
+    put(0, 0, 0, 49, 1, 0, 4, 0x00);
+    put(0, 0, 1, 49, 1, 0, 6, 0x00);
+    put(0, 0, 2, 49, 1, 0xB0); // B0 keeps the depth
+    put(0, 1, 0, 0, 0, 0, 4, 0x00);
+    put(0, 1, 1, 0, 0, 0, 6, 0x00);
+    put(0, 1, 2, 0, 0, 0xB0);
     start();
-    ticks(1);
-    EXPECT_EQ(ch(0).vibratoPos, 0);
-    ticks(2); // tick 1 at position 0, tick 2 at position 4
-    EXPECT_EQ(ch(0).periodDelta, -4 * (97 * 8 / 128));
-    EXPECT_EQ(ch(0).vibratoPos, 8);
-    // On the linear scale a negative periodDelta lowers the pitch.
-    EXPECT_EQ(ch(0).voice->frequency, linearFrequency(4608, -24));
+    for (int c = 0; c < 3; ++c) {
+        ch(c).vibratoSpeed = 4;
+        ch(c).vibratoDepth = 8;
+    }
+    for (int t = 0; t < 12; ++t) {
+        ticks(1);
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_EQ(ch(c).periodDelta, linear[t]) << "channel " << c << " tick " << t;
+            EXPECT_EQ(ch(c).voice->frequency < 8363, linear[t] < 0) << "tick " << t;
+        }
+    }
 }
 
 TEST_F(TickTest, VibratoPositionWrapsIntoMinus32To31) {
