@@ -44,7 +44,8 @@ int32_t amigaFrequency(int32_t period, int32_t periodDelta);
 double exactExp2(double x);
 
 // Tick effect steps.
-void vibratoValue(ChannelState* ch);
+// The vibrato's period offset at the channel's position; its sign follows the song's scale.
+void vibratoValue(ChannelState* ch, const ModulePlayer* player);
 void advanceVibrato(ChannelState* ch);
 // The tremolo's volume offset at the channel's position; tremoloStep also moves the position on.
 void tremoloValue(ChannelState* ch);

@@ -195,7 +195,7 @@ void rowEffect(ModulePlayer* player, ChannelState* ch, const Instrument* instrum
         if (y) {
             ch->vibratoDepth = y;
         }
-        vibratoValue(ch);
+        vibratoValue(ch, player);
         break;
     case effectTonePortaVolumeSlide:
         ch->portaTarget = ch->notePeriod;
@@ -208,7 +208,7 @@ void rowEffect(ModulePlayer* player, ChannelState* ch, const Instrument* instrum
         if (param) {
             ch->volumeSlideMemory = param;
         }
-        vibratoValue(ch);
+        vibratoValue(ch, player);
         break;
     case effectTremolo:
         if (x) {
@@ -367,7 +367,7 @@ void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell
         // The column's vibrato sounds on the row tick at its position, as 4xy does; a delayed
         // note's column (applied again on its tick) does not repeat this.
         if ((cell.volume >> 4) == 0xB) {
-            vibratoValue(ch);
+            vibratoValue(ch, player);
         }
     }
     // 11: key-off, from the note or from Kxx whatever its parameter. A delayed key-off waits

@@ -108,7 +108,7 @@ void retriggerVolume(ChannelState* ch) {
     ch->updateFlags |= volumeChanged;
 }
 
-void tickVolumeColumn(ChannelState* ch, uint8_t volumeByte) {
+void tickVolumeColumn(const ModulePlayer* player, ChannelState* ch, uint8_t volumeByte) {
     int32_t y = volumeByte & 15;
     switch (volumeByte >> 4) {
     case 0x6:
@@ -123,7 +123,7 @@ void tickVolumeColumn(ChannelState* ch, uint8_t volumeByte) {
         if (y) {
             ch->vibratoDepth = static_cast<uint8_t>(y); // 0 keeps the depth in memory
         }
-        vibratoValue(ch);
+        vibratoValue(ch, player);
         advanceVibrato(ch);
         break;
     case 0xD:
@@ -229,7 +229,7 @@ void tickEffect(ModulePlayer* player, ChannelState* ch, Sample* sample, const Pa
         tonePortaStep(ch);
         break;
     case 4:
-        vibratoValue(ch);
+        vibratoValue(ch, player);
         advanceVibrato(ch);
         break;
     case 5:
@@ -238,7 +238,7 @@ void tickEffect(ModulePlayer* player, ChannelState* ch, Sample* sample, const Pa
         volumeSlide(ch);
         break;
     case 6:
-        vibratoValue(ch);
+        vibratoValue(ch, player);
         advanceVibrato(ch);
         volumeSlide(ch);
         break;
@@ -310,7 +310,7 @@ int32_t vibratoRamp(int32_t position) {
     return 255 - ((8 * position) & 255);
 }
 
-void vibratoValue(ChannelState* ch) {
+void vibratoValue(ChannelState* ch, const ModulePlayer* player) {
     int32_t p = ch->vibratoPos;
     int32_t v;
     switch (ch->waveControl & 3) {
@@ -325,7 +325,12 @@ void vibratoValue(ChannelState* ch) {
         break; // waveforms 2 and 3: square
     }
     int32_t delta = 4 * ((v * ch->vibratoDepth) / 128);
-    ch->periodDelta = p >= 0 ? -delta : delta;
+    // The pitch falls first on both scales: on the linear one a negative offset lowers it, on
+    // the Amiga one a positive offset (a longer period) does.
+    if (player->flags & flagLinearFrequencies) {
+        delta = -delta;
+    }
+    ch->periodDelta = p >= 0 ? delta : -delta;
     ch->updateFlags |= pitchChanged;
 }
 
@@ -405,7 +410,7 @@ void processTick(ModulePlayer* player) {
             stepPanningEnvelope(ch, instrument);
         }
         applyFadeout(ch, instrument);
-        tickVolumeColumn(ch, cell.volume);
+        tickVolumeColumn(player, ch, cell.volume);
         tickEffect(player, ch, sample, cell);
         stepAutoVibrato(ch, instrument);
         updateVoice(ch, sample, player);

@@ -84,10 +84,10 @@ TEST_F(TickTest, VibratoSineValues) {
     ChannelState c{};
     c.vibratoDepth = 8;
     c.vibratoPos = 16;
-    vibratoValue(&c);
+    vibratoValue(&c, &player);
     EXPECT_EQ(c.periodDelta, -60);
     c.vibratoPos = -16;
-    vibratoValue(&c);
+    vibratoValue(&c, &player);
     EXPECT_EQ(c.periodDelta, 60);
     EXPECT_EQ(c.updateFlags & pitchChanged, pitchChanged);
 }
@@ -98,7 +98,7 @@ TEST_F(TickTest, VibratoSquareValues) {
     c.waveControl = 2;
     for (int p = -32; p <= 31; ++p) {
         c.vibratoPos = static_cast<int8_t>(p);
-        vibratoValue(&c);
+        vibratoValue(&c, &player);
         EXPECT_EQ(c.periodDelta, p >= 0 ? -116 : 116) << p;
     }
 }
@@ -134,27 +134,34 @@ TEST_F(TickTest, RampValues) {
     EXPECT_EQ(vibratoRamp(-1), 7);
 }
 
-// 4xy, 6xy and the volume column's vibrato (speed 4, depth 8, sine) each sound on the row tick at
-// their position, which the later ticks move on; positive positions lower the pitch.
-TEST_F(TickTest, VibratoSoundsOnTheRowTickAtItsPosition) {
-    // periodDelta over rows 0 and 1; positions 0 0 4 8 12 16, then 20 20 24 28 -32 -28.
+// 4xy, 6xy and the volume column's vibrato (speed 4, depth 8, sine) make the pitch fall first
+// on both scales: positive positions give -d on the linear scale and +d, a longer period, on the
+// Amiga one. Each sounds on the row tick at its position, which the later ticks move on.
+TEST_F(TickTest, VibratoFallsFirstOnBothScales) {
+    // Linear periodDelta over rows 0 and 1; positions 0 0 4 8 12 16, then 20 20 24 28 -32 -28.
     const int32_t linear[12] = {0, 0, -24, -44, -56, -60, -56, -56, -44, -24, 0, 24};
-    put(0, 0, 0, 49, 1, 0, 4, 0x00);
-    put(0, 0, 1, 49, 1, 0, 6, 0x00);
-    put(0, 0, 2, 49, 1, 0xB0); // B0 keeps the depth
-    put(0, 1, 0, 0, 0, 0, 4, 0x00);
-    put(0, 1, 1, 0, 0, 0, 6, 0x00);
-    put(0, 1, 2, 0, 0, 0xB0);
-    start();
-    for (int c = 0; c < 3; ++c) {
-        ch(c).vibratoSpeed = 4;
-        ch(c).vibratoDepth = 8;
-    }
-    for (int t = 0; t < 12; ++t) {
-        ticks(1);
+    for (uint16_t flags : {uint16_t(0), flagLinearFrequencies}) {
+        SetUp();
+        player.flags = flags;
+        put(0, 0, 0, 49, 1, 0, 4, 0x00);
+        put(0, 0, 1, 49, 1, 0, 6, 0x00);
+        put(0, 0, 2, 49, 1, 0xB0); // B0 keeps the depth
+        put(0, 1, 0, 0, 0, 0, 4, 0x00);
+        put(0, 1, 1, 0, 0, 0, 6, 0x00);
+        put(0, 1, 2, 0, 0, 0xB0);
+        start();
         for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(ch(c).periodDelta, linear[t]) << "channel " << c << " tick " << t;
-            EXPECT_EQ(ch(c).voice->frequency < 8363, linear[t] < 0) << "tick " << t;
+            ch(c).vibratoSpeed = 4;
+            ch(c).vibratoDepth = 8;
+        }
+        const int32_t plain = flags ? 8363 : 8362;
+        for (int t = 0; t < 12; ++t) {
+            ticks(1);
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_EQ(ch(c).periodDelta, flags ? linear[t] : -linear[t])
+                    << "flags " << flags << " channel " << c << " tick " << t;
+                EXPECT_EQ(ch(c).voice->frequency < plain, linear[t] < 0) << "tick " << t;
+            }
         }
     }
 }
@@ -195,7 +202,7 @@ TEST_F(TickTest, TremoloTreatsWaveform3AsSineVibratoAsSquare) {
     EXPECT_EQ(c.volumeDelta, 97 * 8 / 64);
     c.vibratoPos = 4;
     c.vibratoDepth = 8;
-    vibratoValue(&c);
+    vibratoValue(&c, &player);
     EXPECT_EQ(c.periodDelta, -4 * (255 * 8 / 128));
 }
 

@@ -48,7 +48,7 @@ const Golden goldens[] = {
     {"effects-linear", [] { return goldenSong(1, 4, effectCells()); }, "--seconds 12",
      0x3b32b1fc95e66673ull},
     {"effects-amiga", [] { return goldenSong(0, 4, effectCells()); }, "--seconds 12",
-     0xf4890af297ebfe59ull},
+     0x34173d205ac6a410ull},
     {"volume-column-linear", [] { return goldenSong(1, 4, volumeColumnCells()); }, "--seconds 4",
      0x197c51965f538cbcull},
     {"volume-column-amiga", [] { return goldenSong(0, 4, volumeColumnCells()); },
