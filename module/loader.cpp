@@ -32,6 +32,8 @@ const char* const errorTooLarge = "module is too large";
 const char xmId[17] = {'E', 'x', 't', 'e', 'n', 'd', 'e', 'd', ' ',
                        'M', 'o', 'd', 'u', 'l', 'e', ':', ' '};
 
+const char madTrackerName[10] = {'M', 'a', 'd', 'T', 'r', 'a', 'c', 'k', 'e', 'r'};
+
 constexpr int32_t patternHeaderBytes = 9;
 // Files of these versions (the word at offset 58) are laid out the early way: every instrument
 // and sample header, then the patterns with 8-byte headers, then all sample data.
@@ -590,7 +592,14 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
     streamSeek(stream, 0, 2);
     loader.streamSize = streamTell(stream);
 
-    streamSeek(stream, 58, 0);
+    // The title (17), the 0x1A mark (37) and the tracker name (38..57). MadTracker's files
+    // count the arpeggio their own way; the name is all that tells them apart.
+    streamSeek(stream, 17, 0);
+    uint8_t names[41];
+    if (!readExact(loader, names, sizeof names)) {
+        return fail(errorTruncated);
+    }
+    player->madTracker = std::memcmp(names + 21, madTrackerName, sizeof madTrackerName) == 0;
     uint8_t version[2];
     uint8_t headerSize[4];
     uint8_t counts[6];

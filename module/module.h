@@ -112,6 +112,9 @@ struct ModulePlayer {
     int32_t patternSlotCount;
     int16_t instrumentCount;
     uint16_t flags; // bit 0: linear frequency table
+    // 1 when the header's tracker name begins with "MadTracker": that tracker's files count the
+    // arpeggio by tick modulo 3, as the players people use play them, not by the ticks left.
+    uint8_t madTracker;
     int16_t defaultTempo;
     int16_t defaultBpm;
     uint8_t orderTable[256];

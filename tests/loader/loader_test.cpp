@@ -64,6 +64,22 @@ TEST(LoaderHeader, StoresTheTickInstalledWhenItLoads) {
     EXPECT_EQ(withNone->tickFunction, nullptr);
 }
 
+// A file is MadTracker's when its tracker name, bytes 38..57, begins with "MadTracker".
+TEST(LoaderHeader, MarksMadTrackerFilesByTheirTrackerName) {
+    const std::pair<const char*, uint8_t> table[] = {
+        {"MadTracker 2.0", 1}, {"MadTracker", 1},  {"MadTrack", 0},
+        {"madtracker 2.0", 0}, {" MadTracker", 0}, {"FastTracker v2.00", 0},
+    };
+    for (const auto& [name, flag] : table) {
+        XmModule m;
+        m.name = "MadTracker"; // the title does not count
+        m.tracker = name;
+        auto player = load(m);
+        ASSERT_TRUE(player);
+        EXPECT_EQ(player->madTracker, flag) << name;
+    }
+}
+
 TEST(LoaderHeader, SeventeenthByteMustBeASpace) {
     XmModule m;
     m.id = "Extended Module:_";
