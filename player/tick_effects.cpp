@@ -30,6 +30,24 @@ constexpr std::array<uint8_t, 256> vibratoSineTable = {
     197, 181, 162, 142, 120, 97,  74,  49,  25,
 };
 
+// Which arpeggio note a later tick plays: 0 the plain note, 1 the note x, 2 the note y. The
+// format's own tracker counts a row's ticks down, from the tempo in force, and picks by that
+// count modulo 3; from 16 ticks left up, its table runs out into "none" at 16 and y above.
+// Pattern-delay ticks continue the count, from the tempo again. MadTracker's files count up.
+int32_t arpeggioStep(const ModulePlayer* player) {
+    if (player->madTracker) {
+        return player->tick % 3;
+    }
+    // Later ticks exist only at a tempo of 1 or more; the floor keeps a damaged song from a
+    // division by zero.
+    int32_t tempo = player->tempo > 0 ? player->tempo : 1;
+    int32_t left = tempo - player->tick % tempo;
+    if (left < 16) {
+        return left % 3;
+    }
+    return left == 16 ? 0 : 2;
+}
+
 inline int8_t advancePosition(int8_t position, uint8_t speed) {
     int8_t p = static_cast<int8_t>(static_cast<uint8_t>(position + speed));
     if (p > 31) {
@@ -196,9 +214,9 @@ void tickEffect(ModulePlayer* player, ChannelState* ch, Sample* sample, const Pa
     switch (cell.effect) {
     case 0:
         if (param != 0) {
-            int32_t phase = player->tick % 3;
-            int32_t d = phase == 1 ? param >> 4 : (phase == 2 ? param & 15 : 0);
-            if (phase != 0) {
+            int32_t step = arpeggioStep(player);
+            int32_t d = step == 1 ? param >> 4 : (step == 2 ? param & 15 : 0);
+            if (step != 0) {
                 if (player->flags & flagLinearFrequencies) {
                     ch->periodDelta = 64 * d;
                 } else {

@@ -10,38 +10,50 @@ namespace {
 
 using TickTest = EngineTest;
 
-TEST_F(TickTest, ArpeggioCyclesThroughTheThreeNotes) {
-    put(0, 0, 0, 49, 1, 0, 0, 0x37);
-    start();
-    ticks(1);
-    EXPECT_EQ(ch(0).periodDelta, 0); // the row tick plays the plain note
-    // Ticks 1..5: 3, 7, 0, 3, 7 semitones of 64 linear units.
-    const int expected[] = {192, 448, 0, 192, 448};
-    for (int t = 0; t < 5; ++t) {
-        ticks(1);
-        EXPECT_EQ(ch(0).periodDelta, expected[t]) << "tick " << t + 1;
+// The arpeggio counts a row's ticks down from the tempo the row's Fxx sets: with c = tempo -
+// tick % tempo, c % 3 picks the note below 16 (1: x, 2: y, 0: plain), 16 plays the plain note
+// and above 16 plays y. Pattern-delay ticks count on from the tempo; MadTracker's files take
+// tick % 3 instead. 037 on the linear scale: "x" is 192, "y" 448; the row tick comes first.
+TEST_F(TickTest, ArpeggioCountsTheTicksLeftInTheRow) {
+    const struct {
+        uint8_t tempo, delay, madTracker;
+        const char* notes;
+    } table[] = {
+        {3, 0, 0, "0yx"},
+        {4, 0, 0, "00yx"},
+        {5, 0, 0, "0x0yx"},
+        {6, 0, 0, "0yx0yx"},
+        {16, 0, 0, "00yx0yx0yx0yx0yx"},
+        {17, 0, 0, "000yx0yx0yx0yx0yx"},
+        {18, 0, 0, "0y00yx0yx0yx0yx0yx"},
+        {6, 1, 0, "0yx0yx0yx0yx"}, // EE1: ticks 6..11 count 6..1 again
+        {6, 0, 1, "0xy0xy"},
+        {5, 1, 1, "0xy0xy0xy0"},
+    };
+    for (const auto& row : table) {
+        SetUp();
+        put(0, 0, 0, 49, 1, 0, 0, 0x37);
+        putEffect(0, 0, 1, 15, row.tempo);
+        putEffect(0, 0, 2, 14, row.delay ? 0xE0 | row.delay : 0);
+        player.madTracker = row.madTracker;
+        start();
+        for (int t = 0; row.notes[t]; ++t) {
+            ticks(1);
+            const char note = row.notes[t];
+            EXPECT_EQ(ch(0).periodDelta, note == 'x'   ? 192
+                                         : note == 'y' ? 448
+                                                       : 0)
+                << "tempo " << int(row.tempo) << " tick " << t;
+        }
+        EXPECT_EQ(player.tick, 0) << "the row has ended";
     }
-}
-
-TEST_F(TickTest, ArpeggioGoesOnThroughPatternDelayTicks) {
-    put(0, 0, 0, 49, 1, 0, 0, 0x37);
-    putEffect(0, 0, 1, 14, 0xE1);
-    start();
-    ticks(6);
-    const int expected[] = {0, 192, 448, 0, 192, 448}; // ticks 6..11
-    for (int t = 0; t < 6; ++t) {
-        ticks(1);
-        EXPECT_EQ(ch(0).periodDelta, expected[t]) << "tick " << t + 6;
-    }
-    ticks(1);
-    EXPECT_EQ(player.row, 1);
 }
 
 TEST_F(TickTest, AmigaArpeggioIsAPeriodDifference) {
     player.flags = 0;
     put(0, 0, 0, 49, 1, 0, 0, 0x37);
     start();
-    ticks(2);
+    ticks(3); // tick 2 plays x
     EXPECT_EQ(ch(0).periodDelta, amigaPeriod(51, 0) - amigaPeriod(48, 0));
     EXPECT_LT(ch(0).periodDelta, 0);
 }
@@ -53,7 +65,7 @@ TEST_F(TickTest, AmigaArpeggioUsesTheChannelsFinetuneOverride) {
     put(0, 1, 0, 0, 0, 0, 0, 0x37);   // ...which the arpeggio keeps using
     samples[0].finetune = -128;       // while the sample's own says otherwise
     start();
-    ticks(8);
+    ticks(9); // tick 2 of row 1 plays x
     EXPECT_EQ(ch(0).periodDelta, amigaPeriod(51, 64) - amigaPeriod(48, 64));
 }
 
@@ -62,7 +74,7 @@ TEST_F(TickTest, AmigaArpeggioNoteSumIsNotWrapped) {
     samples[0].relativeNote = -10;
     put(0, 0, 0, 1, 1, 0, 0, 0x0F); // real note 246, arpeggio up to 261
     start();
-    ticks(3);
+    ticks(2); // tick 1 plays y
     EXPECT_EQ(ch(0).realNote, 246);
     EXPECT_EQ(ch(0).periodDelta, amigaPeriod(261, 0) - amigaPeriod(246, 0));
     // Wrapped, the sum would be note 5 with a period of thousands.

@@ -26,6 +26,9 @@ constexpr int channelInstrument[channelTotal] = {
 // past the snare's attack (9xx); hats on eighths, the off-beats a tick late for a slight swing.
 // The fx riser swells in even steps: a volume-column slide of 1 on the later ticks of one row
 // (x71) and a fine slide of 1 on the next row's tick (x91), six steps per two rows at speed 6.
+// The arpeggios name the chord's top note first (E073 minor, E074 major): a row counts its ticks
+// down, so at speed 6 the later ticks play y, x, the root, y, x, and each row climbs root, third,
+// fifth twice.
 
 // clang-format off
 const PatternText patternTexts[] = {
@@ -38,8 +41,8 @@ const PatternText patternTexts[] = {
 /* bass  */ "r:32 C-2:12,v40 C-2:2,v28 C-2:2,v34 | G-1:14,v44 G-1,v30 B-1,v38",
 /* lead  */ nullptr,
 /* echo  */ nullptr,
-/* arp   */ "[A-4:2,E037 A-5:2,E037]x4 [F-4:2,E047 F-5:2,E047]x4"
-            " [C-5:2,E047 C-6:2,E047]x4 [G-4:2,E047 G-5:2,E047]x4",
+/* arp   */ "[A-4:2,E073 A-5:2,E073]x4 [F-4:2,E074 F-5:2,E074]x4"
+            " [C-5:2,E074 C-6:2,E074]x4 [G-4:2,E074 G-5:2,E074]x4",
 /* pad1  */ "A-3:16,v30,e850 A-3:16,v38,e850 G-3:16,v46,e850 G-3:16,v52,e850",
 /* pad2  */ "C-4:16,v30,e880 C-4:16,v38,e880 C-4:16,v46,e880 B-3:16,v52,e880",
 /* pad3  */ "E-4:16,v30,e8B0 F-4:16,v38,e8B0 E-4:16,v46,e8B0 D-4:16,v52,e8B0",
@@ -56,8 +59,8 @@ const PatternText patternTexts[] = {
 /* lead  */ "r:2 A-4:2 C-5:2 E-5:6 D-5:2 C-5:2 | C-5:6 D-5:2 C-5:2 A-4:4 off:2 |"
             " r:2 G-4:2 C-5:2 E-5:6 G-5:2 E-5:2 | D-5:10 B-4:2 C-5:2 D-5:2",
 /* echo  */ nullptr,
-/* arp   */ "[A-4:2,E037 A-5:2,E037]x4 [F-4:2,E047 F-5:2,E047]x4"
-            " [C-5:2,E047 C-6:2,E047]x4 [G-4:2,E047 G-5:2,E047]x4",
+/* arp   */ "[A-4:2,E073 A-5:2,E073]x4 [F-4:2,E074 F-5:2,E074]x4"
+            " [C-5:2,E074 C-6:2,E074]x4 [G-4:2,E074 G-5:2,E074]x4",
 /* pad1  */ "A-3:16,e850 A-3:16,e850 G-3:16,e850 G-3:16,e850",
 /* pad2  */ "C-4:16,e880 C-4:16,e880 C-4:16,e880 B-3:16,e880",
 /* pad3  */ "E-4:16,e8B0 F-4:16,e8B0 E-4:16,e8B0 D-4:16,e8B0",
@@ -75,8 +78,8 @@ const PatternText patternTexts[] = {
 /* lead  */ "E-5:6 A-5:2,e308 G-5:2 E-5:2 D-5:2 C-5:2 | C-5:4 D-5:2 E-5:2 F-5:6 E-5:2 |"
             " D-5:4 F-5:2 A-5:4 G-5:2 F-5:2 E-5:2 | E-5:6 D-5:2 B-4:4 G#4:4",
 /* echo  */ nullptr,
-/* arp   */ "[A-4:2,E037 A-5:2,E037]x4 [F-4:2,E047 F-5:2,E047]x4"
-            " [D-5:2,E037 D-4:2,E037]x4 [E-4:2,E047 E-5:2,E047]x4",
+/* arp   */ "[A-4:2,E073 A-5:2,E073]x4 [F-4:2,E074 F-5:2,E074]x4"
+            " [D-5:2,E073 D-4:2,E073]x4 [E-4:2,E074 E-5:2,E074]x4",
 /* pad1  */ "A-3:16,e850 A-3:16,e850 A-3:16,e850 G#3:16,e850",
 /* pad2  */ "C-4:16,e880 C-4:16,e880 D-4:16,e880 B-3:16,e880",
 /* pad3  */ "E-4:16,e8B0 F-4:16,e8B0 F-4:16,e8B0 E-4:16,e8B0",
@@ -111,8 +114,8 @@ const PatternText patternTexts[] = {
 /* lead  */ "F-5:4 A-5:4 C-6:8,e310 | B-5:6 A-5:2 G-5:4 D-5:4 | F-5:6 E-5:2 D-5:4 A-5:4 |"
             " G#5:6 A-5:2 B-5:8,E446",
 /* echo  */ nullptr,
-/* arp   */ "[F-4:2,E047 F-5:2,E047]x4 [G-4:2,E047 G-5:2,E047]x4"
-            " [D-5:2,E037 D-4:2,E037]x4 [E-4:2,E047 E-5:2,E047]x4",
+/* arp   */ "[F-4:2,E074 F-5:2,E074]x4 [G-4:2,E074 G-5:2,E074]x4"
+            " [D-5:2,E073 D-4:2,E073]x4 [E-4:2,E074 E-5:2,E074]x4",
 /* pad1  */ "A-3:16,e850 B-3:16,e850 A-3:16,e850 G#3:16,e850",
 /* pad2  */ "C-4:16,e880 D-4:16,e880 D-4:16,e880 B-3:16,e880",
 /* pad3  */ "F-4:16,e8B0 G-4:16,e8B0 F-4:16,e8B0 E-4:16,e8B0",
@@ -129,8 +132,8 @@ const PatternText patternTexts[] = {
 /* lead  */ "r:2 A-4:2 C-5:2 E-5:6 D-5:2 C-5:2 | C-5:6 D-5:2 C-5:2 A-4:4 off:2 |"
             " r:2 G-4:2 C-5:2 E-5:6 G-5:2 E-5:2 | D-5:6 E-5:2 G-5:4 B-5:4",
 /* echo  */ nullptr,
-/* arp   */ "[A-4,E037 A-5,E037]x8 [F-4,E047 F-5,E047]x8"
-            " [C-5,E047 C-6,E047]x8 [G-4,E047 G-5,E047]x8",
+/* arp   */ "[A-4,E073 A-5,E073]x8 [F-4,E074 F-5,E074]x8"
+            " [C-5,E074 C-6,E074]x8 [G-4,E074 G-5,E074]x8",
 /* pad1  */ "A-3:16,e850 A-3:16,e850 G-3:16,e850 G-3:16,e850",
 /* pad2  */ "C-4:16,e880 C-4:16,e880 C-4:16,e880 B-3:16,e880",
 /* pad3  */ "E-4:16,e8B0 F-4:16,e8B0 E-4:16,e8B0 D-4:16,e8B0",
@@ -147,8 +150,8 @@ const PatternText patternTexts[] = {
             " D-2:4 D-2:4 E-1:4 E-2:2 E-1:2",
 /* lead  */ "C-6:6 A-5:2 F-5:4 A-5:4 | G-5:6 F-5:2 E-5:4 D-5:4 | F-5:4 E-5:2 D-5:2 E-5:4 D-5:2 B-4:2",
 /* echo  */ nullptr,
-/* arp   */ "[F-4:2,E047 F-5:2,E047]x4 [G-4:2,E047 G-5:2,E047]x4"
-            " [D-4:2,E037 D-5:2,E037]x2 [E-4:2,E047 E-5:2,E047]x2",
+/* arp   */ "[F-4:2,E074 F-5:2,E074]x4 [G-4:2,E074 G-5:2,E074]x4"
+            " [D-4:2,E073 D-5:2,E073]x2 [E-4:2,E074 E-5:2,E074]x2",
 /* pad1  */ "A-3:16,e850 G-3:16,e850 A-3:8,e850 G#3:8,e850",
 /* pad2  */ "C-4:16,e880 B-3:16,e880 D-4:8,e880 B-3:8,e880",
 /* pad3  */ "F-4:16,e8B0 D-4:16,e8B0 F-4:8,e8B0 E-4:8,e8B0",
