@@ -67,12 +67,10 @@ constexpr int32_t baseRate = 44100;
 #ifdef OSTREL_MIXER_PATH_COUNTS
 int64_t mixerPathCounts[mixerPathCount];
 #endif
-int32_t rampFrames = rampFramesAtBaseRate;
-float rampScale = 1.0f / static_cast<float>(rampFramesAtBaseRate);
 
-void setMixerRate(int32_t outputRate) {
-    rampFrames = outputRate * rampFramesAtBaseRate / baseRate;
-    rampScale = 1.0f / static_cast<float>(rampFrames);
+void setMixerRate(ModulePlayer* player, int32_t outputRate) {
+    player->rampFrames = outputRate * rampFramesAtBaseRate / baseRate;
+    player->rampScale = 1.0f / static_cast<float>(player->rampFrames);
 }
 
 namespace {
@@ -101,9 +99,16 @@ bool avx2Present() {
 }
 
 // The eight-frame loops run where the processor (and the system, which must save the wide
-// registers) supports AVX2.
+// registers) supports AVX2. A fact about the processor, found once at start-up.
 const bool haveAvx2 = avx2Present();
-bool useAvx2 = haveAvx2;
+
+// A player's mixer settings as one mixer call uses them, copied out of the record so that the
+// frame loops' stores to the float output cannot make the compiler read them again.
+struct MixSettings {
+    int32_t rampFrames;
+    float rampScale;
+    bool avx2;
+};
 
 // One 32-bit word holding frame i in the low half and frame i + 1 in the high half, loaded
 // straight into the low lane of a vector.
@@ -216,11 +221,11 @@ uint64_t rampGroupsSse2(const int16_t* data, float* out, int32_t groups, uint64_
 // n frames at the constant gains g0, g1. Returns the position after them.
 [[gnu::always_inline]] inline uint64_t mixConstant(const Source& src, float* out, int32_t n,
                                                    uint64_t pos, uint64_t delta, uint64_t step,
-                                                   bool inside, float g0, float g1) {
+                                                   bool inside, float g0, float g1, bool avx2) {
     int32_t k = 0;
     if (inside) {
         const int16_t* data = src.data;
-        if (useAvx2) {
+        if (avx2) {
             k = mixConstantAvx2(data, out, n, pos, delta, step, g0, g1);
         }
         if (n - k >= 4) {
@@ -405,7 +410,7 @@ void moveSilently(Voice* voice, const Track& track, const LookAheadStep& lookSte
 // once, at the start of the call, it leaves the voice as all of them would, since the pieces
 // after the first find the ramp it set up still running (or none) and change nothing. Returns
 // the ramp's frames left, 0 when none runs.
-int32_t setUpRamp(Voice* voice) {
+int32_t setUpRamp(Voice* voice, int32_t rampFrames, float rampScale) {
     if (voice->rampFramesLeft != 0 && voice->targetVolume0 == voice->lastTarget0 &&
         voice->targetVolume1 == voice->lastTarget1) {
         return voice->rampFramesLeft;
@@ -458,7 +463,8 @@ inline uint64_t stepOf(const Voice* voice) {
 // mixVoice for a voice that sounds, over at least one frame. Kept out of line, so that its
 // register saves and stack frame are paid only by voices that sound: most of the 64 slots are
 // idle at any one time, and many of the others silent.
-[[gnu::noinline]] void mixSoundingVoice(Voice* voice, Sample* sample, float* out, int32_t frames) {
+[[gnu::noinline]] void mixSoundingVoice(Voice* voice, const Sample* sample, float* out,
+                                        int32_t frames, MixSettings settings) {
     Track t = trackOf(voice, sample);
     const uint64_t step = stepOf(voice);
     LookAheadStep look = lookAheadOf(step);
@@ -467,7 +473,7 @@ inline uint64_t stepOf(const Voice* voice) {
     int32_t left = frames;
 
     // A call is at most two stretches: the rest of a running ramp, then constant gains.
-    if (setUpRamp(voice) > 0) {
+    if (setUpRamp(voice, settings.rampFrames, settings.rampScale) > 0) {
         const int32_t done = playRamp(voice, src, t, look, out, left, ended);
         if (ended) {
             endVoice(voice);
@@ -489,7 +495,7 @@ inline uint64_t stepOf(const Voice* voice) {
             moveSilently(voice, t, look, left);
             return;
         }
-        if (useAvx2 && step <= wideStep && sample->frameValues) {
+        if (settings.avx2 && step <= wideStep && sample->frameValues) {
             SteadyPlay play{sample,
                             t.pos,
                             t.direction,
@@ -510,11 +516,12 @@ inline uint64_t stepOf(const Voice* voice) {
     }
     const float g0 = gainOf(voice->targetVolume0);
     const float g1 = gainOf(voice->targetVolume1);
+    const bool avx2 = settings.avx2;
     walkPieces<false>(t, look, left, ended, NoRun{}, [&](Track& at, int32_t done, int32_t n) {
         const bool forward = at.direction == 1;
         const bool inside = readsStayInside(src, at.pos, step, forward, n);
         at.pos = mixConstant(src, out + 2 * static_cast<size_t>(done), n, at.pos,
-                             forward ? step : 0 - step, step, inside, g0, g1);
+                             forward ? step : 0 - step, step, inside, g0, g1, avx2);
         return true;
     });
     if (ended) {
@@ -526,45 +533,59 @@ inline uint64_t stepOf(const Voice* voice) {
 
 // mixVoice for a voice that plays, over at least one frame. Kept out of line, so that the idle
 // test in mixVoice costs no more than a test.
-[[gnu::noinline]] void mixPlayingVoice(Voice* voice, Sample* sample, float* out, int32_t frames) {
+[[gnu::noinline]] void mixPlayingVoice(Voice* voice, const Sample* sample, float* out,
+                                       int32_t frames, MixSettings settings) {
     if (silentThroughout(voice)) {
         moveSilently(voice, trackOf(voice, sample), lookAheadOf(stepOf(voice)), frames);
         return;
     }
-    mixSoundingVoice(voice, sample, out, frames);
+    mixSoundingVoice(voice, sample, out, frames, settings);
+}
+
+MixSettings settingsOf(const ModulePlayer* player) {
+    return MixSettings{player->rampFrames, player->rampScale,
+                       mixerLoops(player) == MixerLoops::avx2};
 }
 
 } // namespace
 
-bool setMixerLoops(MixerLoops loops) {
+bool setMixerLoops(ModulePlayer* player, MixerLoops loops) {
     if (loops == MixerLoops::avx2 && !haveAvx2) {
         return false;
     }
-    useAvx2 = loops == MixerLoops::avx2;
+    player->mixerLoops = static_cast<uint8_t>(loops);
     return true;
 }
 
-MixerLoops mixerLoops() {
-    return useAvx2 ? MixerLoops::avx2 : MixerLoops::sse2;
+MixerLoops mixerLoops(const ModulePlayer* player) {
+    if (player->mixerLoops == 0) {
+        return haveAvx2 ? MixerLoops::avx2 : MixerLoops::sse2;
+    }
+    return static_cast<MixerLoops>(player->mixerLoops);
 }
 
-void mixVoice(Voice* voice, float* out, int32_t frames) {
-    Sample* sample = voice->sample;
+void mixVoice(const ModulePlayer* player, Voice* voice, float* out, int32_t frames) {
+    const Sample* sample = voice->sample;
     if (sample && frames > 0) {
-        mixPlayingVoice(voice, sample, out, frames);
+        mixPlayingVoice(voice, sample, out, frames, settingsOf(player));
     }
 }
 
-void mixVoices(float* out, int32_t frames) {
+void mixVoices(ModulePlayer* player, float* out, int32_t frames) {
     if (frames < 1) {
         return;
     }
-    for (Voice* voice = voiceTable; voice != voiceTable + mixedVoiceCount; ++voice) {
-        mixVoice(voice, out, frames);
+    const MixSettings settings = settingsOf(player);
+    Voice* const voices = player->voices;
+    for (Voice* voice = voices; voice != voices + mixedVoiceCount; ++voice) {
+        const Sample* sample = voice->sample;
+        if (sample) {
+            mixPlayingVoice(voice, sample, out, frames, settings);
+        }
     }
 }
 
-void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
+void convertToPcm16(int16_t* dst, const float* src, int32_t frames, MixerLoops loops) {
     if (!dst || !src || frames <= 0) {
         return;
     }
@@ -576,7 +597,7 @@ void convertToPcm16(int16_t* dst, const float* src, int32_t frames) {
     const int32_t count = 2 * frames;
     const __m128 low = _mm_set1_ps(pcmLowest);
     const __m128 high = _mm_set1_ps(pcmHighest);
-    int32_t i = useAvx2 ? convertToPcm16Avx2(dst, src, frames) : 0;
+    int32_t i = loops == MixerLoops::avx2 ? convertToPcm16Avx2(dst, src, frames) : 0;
     COUNT_MIXER_PATH_IF(i + 16 <= count, MixerPath::convertSse2Sixteen);
     for (; i + 16 <= count; i += 16) {
         __m128 a = _mm_min_ps(high, _mm_loadu_ps(src + i));

@@ -1,27 +1,27 @@
 // Voices and the float mixer: one Voice plays one converted 16-bit sample at a fractional
 // step with linear interpolation, forward or ping-pong looping and a short linear volume ramp
 // whenever its targets change. The engine writes voices once per tick; between ticks the chunk
-// renderer mixes the 64 mixed slots into a float stereo buffer and clips it to 16-bit PCM.
+// renderer mixes the player's 64 mixed slots into a float stereo buffer and clips it to 16-bit
+// PCM. Everything the mixer changes or reads lies in the player it is given.
 #pragma once
 
 #include <cstdint>
 
 #include "module/module.h"
-#include "player/voice.h"
 
 namespace ostrel {
 
-// Length of every volume ramp in frames and its reciprocal; set from the output rate.
-extern int32_t rampFrames;
-extern float rampScale;
-void setMixerRate(int32_t outputRate);
+// Sets the player's volume ramp length (rampFrames) and its reciprocal from the output rate.
+void setMixerRate(ModulePlayer* player, int32_t outputRate);
 
-// The frame loops in use: four frames per pass with SSE2 (every processor the program runs
-// on), or eight with AVX2 where the processor has it, which is the default there. Both give
-// the same output bit for bit. Setting AVX2 on a processor without it is refused (false).
-enum class MixerLoops { sse2, avx2 };
-bool setMixerLoops(MixerLoops loops);
-MixerLoops mixerLoops();
+// The frame loops a player is mixed with: four frames per pass with SSE2 (every processor the
+// program runs on), or eight with AVX2 where the processor has it, which is the default there.
+// Both give the same output bit for bit. Setting AVX2 on a processor without it is refused
+// (false). The values are those of ModulePlayer::mixerLoops.
+enum class MixerLoops : uint8_t { sse2 = 1, avx2 = 2 };
+bool setMixerLoops(ModulePlayer* player, MixerLoops loops);
+// The player's loops: the ones set, or the default while none are.
+MixerLoops mixerLoops(const ModulePlayer* player);
 
 // Samples up to this many frames get float copies (at most 16 MiB); longer ones are always read
 // as 16-bit frames.
@@ -36,13 +36,16 @@ constexpr uint32_t loopCopyTarget = 4096;
 // cannot be allocated is left out: the mixer then reads the 16-bit frames, to the same output.
 void makeFloatCopies(Sample* sample);
 // Gives every sample of the player its float copies when the AVX2 loops are in use, the only
-// ones that read them; nothing otherwise. startPlayback calls it before the first chunk is
-// rendered: it allocates, and the audio thread must not, so it runs on the thread that starts
+// ones that read them; nothing otherwise. The renderer's start calls it before the first chunk
+// is rendered: it allocates, and the audio thread must not, so it runs on the thread that starts
 // playback. The copies belong to the samples and go with the player.
 void prepareFloatCopies(ModulePlayer* player);
 
-void mixVoice(Voice* voice, float* out, int32_t frames);
-void mixVoices(float* out, int32_t frames);
-void convertToPcm16(int16_t* dst, const float* src, int32_t frames);
+// Adds frames of one voice (mixVoice) or of the player's mixed slots (mixVoices) to out, with
+// the player's ramp length and frame loops.
+void mixVoice(const ModulePlayer* player, Voice* voice, float* out, int32_t frames);
+void mixVoices(ModulePlayer* player, float* out, int32_t frames);
+// The 2 x frames floats at src to 16-bit samples, with the loops mixerLoops gives.
+void convertToPcm16(int16_t* dst, const float* src, int32_t frames, MixerLoops loops);
 
 } // namespace ostrel

@@ -53,7 +53,7 @@ namespace ostrel {
 }
 
 void prepareFloatCopies(ModulePlayer* player) {
-    if (!player || !player->instruments || mixerLoops() != MixerLoops::avx2) {
+    if (!player || !player->instruments || mixerLoops(player) != MixerLoops::avx2) {
         return;
     }
     for (int32_t i = 0; i < player->instrumentCount; ++i) {

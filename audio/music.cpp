@@ -4,7 +4,6 @@
 
 #include "audio/output.h"
 #include "module/stream.h"
-#include "player/sequencer.h"
 
 namespace ostrel {
 
@@ -138,15 +137,11 @@ int32_t syncTrigger(int32_t scene) {
 }
 
 int32_t startMusic() {
-    registerStreamHooks(memoryStreamOpen, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
-                        memoryStreamTell);
-    // The loader stores the engine's tick in the player it creates.
-    installTickFunction(playerTick);
     // Without a device nothing is started: no player, no ring, no thread; the program runs
     // silently.
     if (!openAudio(44100))
         return 0;
-    musicPlayer = createPlayer("music.xm", nullptr);
+    musicPlayer = createPlayer(&memoryStreamHooks, "music.xm", nullptr, nullptr);
     return startPlayback(musicPlayer);
 }
 

@@ -1,18 +1,14 @@
 // The output side: the sizes that follow from the device rate, the chunk ring the device loops,
-// the ChunkInfo record of every chunk, the chunk renderer and the audio thread that refills each
+// the ChunkInfo record of every chunk, and the audio thread that has the renderer refill each
 // chunk as soon as the device has left it.
 #include "audio/output.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
-#include "audio/mixer.h"
-#include "module/stream.h"
 #include "platform/audio_device.h"
 #include "platform/platform.h"
-#include "player/sequencer.h"
 
 namespace ostrel {
 
@@ -20,26 +16,22 @@ int32_t outputRate = 44100;
 int32_t bufferMs = 1000;
 int32_t chunkFrames = 0;
 int32_t ringFrames = 0;
-float frameSeconds = 0;
 ChunkInfo* chunkInfos = nullptr;
 std::atomic<int32_t> writeIndex{0};
 std::atomic<int32_t> audibleIndex{0};
 ModulePlayer* currentPlayer = nullptr;
+Renderer ringRenderer = {};
 std::atomic<uint8_t> renderBusy{0};
 std::atomic<uint8_t> stopRequested{0};
 std::atomic<uint8_t> threadStopped{1};
 
 namespace {
 
-constexpr int32_t bytesPerFrame = 4;  // 16-bit stereo
-constexpr int32_t pollMs = 5;         // the audio thread's look at the device
-constexpr int32_t stopPollMs = 50;    // the stopping thread's look at threadStopped
-constexpr uint32_t lowestRate = 1000; // below this a ramp would be shorter than one frame
-constexpr uint32_t highestRate = 384000;
+constexpr int32_t bytesPerFrame = 4; // 16-bit stereo
+constexpr int32_t pollMs = 5;        // the audio thread's look at the device
+constexpr int32_t stopPollMs = 50;   // the stopping thread's look at threadStopped
 
 int16_t* pcmRing = nullptr;
-void* mixBlock = nullptr; // the allocation behind mixBuffer, kept for its release
-float* mixBuffer = nullptr;
 void* audioThread = nullptr;
 bool deviceOpen = false;
 
@@ -62,9 +54,9 @@ const int32_t* timeField(const ChunkInfo* entry) {
                                             offsetof(ChunkInfo, timeMs));
 }
 
-// destroyPlayer's first steps, which it reaches through installPlaybackStop: wait, spinning
-// without sleeping, until no chunk is being rendered, then stop playback so that the audio
-// thread ends before the record is freed.
+// destroyPlayer's first steps, which it reaches through the playing player's playbackStop: wait,
+// spinning without sleeping, until no chunk is being rendered, then stop playback so that the
+// audio thread ends before the record is freed.
 int32_t stopBeforeDestroy(ModulePlayer* player) {
     while (renderBusy.load()) {
     }
@@ -72,9 +64,7 @@ int32_t stopBeforeDestroy(ModulePlayer* player) {
 }
 
 void releaseBuffers() {
-    std::free(mixBlock);
-    mixBlock = nullptr;
-    mixBuffer = nullptr;
+    stopRenderer(&ringRenderer);
     std::free(chunkInfos);
     chunkInfos = nullptr;
 }
@@ -108,28 +98,17 @@ void installAudioDevice(const platform::AudioDevice* audioDevice) {
 }
 
 int32_t openAudio(uint32_t rate) {
-    // From the first open on, a player may be playing when it is destroyed.
-    installPlaybackStop(stopBeforeDestroy);
-    if (!streamHooksRegistered())
-        return 0;
     closeAudio();
-    // A rate outside this range would give chunks or volume ramps of no frames, or overflow
-    // the ramp arithmetic; no device is asked for it.
-    if (rate < lowestRate || rate > highestRate)
+    // A rate the renderer cannot start at: no device is asked for it.
+    if (rate < static_cast<uint32_t>(lowestRenderRate) ||
+        rate > static_cast<uint32_t>(highestRenderRate))
         return 0;
     outputRate = static_cast<int32_t>(rate);
     if (!device || device->open(rate) != 0)
         return 0;
     deviceOpen = true;
-    chunkFrames = (outputRate / 50 + 3) & ~3;
-    frameSeconds = 1.0f / static_cast<float>(outputRate);
+    chunkFrames = chunkFramesAt(outputRate);
     ringFrames = (bufferMs / 20) * chunkFrames * 2;
-    setMixerRate(outputRate);
-    std::memset(static_cast<void*>(voiceTable), 0, sizeof voiceTable);
-    for (int32_t i = 0; i < voiceSlotCount; ++i) {
-        voiceTable[i].index = i;
-        voiceTable[i].stepInt = 1;
-    }
     return 1;
 }
 
@@ -162,28 +141,22 @@ int32_t startPlayback(ModulePlayer* player) {
         pcmRing = nullptr;
     }
 
-    // The engine renders at the device's rate; it reads the rate from its own record.
-    player->outputRate = outputRate;
-    // Before the pre-render, which mixes, and the audio thread, which must not allocate.
-    prepareFloatCopies(player);
-    resetPlaybackState(player);
-    currentPlayer = player;
-
+    // The renderer at the device's rate, on this thread: it allocates, and the audio thread must
+    // not.
     const int32_t count = chunkCount();
     chunkInfos =
         static_cast<ChunkInfo*>(std::calloc(static_cast<size_t>(count), sizeof(ChunkInfo)));
     pcmRing = static_cast<int16_t*>(
         std::calloc(static_cast<size_t>(ringFrames), static_cast<size_t>(bytesPerFrame)));
-    mixBlock = std::calloc(static_cast<size_t>(ringFrames) * 8 + 256, 1);
-    if (!chunkInfos || !pcmRing || !mixBlock) {
+    if (!chunkInfos || !pcmRing || !startRenderer(&ringRenderer, player, outputRate)) {
         releaseBuffers();
         std::free(pcmRing);
         pcmRing = nullptr;
-        currentPlayer = nullptr;
         return 0;
     }
-    const uintptr_t blockAddress = reinterpret_cast<uintptr_t>(mixBlock);
-    mixBuffer = reinterpret_cast<float*>((blockAddress + 15) & ~static_cast<uintptr_t>(15));
+    currentPlayer = player;
+    // From here on the player may be playing when it is destroyed.
+    player->playbackStop = stopBeforeDestroy;
     device->prepare(pcmRing, static_cast<uint32_t>(ringFrames * bytesPerFrame));
     writeIndex = 0;
     audibleIndex = 0;
@@ -217,11 +190,11 @@ int32_t stopPlayback(ModulePlayer* player) {
         platform::joinThread(audioThread);
         audioThread = nullptr;
     }
-    std::free(mixBlock);
-    mixBlock = nullptr;
-    mixBuffer = nullptr;
+    stopRenderer(&ringRenderer);
     if (pcmRing)
         device->unprepare();
+    if (currentPlayer)
+        currentPlayer->playbackStop = nullptr;
     currentPlayer = nullptr;
     std::free(chunkInfos);
     chunkInfos = nullptr;
@@ -229,37 +202,11 @@ int32_t stopPlayback(ModulePlayer* player) {
 }
 
 void renderChunk() {
-    ModulePlayer* player = currentPlayer;
     const int32_t k = writeIndex.load();
-    float* area = mixBuffer + static_cast<size_t>(k) * static_cast<size_t>(chunkFrames) * 2;
-    std::memset(area, 0, static_cast<size_t>(chunkFrames) * 2 * sizeof(float));
-
-    // The song clock: whole milliseconds per piece, truncated, from the single-precision frame
-    // length widened to double. It falls slowly behind the exact time, by design.
-    const double msPerFrame = static_cast<double>(1000.0f) * static_cast<double>(frameSeconds);
-    int32_t left = player->samplesLeftInTick;
-    int32_t done = 0;
-    while (done < chunkFrames) {
-        if (left <= 0) {
-            if (player->tickFunction)
-                player->tickFunction(player);
-            // Read after the tick, so that a tempo change made by the tick already counts.
-            left = player->samplesPerTick;
-            // A tick of no frames would never let the chunk fill.
-            if (left < 1)
-                left = 1;
-        }
-        const int32_t n = left < chunkFrames - done ? left : chunkFrames - done;
-        mixVoices(area + static_cast<size_t>(done) * 2, n);
-        done += n;
-        left -= n;
-        player->timeMs += static_cast<int32_t>(msPerFrame * static_cast<double>(n));
-    }
-    storeChunkInfo(&chunkInfos[k], static_cast<uint8_t>(player->order),
-                   static_cast<uint8_t>(player->row), player->timeMs);
-    player->samplesLeftInTick = left;
-    convertToPcm16(pcmRing + static_cast<size_t>(k) * static_cast<size_t>(chunkFrames) * 2, area,
-                   chunkFrames);
+    renderS16(&ringRenderer,
+              pcmRing + static_cast<size_t>(k) * static_cast<size_t>(chunkFrames) * 2, chunkFrames);
+    const ChunkInfo& end = ringRenderer.position;
+    storeChunkInfo(&chunkInfos[k], end.order, end.row, end.timeMs);
     const int32_t next = k + 1;
     writeIndex = next == chunkCount() ? 0 : next;
 }

@@ -1,25 +1,16 @@
-// The output device, the looping chunk ring and the audio thread that keeps it filled.
+// The output device, the looping chunk ring and the audio thread that keeps it filled: a driver
+// around one Renderer (audio/renderer.h), which renders each chunk into its ring slot. The demo
+// has one of each, so they are the program's single instance here.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "audio/renderer.h"
 #include "module/module.h"
 #include "platform/audio_device.h"
 
 namespace ostrel {
-
-#pragma pack(push, 1)
-// Song position reached at the end of one chunk; 6 bytes, the 32-bit field unaligned. The audio
-// thread rewrites entries while the main thread reads them: access the fields only through the
-// atomic load/store helpers of output.cpp, never directly.
-struct ChunkInfo {
-    uint8_t order;
-    uint8_t row;
-    int32_t timeMs;
-};
-#pragma pack(pop)
-static_assert(sizeof(ChunkInfo) == 6);
 
 // Writes the three fields of an entry, each as one atomic store.
 void storeChunkInfo(ChunkInfo* entry, uint8_t order, uint8_t row, int32_t timeMs);
@@ -30,7 +21,6 @@ extern int32_t outputRate;
 extern int32_t bufferMs;
 extern int32_t chunkFrames;
 extern int32_t ringFrames;
-extern float frameSeconds;
 inline int32_t chunkCount() {
     return chunkFrames ? ringFrames / chunkFrames : 0;
 }
@@ -39,6 +29,8 @@ extern ChunkInfo* chunkInfos;
 extern std::atomic<int32_t> writeIndex;
 extern std::atomic<int32_t> audibleIndex;
 extern ModulePlayer* currentPlayer;
+// The renderer of the player being played.
+extern Renderer ringRenderer;
 extern std::atomic<uint8_t> renderBusy;
 extern std::atomic<uint8_t> stopRequested;
 extern std::atomic<uint8_t> threadStopped;

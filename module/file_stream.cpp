@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "module/internal.h"
 #include "module/stream.h"
 
 namespace ostrel {
@@ -35,7 +34,7 @@ void* fileStreamOpen(const char* path) {
         std::fclose(file);
         return nullptr;
     }
-    auto* stream = static_cast<FileStream*>(allocateZeroed(1, sizeof(FileStream)));
+    auto* stream = static_cast<FileStream*>(std::calloc(1, sizeof(FileStream)));
     if (!stream) {
         std::fclose(file);
         return nullptr;
@@ -93,5 +92,8 @@ int32_t fileStreamTell(void* handle) {
     }
     return static_cast<int32_t>(std::ftell(stream->file));
 }
+
+const StreamHooks fileStreamHooks = {fileStreamOpen, fileStreamClose, fileStreamRead,
+                                     fileStreamSeek, fileStreamTell,  nullptr};
 
 } // namespace ostrel

@@ -1,21 +1,18 @@
-// Pieces shared by the module sources (and their tests): the zero-filling allocator that every
-// record and block of the model goes through, and the reason of the last failed load.
+// Pieces shared by the module sources: the zero-filling allocator that every record and block of
+// a loaded player goes through.
 #pragma once
 
 #include <cstddef>
 
+#include "module/stream.h"
+
 namespace ostrel {
 
-// Allocates count * size zero-filled bytes (calloc semantics, freed with std::free); null on
-// failure or when the product overflows.
-void* allocateZeroed(std::size_t count, std::size_t size);
+// Allocates count * size zero-filled bytes through allocator (StreamHooks::allocate), or through
+// calloc when it is null; null on failure or when the product overflows.
+void* allocateZeroed(ZeroAllocator allocator, std::size_t count, std::size_t size);
 
-// Replaces the allocator behind allocateZeroed, so that tests can make any one allocation
-// fail; null restores calloc. Whatever it returns must be zero-filled and freeable by free.
-using ZeroAllocator = void* (*)(std::size_t count, std::size_t size);
-void setZeroAllocator(ZeroAllocator allocator);
-
-// Stores the phrase lastLoadError() reports; "" clears it.
-void setLoadError(const char* reason);
+// The allocator of the hooks the stream was opened with (null: calloc).
+ZeroAllocator streamAllocator(const ModuleStream* stream);
 
 } // namespace ostrel

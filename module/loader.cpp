@@ -18,8 +18,6 @@ namespace ostrel {
 
 namespace {
 
-TickFunction installedTick = nullptr;
-
 const char* const errorNotXm = "not an XM module";
 const char* const errorTruncated = "file is truncated";
 const char* const errorMemory = "out of memory";
@@ -70,10 +68,12 @@ struct Loader {
     // Sample data announced by the sample headers read so far and not yet read: the stream must
     // still hold it, after whatever comes first (the patterns, in the early layout).
     int64_t pendingDataBytes;
+    ZeroAllocator allocate; // the stream's
+    const char* error;      // why the load failed; "" while it has not
 };
 
-int32_t fail(const char* reason) {
-    setLoadError(reason);
+int32_t fail(Loader& loader, const char* reason) {
+    loader.error = reason;
     return 0;
 }
 
@@ -99,12 +99,12 @@ int64_t seekTargetAfter(int64_t start, uint32_t size) {
 int32_t allocateCells(Loader& loader, Pattern& pattern) {
     int64_t cells = static_cast<int64_t>(pattern.rowCount) * loader.player->channelCount;
     if (loader.cellsAllocated + cells > maxModuleCells) {
-        return fail(errorTooLarge);
+        return fail(loader, errorTooLarge);
     }
     loader.cellsAllocated += cells;
     pattern.cells = static_cast<PatternCell*>(
-        allocateZeroed(static_cast<std::size_t>(cells), sizeof(PatternCell)));
-    return pattern.cells ? 1 : fail(errorMemory);
+        allocateZeroed(loader.allocate, static_cast<std::size_t>(cells), sizeof(PatternCell)));
+    return pattern.cells ? 1 : fail(loader, errorMemory);
 }
 
 // One packed cell, every byte with a stream call of its own. Notes 98..254 mean nothing in
@@ -148,19 +148,19 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
     const int32_t headerBytes = loader.earlyLayout ? earlyPatternHeaderBytes : patternHeaderBytes;
     if (static_cast<int64_t>(filePatternCount) * headerBytes + loader.pendingDataBytes >
         bytesLeft(loader)) {
-        return fail(errorTruncated);
+        return fail(loader, errorTruncated);
     }
-    player->patterns = static_cast<Pattern*>(
-        allocateZeroed(static_cast<std::size_t>(player->patternSlotCount), sizeof(Pattern)));
+    player->patterns = static_cast<Pattern*>(allocateZeroed(
+        loader.allocate, static_cast<std::size_t>(player->patternSlotCount), sizeof(Pattern)));
     if (!player->patterns) {
-        return fail(errorMemory);
+        return fail(loader, errorMemory);
     }
     for (int32_t p = 0; p < filePatternCount; ++p) {
         Pattern& pattern = player->patterns[p];
         int32_t start = streamTell(loader.stream);
         uint8_t header[patternHeaderBytes];
         if (!readExact(loader, header, headerBytes)) {
-            return fail(errorTruncated);
+            return fail(loader, errorTruncated);
         }
         // A header longer than the usual 9 bytes is skipped to its end when the stream holds
         // it. Files with a zero or garbage length exist and play with the header as just its
@@ -180,7 +180,7 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
         // Every packed cell takes at least one byte: rows the stream cannot hold are refused
         // before they are allocated.
         if (packedSize != 0 && fileCells + loader.pendingDataBytes > bytesLeft(loader)) {
-            return fail(errorTruncated);
+            return fail(loader, errorTruncated);
         }
         if (!allocateCells(loader, pattern)) {
             return 0;
@@ -197,7 +197,7 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
                                         ? &pattern.cells[r * player->channelCount + c]
                                         : &dropped;
                 if (!decodeCell(loader, cell)) {
-                    return fail(errorTruncated);
+                    return fail(loader, errorTruncated);
                 }
             }
         }
@@ -261,7 +261,7 @@ int32_t readInstrumentBody(Loader& loader, Instrument& instrument) {
     if (!readExact(loader, sampleHeaderSize, 4) || !readExact(loader, instrument.sampleMap, 96) ||
         !readExact(loader, volumePoints, 48) || !readExact(loader, panningPoints, 48) ||
         !readExact(loader, tail, 16)) {
-        return fail(errorTruncated);
+        return fail(loader, errorTruncated);
     }
     readEnvelope(volumePoints, instrument.volumeEnvelope);
     readEnvelope(panningPoints, instrument.panningEnvelope);
@@ -304,7 +304,7 @@ int32_t readSampleHeader(Loader& loader, Sample* sample) {
     uint8_t panningNoteReserved[3];
     if (!readExact(loader, head, 14) || !readByte(loader, &type) ||
         !readExact(loader, panningNoteReserved, 3)) {
-        return fail(errorTruncated);
+        return fail(loader, errorTruncated);
     }
     sample->length = le32(head);
     sample->loopStart = le32(head + 4);
@@ -359,16 +359,17 @@ int32_t readSampleHeader(Loader& loader, Sample* sample) {
     // A packed frame takes half a byte of the file, so the stream's size alone no longer keeps
     // the frame count (the provider's byte count for such a sample) inside 32 signed bits.
     if (sample->bitsPerSample == adpcmBits && sample->length > INT32_MAX) {
-        return fail(errorTooLarge);
+        return fail(loader, errorTooLarge);
     }
     loader.pendingDataBytes += storedBytes(sample);
     if (loader.pendingDataBytes > bytesLeft(loader)) {
-        return fail(errorTruncated);
+        return fail(loader, errorTruncated);
     }
     // length frames, the guard frame's room and spare frames for the mixer's look-ahead.
     sample->data = static_cast<int16_t*>(allocateZeroed(
-        static_cast<std::size_t>(sample->length) + sampleSpareFrames, sizeof(int16_t)));
-    return sample->data ? 1 : fail(errorMemory);
+        loader.allocate, static_cast<std::size_t>(sample->length) + sampleSpareFrames,
+        sizeof(int16_t)));
+    return sample->data ? 1 : fail(loader, errorMemory);
 }
 
 // Brings the stored bytes at the start of the data block into absolute 16-bit frames, in place.
@@ -458,11 +459,11 @@ int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
         convertSampleData(sample, false);
     } else if (sample->bitsPerSample == adpcmBits) {
         if (!readAdpcmFrames(loader, sample)) {
-            return fail(errorTruncated);
+            return fail(loader, errorTruncated);
         }
     } else {
         if (!readExact(loader, sample->data, stored)) {
-            return fail(errorTruncated);
+            return fail(loader, errorTruncated);
         }
         convertSampleData(sample, true);
     }
@@ -488,11 +489,11 @@ int32_t readInstrumentHeaders(Loader& loader, Instrument& instrument, bool* cutO
     }
     uint16_t count = le16(sampleCount);
     if (count > maxSamplesPerInstrument) {
-        return fail(errorTooManySamples);
+        return fail(loader, errorTooManySamples);
     }
     int64_t headerEnd = seekTargetAfter(start, le32(headerSize));
     if (headerEnd < 0) {
-        return fail(errorHeaderSize);
+        return fail(loader, errorHeaderSize);
     }
     if (count == 0) {
         streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
@@ -504,17 +505,18 @@ int32_t readInstrumentHeaders(Loader& loader, Instrument& instrument, bool* cutO
     streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
     if (static_cast<int64_t>(count) * sampleHeaderBytes + loader.pendingDataBytes >
         bytesLeft(loader)) {
-        return fail(errorTruncated);
+        return fail(loader, errorTruncated);
     }
-    instrument.samples = static_cast<Sample**>(allocateZeroed(count, sizeof(Sample*)));
+    instrument.samples =
+        static_cast<Sample**>(allocateZeroed(loader.allocate, count, sizeof(Sample*)));
     if (!instrument.samples) {
-        return fail(errorMemory);
+        return fail(loader, errorMemory);
     }
     instrument.sampleCount = count;
     for (int32_t j = 0; j < count; ++j) {
-        auto* sample = static_cast<Sample*>(allocateZeroed(1, sizeof(Sample)));
+        auto* sample = static_cast<Sample*>(allocateZeroed(loader.allocate, 1, sizeof(Sample)));
         if (!sample) {
-            return fail(errorMemory);
+            return fail(loader, errorMemory);
         }
         instrument.samples[j] = sample;
         if (!readSampleHeader(loader, sample)) {
@@ -538,10 +540,10 @@ int32_t readInstrumentData(Loader& loader, Instrument& instrument, int32_t index
 // one, where all sample data comes after the patterns.
 int32_t loadInstruments(Loader& loader) {
     ModulePlayer* player = loader.player;
-    player->instruments = static_cast<Instrument*>(
-        allocateZeroed(static_cast<std::size_t>(player->instrumentCount), sizeof(Instrument)));
+    player->instruments = static_cast<Instrument*>(allocateZeroed(
+        loader.allocate, static_cast<std::size_t>(player->instrumentCount), sizeof(Instrument)));
     if (!player->instruments && player->instrumentCount > 0) {
-        return fail(errorMemory);
+        return fail(loader, errorMemory);
     }
     for (int32_t i = 0; i < player->instrumentCount; ++i) {
         bool cutOff = false;
@@ -568,24 +570,15 @@ int32_t loadEarlySampleData(Loader& loader) {
     return 1;
 }
 
-} // namespace
-
-void installTickFunction(TickFunction tick) {
-    installedTick = tick;
-}
-
-int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
-    setLoadError("");
-    if (!player || !stream) {
-        return fail(errorNotXm);
-    }
-    Loader loader = {player, stream, 0, 0, 0, false, 0};
+// Reads the module; the reason of a failure is left in loader.error.
+int32_t readModule(Loader& loader) {
+    ModulePlayer* player = loader.player;
+    ModuleStream* stream = loader.stream;
     char id[sizeof xmId];
     streamSeek(stream, 0, 0);
     if (!readExact(loader, id, sizeof id) || std::memcmp(id, xmId, sizeof id) != 0) {
-        return fail(errorNotXm);
+        return fail(loader, errorNotXm);
     }
-    player->tickFunction = installedTick;
     player->initialGlobalVolume = 64;
 
     // The stream's length bounds every size the file claims.
@@ -597,7 +590,7 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
     streamSeek(stream, 17, 0);
     uint8_t names[41];
     if (!readExact(loader, names, sizeof names)) {
-        return fail(errorTruncated);
+        return fail(loader, errorTruncated);
     }
     player->madTracker = std::memcmp(names + 21, madTrackerName, sizeof madTrackerName) == 0;
     uint8_t version[2];
@@ -608,12 +601,12 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
     if (!readExact(loader, version, 2) || !readExact(loader, headerSize, 4) ||
         !readExact(loader, counts, 6) || !readExact(loader, patternCount, 2) ||
         !readExact(loader, rest, 264)) {
-        return fail(errorTruncated);
+        return fail(loader, errorTruncated);
     }
     // The patterns start here, or the instruments in the early layout.
     int64_t headerEnd = seekTargetAfter(60, le32(headerSize));
     if (headerEnd < 0) {
-        return fail(errorHeaderSize);
+        return fail(loader, errorHeaderSize);
     }
     for (uint16_t early : earlyVersions) {
         loader.earlyLayout = loader.earlyLayout || le16(version) == early;
@@ -633,14 +626,14 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
 
     uint16_t channels = le16(counts + 4);
     if (channels == 0) {
-        return fail(errorChannels);
+        return fail(loader, errorChannels);
     }
     loader.fileChannels = channels;
     player->channelCount = static_cast<int16_t>(channels < maxChannels ? channels : maxChannels);
 
     uint16_t instruments = le16(rest);
     if (instruments > INT16_MAX) {
-        return fail(errorInstrumentCount);
+        return fail(loader, errorInstrumentCount);
     }
     player->instrumentCount = static_cast<int16_t>(instruments);
     player->flags = le16(rest + 2);
@@ -670,6 +663,17 @@ int32_t loadModule(ModulePlayer* player, ModuleStream* stream) {
         return 0;
     }
     return 1;
+}
+
+} // namespace
+
+int32_t loadModule(ModulePlayer* player, ModuleStream* stream, const char** reason) {
+    Loader loader = {player, stream, 0, 0, 0, false, 0, streamAllocator(stream), ""};
+    const int32_t loaded = player && stream ? readModule(loader) : fail(loader, errorNotXm);
+    if (reason) {
+        *reason = loader.error;
+    }
+    return loaded;
 }
 
 } // namespace ostrel

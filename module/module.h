@@ -91,11 +91,108 @@ struct Pattern {
     PatternCell* cells; // rowCount x channelCount, row by row; owned
 };
 
+// The voice record: one sample being played at a fractional step, as the engine's voice update
+// leaves it at the end of every tick and the mixer reads it between ticks.
+struct Voice {
+    int32_t index;        // own slot number
+    int32_t volumeCopy;   // nothing reads it
+    int32_t frequency;    // Hz before the 100 Hz floor; nothing reads it
+    int32_t panningCopy;  // nothing reads it
+    int32_t volume;       // final volume; 255 is full gain
+    int32_t panning;      // 0..255
+    int32_t startOffset;  // frame the next trigger starts at; consumed by the trigger
+    const Sample* sample; // null: idle
+    int32_t targetVolume0;
+    int32_t targetVolume1;
+    uint32_t positionInt;  // whole frames
+    uint32_t positionFrac; // 1/2^32 frames
+    uint32_t stepFrac;
+    uint32_t stepInt;
+    int32_t direction; // 1 forward, anything else backward
+    int32_t lastTarget0;
+    int32_t lastTarget1;
+    int32_t currentVolume0; // 24.8
+    int32_t currentVolume1; // 24.8
+    float rampStep0;
+    float rampStep1;
+    int32_t rampFramesLeft;
+};
+
+// The playback state of one pattern channel, owned by the engine (player/). Pattern channel N
+// always uses its player's channels[N].
+struct ChannelState {
+    uint8_t note; // 0-based
+    uint8_t updateFlags;
+    Voice* voice;
+    int32_t period;
+    int32_t volume;
+    int32_t panning;
+    int32_t volumeDelta;
+    int32_t periodDelta;
+    int32_t volEnvTick;
+    int32_t volEnvPoint;
+    int32_t volEnvValueFixed;
+    int32_t volEnvValue;
+    int32_t volEnvStep;
+    uint8_t volEnvDone;
+    int32_t panEnvTick;
+    int32_t panEnvPoint;
+    int32_t panEnvValueFixed;
+    int32_t panEnvValue;
+    int32_t panEnvStep;
+    uint8_t panEnvDone;
+    int32_t fadeoutVolume;
+    int32_t autoVibratoPos;
+    int32_t autoVibratoSweep;
+    uint8_t keyOff;
+    uint8_t instrument; // 0-based
+    uint8_t realNote;
+    int32_t notePeriod;
+    int32_t sampleOffsetMemory;
+    uint8_t portaDownMemory;
+    uint8_t portaUpMemory;
+    uint8_t extraFinePortaDownMemory;
+    uint8_t extraFinePortaUpMemory;
+    uint8_t volumeSlideMemory;
+    uint8_t panningSlideMemory;
+    uint8_t retrigVolumeMode;
+    uint8_t retrigInterval;
+    int32_t portaTarget;
+    uint8_t portaSpeed;
+    int8_t vibratoPos;
+    uint8_t vibratoSpeed;
+    uint8_t vibratoDepth;
+    int8_t tremoloPos;
+    uint8_t tremoloSpeed;
+    uint8_t tremoloDepth;
+    uint8_t tremorCounter;
+    uint8_t tremorOnTicks;
+    uint8_t tremorOffTicks;
+    int32_t loopStartRow;
+    uint32_t loopCounter;
+    uint8_t waveControl;
+    uint8_t fineVolumeSlideMemory;
+    uint8_t finePortaUpMemory;
+    uint8_t finePortaDownMemory;
+    // E5y with a note: the finetune this channel's periods use instead of the sample's, until
+    // the next note that is neither given an E5y of its own nor held back by tone portamento.
+    uint8_t finetuneOverridden;
+    int8_t finetuneOverride; // (y - 8) x 16
+};
+
+constexpr int channelStateCount = 32;
+// Channel N drives slots N and N + 32 in turn; the mixer mixes the first mixedVoiceCount slots.
+constexpr int voiceSlotCount = 256;
+constexpr int mixedVoiceCount = 64;
+
 struct ModulePlayer;
 using TickFunction = void (*)(ModulePlayer* player);
 // Supplies a sample's final (not delta-coded) bytes in place of the stream.
 using SampleDataProvider = void (*)(void* buffer, int32_t byteCount, int32_t bitsPerSample,
                                     int32_t instrumentIndex, int32_t sampleIndex);
+// What destroyPlayer runs before it frees anything, so that nothing is rendered from a freed
+// record (see ModulePlayer::playbackStop).
+using PlaybackStop = int32_t (*)(ModulePlayer* player);
 // Told of each row about to be played (see ModulePlayer::rowObserver). loopJump is 1 when a
 // pattern loop (E6x) jumped back to this row, 0 when the song arrived at it in any other way.
 using RowObserver = void (*)(void* context, const ModulePlayer* player, int32_t loopJump);
@@ -145,16 +242,34 @@ struct ModulePlayer {
     void* rowObserverContext;
     // 1 when the next row tick plays a row that a pattern loop jumped back to; the sequencer's.
     uint8_t nextRowByLoopJump;
-    // Frames per second this player is rendered at: the rate the output device was opened with,
-    // stored by startPlayback before it sets the start state. The tick length (setBpm) and every
-    // voice's step follow it. The engine reads it here, in its own record, because the output
-    // side that knows the device lies in the layer above it.
+    // Per row: a position jump has been seen in an earlier channel of this row; the sequencer's.
+    uint8_t positionJumpSeen;
+    // Frames per second this player is rendered at, stored by the renderer's start before it
+    // sets the start state. The tick length (setBpm) and every voice's step follow it. The
+    // engine reads it here, in its own record, because the renderer that knows the rate lies in
+    // the layer above it.
     int32_t outputRate;
+    // The mixer's settings for this player (audio/mixer.h), set by the renderer's start: the
+    // length of every volume ramp in frames and its reciprocal, and the frame loops in use
+    // (0 until chosen; then 1 SSE2, 2 AVX2).
+    int32_t rampFrames;
+    float rampScale;
+    uint8_t mixerLoops;
+    // Run by destroyPlayer before it frees anything; null when nothing renders the player on
+    // another thread. Whoever starts such rendering sets it (the demo's audio thread: wait for
+    // the chunk being rendered and end the thread) and clears it once that has stopped.
+    PlaybackStop playbackStop;
+    // The engine's state of every channel and voice, last so that the song fields above share
+    // their cache lines.
+    ChannelState channels[channelStateCount];
+    Voice voices[voiceSlotCount];
 };
 
 constexpr uint16_t flagLinearFrequencies = 1;
 
-extern Sample emptySample;
-extern Instrument emptyInstrument;
+// Stand in for a sample map entry past an instrument's samples or a missing sample, and for an
+// instrument number beyond instrumentCount. Never written.
+extern const Sample emptySample;
+extern const Instrument emptyInstrument;
 
 } // namespace ostrel

@@ -1,4 +1,4 @@
-// The stream hook table, the ModuleStream the loader reads through, the memory stream over the
+// The stream hooks, the ModuleStream the loader reads through, the memory stream over the
 // built-in module, and the two operations that own a player's life.
 #include "module/stream.h"
 
@@ -12,14 +12,11 @@
 namespace ostrel {
 
 struct ModuleStream {
-    void* handle; // what the open hook returned; closed by streamClose
+    void* handle;      // what the open hook returned; closed by streamClose
+    StreamHooks hooks; // a copy of those it was opened with
 };
 
 namespace {
-
-StreamHooks hooks = {};
-const char* loadError = "";
-PlaybackStop playbackStop = nullptr;
 
 // Where a seek lands, clamped into [0, size]. The loader only seeks backwards past 0 when a
 // header size from the file overflows; the clamp keeps such a target inside the image.
@@ -49,35 +46,22 @@ int64_t seekTarget(int64_t position, int64_t size, int32_t offset, int32_t whenc
 
 } // namespace
 
-void setLoadError(const char* reason) {
-    loadError = reason ? reason : "";
-}
-const char* lastLoadError() {
-    return loadError;
+int streamHooksComplete(const StreamHooks* hooks) {
+    return hooks && hooks->open && hooks->close && hooks->read && hooks->seek && hooks->tell ? 1
+                                                                                             : 0;
 }
 
-void registerStreamHooks(StreamOpenHook open, StreamCloseHook close, StreamReadHook read,
-                         StreamSeekHook seek, StreamTellHook tell) {
-    if (open && close && read && seek && tell) {
-        hooks = {open, close, read, seek, tell};
-    } else {
-        hooks = {};
-    }
-}
-
-int streamHooksRegistered() {
-    return hooks.open && hooks.close && hooks.read && hooks.seek && hooks.tell ? 1 : 0;
-}
-
-ModuleStream* streamOpen(const char* name) {
-    if (!streamHooksRegistered()) {
+ModuleStream* streamOpen(const StreamHooks* hooks, const char* name) {
+    if (!streamHooksComplete(hooks)) {
         return nullptr;
     }
-    auto* stream = static_cast<ModuleStream*>(allocateZeroed(1, sizeof(ModuleStream)));
+    auto* stream =
+        static_cast<ModuleStream*>(allocateZeroed(hooks->allocate, 1, sizeof(ModuleStream)));
     if (!stream) {
         return nullptr;
     }
-    stream->handle = hooks.open(name);
+    stream->hooks = *hooks;
+    stream->handle = hooks->open(name);
     if (!stream->handle) {
         std::free(stream);
         return nullptr;
@@ -85,48 +69,50 @@ ModuleStream* streamOpen(const char* name) {
     return stream;
 }
 
+ZeroAllocator streamAllocator(const ModuleStream* stream) {
+    return stream ? stream->hooks.allocate : nullptr;
+}
+
 void streamClose(ModuleStream* stream) {
     if (!stream) {
         return;
     }
-    if (hooks.close) {
-        hooks.close(stream->handle);
-    }
+    stream->hooks.close(stream->handle);
     std::free(stream);
 }
 
 int32_t streamRead(void* destination, int32_t count, ModuleStream* stream) {
-    if (!stream || !hooks.read) {
+    if (!stream) {
         return 0;
     }
-    return hooks.read(destination, count, stream->handle);
+    return stream->hooks.read(destination, count, stream->handle);
 }
 
 void streamSeek(ModuleStream* stream, int32_t offset, int32_t whence) {
-    if (!stream || !hooks.seek) {
+    if (!stream) {
         return;
     }
     // whence travels as a signed byte: 256 means "from the start", 255 is no known origin.
-    hooks.seek(stream->handle, offset, static_cast<int32_t>(static_cast<int8_t>(whence)));
+    stream->hooks.seek(stream->handle, offset, static_cast<int32_t>(static_cast<int8_t>(whence)));
 }
 
 int32_t streamTell(ModuleStream* stream) {
-    if (!stream || !hooks.tell) {
+    if (!stream) {
         return 0;
     }
-    return hooks.tell(stream->handle);
+    return stream->hooks.tell(stream->handle);
 }
 
 MemoryStream* openMemoryStream(const uint8_t* bytes, int32_t size) {
     if (size < 0 || (size > 0 && !bytes)) {
         return nullptr;
     }
-    auto* stream = static_cast<MemoryStream*>(allocateZeroed(1, sizeof(MemoryStream)));
+    auto* stream = static_cast<MemoryStream*>(std::calloc(1, sizeof(MemoryStream)));
     if (!stream) {
         return nullptr;
     }
     // One spare byte so that an empty image still owns a block.
-    stream->bytes = static_cast<uint8_t*>(allocateZeroed(static_cast<std::size_t>(size) + 1, 1));
+    stream->bytes = static_cast<uint8_t*>(std::calloc(static_cast<std::size_t>(size) + 1, 1));
     if (!stream->bytes) {
         std::free(stream);
         return nullptr;
@@ -183,25 +169,32 @@ int32_t memoryStreamTell(void* handle) {
     return stream ? stream->position : 0;
 }
 
-ModulePlayer* createPlayer(const char* name, SampleDataProvider provider) {
-    setLoadError("");
-    if (!streamHooksRegistered()) {
-        setLoadError("no stream hooks registered");
+const StreamHooks memoryStreamHooks = {memoryStreamOpen, memoryStreamClose, memoryStreamRead,
+                                       memoryStreamSeek, memoryStreamTell,  nullptr};
+
+ModulePlayer* createPlayer(const StreamHooks* hooks, const char* name, SampleDataProvider provider,
+                           const char** reason) {
+    const char* unused = "";
+    const char** why = reason ? reason : &unused;
+    *why = "";
+    if (!streamHooksComplete(hooks)) {
+        *why = "no stream hooks given";
         return nullptr;
     }
-    ModuleStream* stream = streamOpen(name);
+    ModuleStream* stream = streamOpen(hooks, name);
     if (!stream) {
-        setLoadError("cannot open the module");
+        *why = "cannot open the module";
         return nullptr;
     }
-    auto* player = static_cast<ModulePlayer*>(allocateZeroed(1, sizeof(ModulePlayer)));
+    auto* player =
+        static_cast<ModulePlayer*>(allocateZeroed(hooks->allocate, 1, sizeof(ModulePlayer)));
     if (!player) {
         streamClose(stream);
-        setLoadError("out of memory");
+        *why = "out of memory";
         return nullptr;
     }
     player->sampleDataProvider = provider;
-    int32_t loaded = loadModule(player, stream);
+    int32_t loaded = loadModule(player, stream, why);
     streamClose(stream);
     if (loaded == 1) {
         return player;
@@ -210,18 +203,14 @@ ModulePlayer* createPlayer(const char* name, SampleDataProvider provider) {
     return nullptr;
 }
 
-void installPlaybackStop(PlaybackStop stop) {
-    playbackStop = stop;
-}
-
 int32_t destroyPlayer(ModulePlayer* player) {
     if (!player) {
         return 0;
     }
-    // A chunk being rendered reads the record: the output side lets it finish, then ends the
-    // audio thread before anything is freed.
-    if (playbackStop) {
-        playbackStop(player);
+    // A chunk being rendered on another thread reads the record: whoever renders it there lets
+    // that chunk finish and stops before anything is freed.
+    if (player->playbackStop) {
+        player->playbackStop(player);
     }
 
     if (player->instruments) {

@@ -3,6 +3,7 @@
 // operations that own a player's life.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "module/module.h"
@@ -15,22 +16,29 @@ using StreamReadHook = int32_t (*)(void* destination, int32_t count, void* handl
 using StreamSeekHook = void (*)(void* handle, int32_t offset, int32_t whence);
 using StreamTellHook = int32_t (*)(void* handle);
 
+// Allocates count * size zero-filled bytes (calloc semantics, freed with std::free); null on
+// failure or when the product overflows.
+using ZeroAllocator = void* (*)(std::size_t count, std::size_t size);
+
+// What a load reads through: the five stream operations, all required, and the allocator of the
+// player's records and blocks, optional (null: calloc; tests make any one allocation fail with
+// it). A load is given its hooks; nothing is registered for later ones.
 struct StreamHooks {
     StreamOpenHook open;
     StreamCloseHook close;
     StreamReadHook read;
     StreamSeekHook seek;
     StreamTellHook tell;
+    ZeroAllocator allocate;
 };
 
-// All five set, or all five null when any argument is null.
-void registerStreamHooks(StreamOpenHook open, StreamCloseHook close, StreamReadHook read,
-                         StreamSeekHook seek, StreamTellHook tell);
-// 1 when all five hooks are registered.
-int streamHooksRegistered();
+// 1 when hooks is not null and all five stream operations are set.
+int streamHooksComplete(const StreamHooks* hooks);
 
 struct ModuleStream;
-ModuleStream* streamOpen(const char* name);
+// Opens name through the hooks, which the stream copies; null when they are incomplete or the
+// open hook fails.
+ModuleStream* streamOpen(const StreamHooks* hooks, const char* name);
 void streamClose(ModuleStream* stream);
 int32_t streamRead(void* destination, int32_t count, ModuleStream* stream);
 void streamSeek(ModuleStream* stream, int32_t offset, int32_t whence);
@@ -42,6 +50,8 @@ void memoryStreamClose(void* handle);
 int32_t memoryStreamRead(void* destination, int32_t count, void* handle);
 void memoryStreamSeek(void* handle, int32_t offset, int32_t whence);
 int32_t memoryStreamTell(void* handle);
+// The five, for createPlayer.
+extern const StreamHooks memoryStreamHooks;
 
 // A stream over a file on disk (name = path), for xmrender and tests with real XM files.
 void* fileStreamOpen(const char* path);
@@ -49,25 +59,20 @@ void fileStreamClose(void* handle);
 int32_t fileStreamRead(void* destination, int32_t count, void* handle);
 void fileStreamSeek(void* handle, int32_t offset, int32_t whence);
 int32_t fileStreamTell(void* handle);
+extern const StreamHooks fileStreamHooks;
 
-ModulePlayer* createPlayer(const char* name, SampleDataProvider provider);
+// Opens name through the hooks and loads it into a new player; null on failure. *reason (when
+// reason is not null) is set to why it failed, as a short lower-case phrase for a user ("not an
+// XM module", "file is truncated", ...), or to "" on success.
+ModulePlayer* createPlayer(const StreamHooks* hooks, const char* name, SampleDataProvider provider,
+                           const char** reason);
+// Runs the player's playbackStop, if it has one, then frees the player and all it owns.
 int32_t destroyPlayer(ModulePlayer* player);
-// What destroyPlayer runs before it frees anything, so that nothing is rendered from a freed
-// record: the output side's wait for the chunk being rendered (renderBusy) and its stopPlayback,
-// which ends the audio thread. The output side lies in the layer above and installs it when it
-// opens a device; before any open nothing can be rendering, and there is nothing to stop.
-using PlaybackStop = int32_t (*)(ModulePlayer* player);
-void installPlaybackStop(PlaybackStop stop);
 
-// Reads one XM module into a zero-filled player; 1 on success, 0 on failure.
-int32_t loadModule(ModulePlayer* player, ModuleStream* stream);
-// The per-tick operation that loadModule stores in the tickFunction of every player it loads:
-// the sequencer's playerTick, which lies in the layer above the loader. A program installs it
-// at start-up, before its first load, as it installs its sound device and its stream hooks;
-// a player loaded while none is installed has none, and the renderer then runs no ticks.
-void installTickFunction(TickFunction tick);
-// Why the last createPlayer or loadModule failed, as a short lower-case phrase for a user
-// ("not an XM module", "file is truncated", ...); "" after a success.
-const char* lastLoadError();
+// Reads one XM module into a zero-filled player; 1 on success, 0 on failure with the reason in
+// *reason (when reason is not null; "" on success). The records and blocks come from the
+// stream's allocator. The player's tickFunction is left as it is: the renderer's start gives a
+// player without one the engine's playerTick.
+int32_t loadModule(ModulePlayer* player, ModuleStream* stream, const char** reason);
 
 } // namespace ostrel

@@ -24,7 +24,7 @@ int32_t activeChannelCount(const ModulePlayer* player);
 
 // Instrument and sample that a channel's instrument index and note select.
 const Instrument* selectInstrument(const ModulePlayer* player, const ChannelState* ch);
-Sample* selectSample(const Instrument* instrument, const ChannelState* ch);
+const Sample* selectSample(const Instrument* instrument, const ChannelState* ch);
 
 void resetChannelForInstrument(ChannelState* ch, const Sample* sample);
 // The finetune the channel's periods use: its E5y override while one is set, else the sample's.
@@ -64,6 +64,6 @@ void setEnvelopePosition(ChannelState* ch, const Instrument* instrument, int32_t
 void applyFadeout(ChannelState* ch, const Instrument* instrument);
 void stepAutoVibrato(ChannelState* ch, const Instrument* instrument);
 int32_t autoVibratoWave(int32_t type, int32_t position);
-void updateVoice(ChannelState* ch, Sample* sample, const ModulePlayer* player);
+void updateVoice(ChannelState* ch, const Sample* sample, ModulePlayer* player);
 
 } // namespace ostrel

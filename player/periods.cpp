@@ -7,12 +7,12 @@
 // double-double table of 2^(j/64) and a short series for 2^s carried with an extra word of
 // precision. The result is correctly rounded except in cases closer to a rounding boundary
 // than about 2^-16 ulp.
-#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <limits>
 
 #include "player/engine.h"
+#include "player/sequencer.h"
 
 namespace ostrel {
 
@@ -191,14 +191,26 @@ int32_t linearFrequencyOf(int64_t units) {
     return static_cast<int32_t>(hz);
 }
 
-// The frequencies of the units that notes, slides and vibratos reach, kept once computed: the
-// engine asks for one per channel and tick, and the exact power of two is dear. 0: not yet
-// (every frequency of the range is 5 Hz or more).
-// Whichever thread runs an engine fills it; relaxed atomics make that safe when two players run
-// at once (both write the same value).
+// The frequencies of the units that notes, slides and vibratos reach, computed once: the engine
+// asks for one per channel and tick, and the exact power of two is dear.
 constexpr int64_t knownUnitsLow = -8192;
 constexpr int64_t knownUnitsCount = 16384;
-std::atomic<int32_t> knownFrequencies[knownUnitsCount] = {};
+
+struct KnownFrequencies {
+    int32_t hz[knownUnitsCount];
+    KnownFrequencies() {
+        for (int64_t k = 0; k < knownUnitsCount; ++k) {
+            hz[k] = linearFrequencyOf(knownUnitsLow + k);
+        }
+    }
+};
+
+// Built whole on first use, by whichever thread asks first (the initialisation of a function's
+// static is thread-safe), and only read after that, so players on other threads share it.
+const int32_t* knownFrequencies() {
+    static const KnownFrequencies table;
+    return table.hz;
+}
 
 } // namespace
 
@@ -210,13 +222,13 @@ int32_t linearFrequency(int32_t period, int32_t periodDelta) {
     if (slot >= static_cast<uint64_t>(knownUnitsCount)) {
         return linearFrequencyOf(units);
     }
-    const int32_t known = knownFrequencies[slot].load(std::memory_order_relaxed);
-    if (known > 0) {
-        return known;
+    return knownFrequencies()[slot];
+}
+
+void prepareTables(const ModulePlayer* player) {
+    if (player->flags & flagLinearFrequencies) {
+        knownFrequencies();
     }
-    const int32_t hz = linearFrequencyOf(units);
-    knownFrequencies[slot].store(hz, std::memory_order_relaxed);
-    return hz;
 }
 
 int32_t amigaFrequency(int32_t period, int32_t periodDelta) {

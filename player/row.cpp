@@ -42,9 +42,6 @@ inline bool isNote(uint8_t note) {
     return note >= 1 && note <= 96;
 }
 
-// Per row: whether a position jump has been seen in an earlier channel of this row.
-bool positionJumpSeen = false;
-
 void rowFlowEffect(ModulePlayer* player, ChannelState* ch, uint8_t effect, uint8_t param) {
     uint8_t x = param >> 4;
     uint8_t y = param & 15;
@@ -52,12 +49,12 @@ void rowFlowEffect(ModulePlayer* player, ChannelState* ch, uint8_t effect, uint8
     case effectPositionJump:
         player->nextRow = 0;
         player->nextOrder = param >= player->songLength ? 0 : param;
-        positionJumpSeen = true;
+        player->positionJumpSeen = 1;
         break;
     case effectPatternBreak: {
         int32_t target = 10 * x + y; // nibbles at face value: up to 165
         player->nextRow = target > 63 ? 0 : target;
-        if (!positionJumpSeen) {
+        if (!player->positionJumpSeen) {
             player->nextOrder = player->order + 1;
         }
         if (player->nextOrder >= player->songLength) {
@@ -165,9 +162,9 @@ void rowExtendedEffect(ChannelState* ch, uint8_t x, uint8_t y, int32_t savedVolu
     }
 }
 
-void rowEffect(ModulePlayer* player, ChannelState* ch, const Instrument* instrument, Sample* sample,
-               uint8_t effect, uint8_t param, int32_t savedVolume, int32_t savedPeriod,
-               int32_t savedPanning) {
+void rowEffect(ModulePlayer* player, ChannelState* ch, const Instrument* instrument,
+               const Sample* sample, uint8_t effect, uint8_t param, int32_t savedVolume,
+               int32_t savedPeriod, int32_t savedPanning) {
     uint8_t x = param >> 4;
     uint8_t y = param & 15;
     switch (effect) {
@@ -330,7 +327,7 @@ void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell
     }
     // 3: instrument and sample.
     const Instrument* instrument = selectInstrument(player, ch);
-    Sample* sample = selectSample(instrument, ch);
+    const Sample* sample = selectSample(instrument, ch);
     // 4: what a note delay restores.
     int32_t savedVolume = ch->volume;
     int32_t savedPeriod = ch->period;
@@ -404,7 +401,7 @@ const Instrument* selectInstrument(const ModulePlayer* player, const ChannelStat
     return &player->instruments[ch->instrument];
 }
 
-Sample* selectSample(const Instrument* instrument, const ChannelState* ch) {
+const Sample* selectSample(const Instrument* instrument, const ChannelState* ch) {
     if (instrument == &emptyInstrument || ch->note >= 96) {
         return &emptySample;
     }
@@ -499,14 +496,14 @@ void applyVolumeColumn(ChannelState* ch, uint8_t volumeByte) {
 void processRow(ModulePlayer* player) {
     player->nextRow = -1;
     player->nextOrder = -1;
-    positionJumpSeen = false;
+    player->positionJumpSeen = 0;
     const PatternCell* cells = currentRowCells(player);
     if (cells == nullptr) {
         return;
     }
     int32_t channels = activeChannelCount(player);
     for (int32_t n = 0; n < channels; ++n) {
-        processChannelRow(player, &channelStates[n], cells[n]);
+        processChannelRow(player, &player->channels[n], cells[n]);
     }
 }
 

@@ -8,8 +8,6 @@
 
 namespace ostrel {
 
-ChannelState channelStates[channelStateCount];
-
 namespace {
 // A zero cell for every channel: what a row outside its pattern plays.
 const PatternCell emptyRow[channelStateCount] = {};
@@ -83,8 +81,8 @@ void resetPlaybackState(ModulePlayer* player) {
     setBpm(player, player->defaultBpm);
     int32_t channels = activeChannelCount(player);
     for (int32_t i = 0; i < channels; ++i) {
-        std::memset(&channelStates[i], 0, sizeof(ChannelState));
-        channelStates[i].voice = &voiceTable[i];
+        std::memset(&player->channels[i], 0, sizeof(ChannelState));
+        player->channels[i].voice = &player->voices[i];
     }
 }
 

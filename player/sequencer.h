@@ -13,5 +13,8 @@ void setBpm(ModulePlayer* player, int32_t bpm);
 // The start state: position 0, tempo and BPM from the song, the first channelCount channel
 // records zeroed and bound to voice slots 0..channelCount-1.
 void resetPlaybackState(ModulePlayer* player);
+// Builds the tables the engine builds once and the player will use (the frequencies of the
+// linear table), so that the thread that starts playback builds them and rendering never does.
+void prepareTables(const ModulePlayer* player);
 
 } // namespace ostrel

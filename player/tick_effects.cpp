@@ -160,7 +160,7 @@ void tickVolumeColumn(const ModulePlayer* player, ChannelState* ch, uint8_t volu
     }
 }
 
-void tickExtendedEffect(const ModulePlayer* player, ChannelState* ch, Sample* sample,
+void tickExtendedEffect(const ModulePlayer* player, ChannelState* ch, const Sample* sample,
                         const PatternCell& cell) {
     uint8_t x = cell.effectParam >> 4;
     int32_t y = cell.effectParam & 15;
@@ -209,7 +209,8 @@ void tickExtendedEffect(const ModulePlayer* player, ChannelState* ch, Sample* sa
     }
 }
 
-void tickEffect(ModulePlayer* player, ChannelState* ch, Sample* sample, const PatternCell& cell) {
+void tickEffect(ModulePlayer* player, ChannelState* ch, const Sample* sample,
+                const PatternCell& cell) {
     uint8_t param = cell.effectParam;
     switch (cell.effect) {
     case 0:
@@ -414,10 +415,10 @@ void processTick(ModulePlayer* player) {
     }
     int32_t channels = activeChannelCount(player);
     for (int32_t n = 0; n < channels; ++n) {
-        ChannelState* ch = &channelStates[n];
+        ChannelState* ch = &player->channels[n];
         const PatternCell& cell = cells[n];
         const Instrument* instrument = selectInstrument(player, ch);
-        Sample* sample = selectSample(instrument, ch);
+        const Sample* sample = selectSample(instrument, ch);
         ch->volumeDelta = 0;
         ch->periodDelta = 0;
         ch->updateFlags = 0;

@@ -9,14 +9,14 @@ namespace ostrel {
 
 namespace {
 
-void startNote(ChannelState* ch, Sample* sample) {
+void startNote(ChannelState* ch, const Sample* sample, Voice* voices) {
     Voice* v = ch->voice;
     if (v->sample != nullptr) {
         // The slot number comes from the voice's place in the table, which always names a slot
         // inside it, whatever the record's index field holds.
-        int32_t slot = static_cast<int32_t>(v - voiceTable);
+        int32_t slot = static_cast<int32_t>(v - voices);
         int32_t partnerSlot = slot <= 31 ? slot + 32 : slot - 32;
-        Voice* partner = &voiceTable[partnerSlot];
+        Voice* partner = &voices[partnerSlot];
         *partner = *v;
         v->volume = 0;
         v->volumeCopy = 0;
@@ -41,13 +41,13 @@ void startNote(ChannelState* ch, Sample* sample) {
 
 } // namespace
 
-void updateVoice(ChannelState* ch, Sample* sample, const ModulePlayer* player) {
+void updateVoice(ChannelState* ch, const Sample* sample, ModulePlayer* player) {
     uint8_t flags = ch->updateFlags;
     if (static_cast<int64_t>(ch->period) + ch->periodDelta == 0) {
         flags &= static_cast<uint8_t>(~pitchChanged);
     }
     if (flags & triggerNote) {
-        startNote(ch, sample);
+        startNote(ch, sample, player->voices);
     }
     Voice* v = ch->voice;
     if (flags & volumeChanged) {

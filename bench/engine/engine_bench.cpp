@@ -24,10 +24,9 @@ struct BenchSong {
 };
 
 void buildSong(BenchSong& s, bool linear) {
-    std::memset(voiceTable, 0, sizeof(voiceTable));
     for (int i = 0; i < voiceSlotCount; ++i) {
-        voiceTable[i].index = i;
-        voiceTable[i].stepInt = 1;
+        s.player.voices[i].index = i;
+        s.player.voices[i].stepInt = 1;
     }
     s.data.assign(4096 + ostrel::sampleSpareFrames, 0);
     for (int k = 0; k < 4096; ++k) {

@@ -49,11 +49,12 @@ std::vector<uint8_t> writerSong() {
     return buildXm(m).bytes;
 }
 
-void loadLoop(benchmark::State& state) {
+void loadLoop(benchmark::State& state, const StreamHooks* hooks) {
     for (auto _ : state) {
-        ModulePlayer* player = createPlayer("music.xm", nullptr);
+        const char* reason = "";
+        ModulePlayer* player = createPlayer(hooks, "music.xm", nullptr, &reason);
         if (!player) {
-            state.SkipWithError(lastLoadError());
+            state.SkipWithError(reason);
             return;
         }
         benchmark::DoNotOptimize(player);
@@ -63,9 +64,8 @@ void loadLoop(benchmark::State& state) {
 
 void BM_LoadWriterSong(benchmark::State& state) {
     static const std::vector<uint8_t> song = writerSong();
-    registerImageHooks(song);
     state.SetLabel(std::to_string(song.size()) + " bytes");
-    loadLoop(state);
+    loadLoop(state, imageHooks(song));
 }
 BENCHMARK(BM_LoadWriterSong)->Unit(benchmark::kMicrosecond);
 
@@ -74,10 +74,8 @@ void BM_LoadBuiltinSong(benchmark::State& state) {
         state.SkipWithError("the built-in module is empty");
         return;
     }
-    registerStreamHooks(memoryStreamOpen, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
-                        memoryStreamTell);
     state.SetLabel(std::to_string(builtinModuleSize) + " bytes");
-    loadLoop(state);
+    loadLoop(state, &memoryStreamHooks);
 }
 BENCHMARK(BM_LoadBuiltinSong)->Unit(benchmark::kMicrosecond);
 

@@ -17,6 +17,9 @@ using namespace ostrel;
 constexpr int ringFrames = 88400;
 constexpr int chunkFrames = 884;
 
+// The player whose voices and mixer settings the benchmarks use; only those parts of it are set.
+ModulePlayer benchPlayer;
+
 enum class Kind {
     steady,
     ramping,
@@ -69,12 +72,14 @@ void makeBenchSample(BenchSample& b, uint32_t loopStart, uint32_t loopLength, ui
 // Arguments: the number of voices, and 1 for the AVX2 frame loops or 0 for the SSE2 ones.
 void runMixer(benchmark::State& state, Kind kind, bool withRenderer = true) {
     const int voices = static_cast<int>(state.range(0));
-    if (!setMixerLoops(state.range(1) != 0 ? MixerLoops::avx2 : MixerLoops::sse2)) {
+    ModulePlayer* player = &benchPlayer;
+    if (!setMixerLoops(player, state.range(1) != 0 ? MixerLoops::avx2 : MixerLoops::sse2)) {
         state.SkipWithError("no AVX2 on this processor");
         return;
     }
-    setMixerRate(44100);
-    std::memset(voiceTable, 0, sizeof voiceTable);
+    setMixerRate(player, 44100);
+    Voice* const voiceTable = player->voices;
+    std::memset(static_cast<void*>(voiceTable), 0, sizeof player->voices);
     std::mt19937 rng(12345);
     std::vector<BenchSample> samples(static_cast<size_t>(voices));
     for (int i = 0; i < voices; ++i) {
@@ -128,7 +133,7 @@ void runMixer(benchmark::State& state, Kind kind, bool withRenderer = true) {
         v.currentVolume0 = v.targetVolume0 * 256;
         v.currentVolume1 = v.targetVolume1 * 256;
     }
-    const int chunk = kind == Kind::rampOnly ? rampFrames : chunkFrames;
+    const int chunk = kind == Kind::rampOnly ? player->rampFrames : chunkFrames;
     const int chunks = ringFrames / chunk;
     std::vector<float> mix(2 * chunk);
     std::vector<int16_t> ring(2 * static_cast<size_t>(chunks) * chunk);
@@ -146,9 +151,10 @@ void runMixer(benchmark::State& state, Kind kind, bool withRenderer = true) {
             if (withRenderer) {
                 std::memset(mix.data(), 0, mix.size() * sizeof(float));
             }
-            mixVoices(mix.data(), chunk);
+            mixVoices(player, mix.data(), chunk);
             if (withRenderer) {
-                convertToPcm16(ring.data() + 2 * static_cast<size_t>(c) * chunk, mix.data(), chunk);
+                convertToPcm16(ring.data() + 2 * static_cast<size_t>(c) * chunk, mix.data(), chunk,
+                               mixerLoops(player));
             }
         }
         benchmark::ClobberMemory();
@@ -189,7 +195,8 @@ void BM_SilentShortLoops(benchmark::State& s) {
 // What every chunk costs without any voice: clearing the mix area, 64 idle tests and the
 // conversion to 16 bits. With few voices this, not the mixing, sets the voice-frame rate.
 void BM_ChunkOverheadWithoutVoices(benchmark::State& state) {
-    std::memset(voiceTable, 0, sizeof voiceTable);
+    ModulePlayer* player = &benchPlayer;
+    std::memset(static_cast<void*>(player->voices), 0, sizeof player->voices);
     const int chunks = ringFrames / chunkFrames;
     std::vector<float> mix(2 * chunkFrames);
     std::vector<int16_t> ring(2 * static_cast<size_t>(ringFrames));
@@ -197,9 +204,9 @@ void BM_ChunkOverheadWithoutVoices(benchmark::State& state) {
     for (auto _ : state) {
         for (int c = 0; c < chunks; ++c) {
             std::memset(mix.data(), 0, mix.size() * sizeof(float));
-            mixVoices(mix.data(), chunkFrames);
+            mixVoices(player, mix.data(), chunkFrames);
             convertToPcm16(ring.data() + 2 * static_cast<size_t>(c) * chunkFrames, mix.data(),
-                           chunkFrames);
+                           chunkFrames, mixerLoops(player));
         }
         benchmark::ClobberMemory();
         frames += static_cast<int64_t>(chunks) * chunkFrames;

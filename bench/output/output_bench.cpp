@@ -1,40 +1,52 @@
-// Rendering speed of the demo's chunk renderer, driven exactly as xmrender drives it: the
-// built-in song and made-up 16- and 32-channel songs, in multiples of real time, and the time
-// the two-second pre-render adds to the music start.
+// Rendering speed of the engine's renderer, driven as xmrender drives it: the built-in song and
+// made-up 16- and 32-channel songs, in multiples of real time, and the time the two-second
+// pre-render of the demo's ring adds to the music start.
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
-#include "audio/output.h"
+#include "audio/renderer.h"
 #include "module/stream.h"
-#include "platform/headless/headless_audio.h"
-#include "player/sequencer.h"
 #include "tests/xmrender/test_song.h"
-#include "tools/xmrender/render.h"
 
 namespace {
 
 constexpr double songSeconds = 60;
 
-// One iteration is a whole xmrender run of 60 seconds: start (with its pre-render), the chunks,
-// and the end. The counter is seconds of music per second of time: the real-time multiple.
+ostrel::ModulePlayer* loadSong(benchmark::State& state, const char* path) {
+    const char* reason = "";
+    ostrel::ModulePlayer* player =
+        ostrel::createPlayer(path ? &ostrel::fileStreamHooks : &ostrel::memoryStreamHooks,
+                             path ? path : "music.xm", nullptr, &reason);
+    if (!player)
+        state.SkipWithError(reason);
+    return player;
+}
+
+// One iteration is a whole xmrender run of 60 seconds: the start, the chunks, and the end. The
+// counter is seconds of music per second of time: the real-time multiple.
 void renderSong(benchmark::State& state, const char* path) {
+    ostrel::ModulePlayer* player = loadSong(state, path);
+    if (!player)
+        return;
+    std::vector<int16_t> chunk(static_cast<size_t>(ostrel::chunkFramesAt(44100)) * 2);
+    const int32_t chunks = static_cast<int32_t>(songSeconds * 50);
     for (auto _ : state) {
-        const char* reason = "";
-        if (!ostrel::xmrender::beginRender(path, 44100, &reason)) {
-            state.SkipWithError(reason);
-            return;
+        ostrel::Renderer renderer;
+        if (!ostrel::startRenderer(&renderer, player, 44100)) {
+            state.SkipWithError("out of memory");
+            break;
         }
-        const int32_t chunks = ostrel::xmrender::chunksForSeconds(songSeconds);
         int64_t sum = 0;
         for (int32_t k = 0; k < chunks; ++k) {
-            ostrel::ChunkInfo info;
-            const int16_t* samples = ostrel::xmrender::renderNextChunk(&info);
-            sum += samples[0] + info.timeMs;
+            ostrel::renderS16(&renderer, chunk.data(), renderer.chunkFrames);
+            sum += chunk[0] + renderer.position.timeMs;
         }
         benchmark::DoNotOptimize(sum);
-        ostrel::xmrender::endRender();
+        ostrel::stopRenderer(&renderer);
     }
+    ostrel::destroyPlayer(player);
     state.counters["x_realtime"] = benchmark::Counter(
         songSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -58,30 +70,21 @@ void BM_Render32ChannelSong(benchmark::State& state) {
     renderSong(state, path.c_str());
 }
 
-// The music start's pre-render of the whole ring (100 chunks, about two seconds) of the
-// built-in song, with the playback reset and the ring's allocation that come with it.
+// What the music start adds: the renderer's start (the playback reset and the buffers) and the
+// pre-render of the demo's whole ring (100 chunks, about two seconds) of the built-in song.
 void BM_StartPreRender(benchmark::State& state) {
-    ostrel::registerStreamHooks(ostrel::memoryStreamOpen, ostrel::memoryStreamClose,
-                                ostrel::memoryStreamRead, ostrel::memoryStreamSeek,
-                                ostrel::memoryStreamTell);
-    ostrel::installTickFunction(ostrel::playerTick);
-    ostrel::installAudioDevice(&ostrel::platform::headlessAudioDevice);
-    ostrel::platform::headlessSetThreadsEnabled(0);
-    if (!ostrel::openAudio(44100)) {
-        state.SkipWithError("no device");
+    ostrel::ModulePlayer* player = loadSong(state, nullptr);
+    if (!player)
         return;
+    std::vector<int16_t> ring(static_cast<size_t>(ostrel::chunkFramesAt(44100)) * 100 * 2);
+    for (auto _ : state) {
+        ostrel::Renderer renderer;
+        ostrel::startRenderer(&renderer, player, 44100);
+        benchmark::DoNotOptimize(
+            ostrel::renderS16(&renderer, ring.data(), static_cast<int32_t>(ring.size() / 2)));
+        ostrel::stopRenderer(&renderer);
     }
-    ostrel::ModulePlayer* player = ostrel::createPlayer("music.xm", nullptr);
-    if (!player) {
-        state.SkipWithError(ostrel::lastLoadError());
-        ostrel::closeAudio();
-        return;
-    }
-    for (auto _ : state)
-        benchmark::DoNotOptimize(ostrel::startPlayback(player));
     ostrel::destroyPlayer(player);
-    ostrel::closeAudio();
-    ostrel::platform::headlessSetThreadsEnabled(1);
 }
 
 } // namespace

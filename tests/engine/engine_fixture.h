@@ -31,14 +31,11 @@ class EngineTest : public ::testing::Test {
 
     void SetUp() override {
         player.outputRate = 44100;
-        // The device open's voice reset: zero, own slot number, step 1.
-        std::memset(voiceTable, 0, sizeof(voiceTable));
+        // The renderer start's voice reset: zero, own slot number, step 1.
         for (int i = 0; i < voiceSlotCount; ++i) {
-            voiceTable[i].index = i;
-            voiceTable[i].stepInt = 1;
+            player.voices[i].index = i;
+            player.voices[i].stepInt = 1;
         }
-        std::memset(channelStates, 0, sizeof(channelStates));
-        emptySample = Sample{};
         player.channelCount = 4;
         player.songLength = 1;
         player.restartPosition = 0;
@@ -76,8 +73,6 @@ class EngineTest : public ::testing::Test {
         }
     }
 
-    void TearDown() override { emptySample = Sample{}; }
-
     void setRows(int p, int rows) {
         cells[p].assign(static_cast<size_t>(rows) * player.channelCount, PatternCell{});
         patterns[p].rowCount = rows;
@@ -104,7 +99,7 @@ class EngineTest : public ::testing::Test {
             playerTick(&player);
         }
     }
-    ChannelState& ch(int n) { return channelStates[n]; }
+    ChannelState& ch(int n) { return player.channels[n]; }
 };
 
 } // namespace ostrel::test

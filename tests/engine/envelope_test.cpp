@@ -14,7 +14,7 @@ class EnvelopeTest : public EngineTest {
 
     void SetUp() override {
         EngineTest::SetUp();
-        c.voice = &voiceTable[0];
+        c.voice = &player.voices[0];
     }
     void points(std::vector<EnvelopePoint> p, uint8_t flags) {
         for (size_t i = 0; i < p.size(); ++i) {

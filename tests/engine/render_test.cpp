@@ -20,7 +20,7 @@ class RenderTest : public EngineTest {
                 player.samplesLeftInTick = player.samplesPerTick;
             }
             int n = std::min(player.samplesLeftInTick, frames - done);
-            mixVoices(out.data() + static_cast<size_t>(done) * 2, n);
+            mixVoices(&player, out.data() + static_cast<size_t>(done) * 2, n);
             player.samplesLeftInTick -= n;
             done += n;
         }
@@ -48,7 +48,7 @@ int risingZeroCrossings(const std::vector<float>& out, size_t from, size_t to) {
 }
 
 TEST_F(RenderTest, SongIsAudibleAtTheExpectedPitch) {
-    setMixerRate(44100);
+    setMixerRate(&player, 44100);
     sineSample(50); // 50 frames per cycle
     // C-4 plays the sample at 8363 Hz: 167.26 cycles per second; an octave up doubles it.
     put(0, 0, 0, 49, 1);
@@ -68,7 +68,7 @@ TEST_F(RenderTest, SongIsAudibleAtTheExpectedPitch) {
 }
 
 TEST_F(RenderTest, KeyOffWithoutEnvelopeFadesTheVoiceOut) {
-    setMixerRate(44100);
+    setMixerRate(&player, 44100);
     sineSample(50);
     put(0, 0, 0, 49, 1);
     put(0, 1, 0, noteKeyOff, 0);

@@ -18,7 +18,7 @@ TEST_F(RowTest, NoteWithInstrumentStartsTheSample) {
     EXPECT_EQ(ch(0).panning, 128);
     EXPECT_EQ(ch(0).fadeoutVolume, 65536);
     Voice* v = ch(0).voice;
-    EXPECT_EQ(v, &voiceTable[0]);
+    EXPECT_EQ(v, &player.voices[0]);
     EXPECT_EQ(v->sample, &samples[0]);
     EXPECT_EQ(v->frequency, 8363);
     EXPECT_EQ(v->volume, 127);
@@ -203,7 +203,7 @@ TEST_F(RowTest, VolumeColumnTonePortaWithADelayedNoteStartsTheNote) {
     EXPECT_EQ(ch(0).period, 4608 - 128); // the column's portamento glides until then
     ticks(1);
     EXPECT_EQ(ch(0).period, 3840);
-    EXPECT_EQ(ch(0).voice, &voiceTable[32]);
+    EXPECT_EQ(ch(0).voice, &player.voices[32]);
 }
 
 TEST_F(RowTest, SampleOffsetStartsTheNoteThereAndIsConsumed) {
@@ -215,7 +215,7 @@ TEST_F(RowTest, SampleOffsetStartsTheNoteThereAndIsConsumed) {
     EXPECT_EQ(ch(0).voice->startOffset, 0);
     ch(0).voice->positionInt = 700; // as if mixed
     ticks(5 + 4);                   // to tick 3 of row 1
-    EXPECT_EQ(ch(0).voice, &voiceTable[32]);
+    EXPECT_EQ(ch(0).voice, &player.voices[32]);
     EXPECT_EQ(ch(0).voice->positionInt, 0u);
     EXPECT_EQ(ch(0).sampleOffsetMemory, 2);
 }
@@ -229,17 +229,17 @@ TEST_F(RowTest, SampleOffsetWithoutATriggeredNoteOnlyKeepsItsMemory) {
     put(0, 4, 0, 49, 1, 0, 9, 0x00);    // 900: the memory, 512 frames
     start();
     ticks(6);
-    voiceTable[0].positionInt = 300; // as if mixed
+    player.voices[0].positionInt = 300; // as if mixed
     ticks(12);
-    EXPECT_EQ(ch(0).voice, &voiceTable[0]);
-    EXPECT_EQ(voiceTable[0].positionInt, 300u);
-    EXPECT_EQ(voiceTable[0].startOffset, 0);
+    EXPECT_EQ(ch(0).voice, &player.voices[0]);
+    EXPECT_EQ(player.voices[0].positionInt, 300u);
+    EXPECT_EQ(player.voices[0].startOffset, 0);
     ticks(1);
-    EXPECT_EQ(ch(0).voice, &voiceTable[32]);
-    EXPECT_EQ(voiceTable[32].positionInt, 0u);
+    EXPECT_EQ(ch(0).voice, &player.voices[32]);
+    EXPECT_EQ(player.voices[32].positionInt, 0u);
     ticks(6);
-    EXPECT_EQ(ch(0).voice, &voiceTable[0]);
-    EXPECT_EQ(voiceTable[0].positionInt, 512u);
+    EXPECT_EQ(ch(0).voice, &player.voices[0]);
+    EXPECT_EQ(player.voices[0].positionInt, 512u);
 }
 
 // A note whose offset lies at or past the play end does not sound, and the note before it
@@ -251,18 +251,18 @@ TEST_F(RowTest, SampleOffsetPastTheEndSilencesTheChannel) {
     put(0, 3, 0, 49, 1);
     start();
     ticks(6);
-    voiceTable[0].positionInt = 300;
-    voiceTable[0].positionFrac = 99;
+    player.voices[0].positionInt = 300;
+    player.voices[0].positionFrac = 99;
     ticks(1);
-    EXPECT_EQ(ch(0).voice, &voiceTable[0]); // no trigger: no move to the partner slot
-    EXPECT_EQ(voiceTable[0].sample, nullptr);
-    EXPECT_EQ(voiceTable[0].positionInt, 0u);
-    EXPECT_EQ(voiceTable[0].positionFrac, 0u);
-    EXPECT_EQ(voiceTable[32].sample, nullptr);
+    EXPECT_EQ(ch(0).voice, &player.voices[0]); // no trigger: no move to the partner slot
+    EXPECT_EQ(player.voices[0].sample, nullptr);
+    EXPECT_EQ(player.voices[0].positionInt, 0u);
+    EXPECT_EQ(player.voices[0].positionFrac, 0u);
+    EXPECT_EQ(player.voices[32].sample, nullptr);
     ticks(6);
-    EXPECT_EQ(voiceTable[0].sample, nullptr);
+    EXPECT_EQ(player.voices[0].sample, nullptr);
     ticks(6);
-    EXPECT_EQ(voiceTable[0].sample, &samples[0]);
+    EXPECT_EQ(player.voices[0].sample, &samples[0]);
 }
 
 // E5y with a note sets the channel's finetune, (y - 8) x 16, for that note and the channel's
@@ -317,9 +317,9 @@ TEST_F(RowTest, PanningAndGlobalVolumeEffects) {
     EXPECT_EQ(player.globalVolume, 32);
     EXPECT_EQ(ch(2).panning, 240);
     // Channel 0 was updated before the global volume changed.
-    EXPECT_EQ(voiceTable[0].volume, 127);
-    EXPECT_EQ(voiceTable[1].volume, 63);
-    EXPECT_EQ(voiceTable[2].volume, 63);
+    EXPECT_EQ(player.voices[0].volume, 127);
+    EXPECT_EQ(player.voices[1].volume, 63);
+    EXPECT_EQ(player.voices[2].volume, 63);
 }
 
 TEST_F(RowTest, GlobalVolumeIsCappedAtSixtyFour) {

@@ -73,9 +73,9 @@ TEST_F(SequencerTest, ResetSetsTheStartState) {
     player.timeMs = 777;
     player.samplesLeftInTick = 55;
     player.patternDelayTicks = 6;
-    channelStates[1].volume = 40;
-    channelStates[1].vibratoSpeed = 5;
-    channelStates[5].volume = 33; // beyond channelCount: untouched
+    player.channels[1].volume = 40;
+    player.channels[1].vibratoSpeed = 5;
+    player.channels[5].volume = 33; // beyond channelCount: untouched
     start();
     EXPECT_EQ(player.row, 0);
     EXPECT_EQ(player.order, 0);
@@ -90,11 +90,11 @@ TEST_F(SequencerTest, ResetSetsTheStartState) {
     EXPECT_EQ(player.bpm, 125);
     EXPECT_EQ(player.samplesPerTick, 882);
     EXPECT_EQ(player.globalVolumeSlideMemory, 0x23); // deliberately kept
-    EXPECT_EQ(channelStates[1].volume, 0);
-    EXPECT_EQ(channelStates[1].vibratoSpeed, 0);
-    EXPECT_EQ(channelStates[5].volume, 33);
+    EXPECT_EQ(player.channels[1].volume, 0);
+    EXPECT_EQ(player.channels[1].vibratoSpeed, 0);
+    EXPECT_EQ(player.channels[5].volume, 33);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(channelStates[i].voice, &voiceTable[i]);
+        EXPECT_EQ(player.channels[i].voice, &player.voices[i]);
     }
 }
 

@@ -294,12 +294,12 @@ TEST_F(TickTest, NoteDelayOfZeroPlaysTheRowAsIfUndelayed) {
     put(0, 1, 0, noteKeyOff, 0, 0, 14, 0xD0);
     start();
     ticks(1);
-    EXPECT_EQ(voiceTable[0].sample, &samples[0]);
-    EXPECT_EQ(voiceTable[0].volume, 63);
+    EXPECT_EQ(player.voices[0].sample, &samples[0]);
+    EXPECT_EQ(player.voices[0].volume, 63);
     EXPECT_EQ(ch(0).period, 4608);
     ticks(6); // row 1's row tick
     EXPECT_EQ(ch(0).keyOff, 1);
-    EXPECT_EQ(voiceTable[0].volume, 0); // no volume envelope: silent at once
+    EXPECT_EQ(player.voices[0].volume, 0); // no volume envelope: silent at once
 }
 
 TEST_F(TickTest, NoteDelayStartsTheNoteOnItsTick) {
@@ -307,15 +307,15 @@ TEST_F(TickTest, NoteDelayStartsTheNoteOnItsTick) {
     put(0, 0, 1, 49, 1, 0x30, 14, 0xD2);
     start();
     ticks(2); // row tick and tick 1: nothing starts
-    EXPECT_EQ(voiceTable[0].sample, nullptr);
+    EXPECT_EQ(player.voices[0].sample, nullptr);
     EXPECT_EQ(ch(0).volume, 0);
     EXPECT_EQ(ch(0).period, 0);
     ticks(1); // tick 2
-    EXPECT_EQ(voiceTable[0].sample, &samples[0]);
+    EXPECT_EQ(player.voices[0].sample, &samples[0]);
     EXPECT_EQ(ch(0).period, 4608);
-    EXPECT_EQ(voiceTable[0].volume, 127);
-    EXPECT_EQ(voiceTable[1].volume, 63); // the volume column's value
-    EXPECT_EQ(voiceTable[0].frequency, 8363);
+    EXPECT_EQ(player.voices[0].volume, 127);
+    EXPECT_EQ(player.voices[1].volume, 63); // the volume column's value
+    EXPECT_EQ(player.voices[0].frequency, 8363);
 }
 
 // A key-off with EDy releases the note on tick y: no retrigger, no channel reset.
@@ -335,17 +335,17 @@ TEST_F(TickTest, DelayedKeyOffReleasesOnItsTick) {
     const int32_t envelope[4] = {64, 64, 0, 0};
     start();
     ticks(6);
-    voiceTable[0].positionInt = 300; // as if mixed
+    player.voices[0].positionInt = 300; // as if mixed
     for (int t = 0; t < 4; ++t) {
         ticks(1);
         EXPECT_EQ(ch(0).keyOff, keyOff[t]) << "tick " << t;
         EXPECT_EQ(ch(1).keyOff, keyOff[t]) << "tick " << t;
         EXPECT_EQ(ch(0).volEnvValue, envelope[t]) << "tick " << t;
     }
-    EXPECT_EQ(voiceTable[0].volume, 0);
-    EXPECT_EQ(ch(0).voice, &voiceTable[0]);
-    EXPECT_EQ(voiceTable[0].positionInt, 300u); // not restarted
-    EXPECT_EQ(ch(1).volEnvValue, 64);           // released from the sustain point, moving on
+    EXPECT_EQ(player.voices[0].volume, 0);
+    EXPECT_EQ(ch(0).voice, &player.voices[0]);
+    EXPECT_EQ(player.voices[0].positionInt, 300u); // not restarted
+    EXPECT_EQ(ch(1).volEnvValue, 64);              // released from the sustain point, moving on
     EXPECT_EQ(ch(1).volEnvTick, 1);
 }
 

@@ -13,7 +13,7 @@ class VoiceUpdateTest : public EngineTest {
 
     void SetUp() override {
         EngineTest::SetUp();
-        c.voice = &voiceTable[3];
+        c.voice = &player.voices[3];
         c.volEnvValue = 64;
         c.fadeoutVolume = 65536;
         c.volume = 64;
@@ -27,69 +27,69 @@ class VoiceUpdateTest : public EngineTest {
 };
 
 TEST_F(VoiceUpdateTest, FinalVolumeIsTheExactProduct) {
-    voiceTable[3].panning = 255;
+    player.voices[3].panning = 255;
     update(volumeChanged);
-    EXPECT_EQ(voiceTable[3].volume, 127);
-    EXPECT_EQ(voiceTable[3].volumeCopy, 127);
-    EXPECT_EQ(voiceTable[3].targetVolume0, 0); // panning 255 is full right
-    EXPECT_EQ(voiceTable[3].targetVolume1, 127);
+    EXPECT_EQ(player.voices[3].volume, 127);
+    EXPECT_EQ(player.voices[3].volumeCopy, 127);
+    EXPECT_EQ(player.voices[3].targetVolume0, 0); // panning 255 is full right
+    EXPECT_EQ(player.voices[3].targetVolume1, 127);
     c.volume = 32;
     update(volumeChanged);
-    EXPECT_EQ(voiceTable[3].volume, 63);
+    EXPECT_EQ(player.voices[3].volume, 63);
     c.volume = 40;
     c.volumeDelta = -40;
     update(volumeChanged);
-    EXPECT_EQ(voiceTable[3].volume, 0);
+    EXPECT_EQ(player.voices[3].volume, 0);
 }
 
 TEST_F(VoiceUpdateTest, VolumeIsOnlyRecomputedWhenFlagged) {
     update(volumeChanged);
     c.volume = 10;
     update(pitchChanged);
-    EXPECT_EQ(voiceTable[3].volume, 127);
+    EXPECT_EQ(player.voices[3].volume, 127);
 }
 
 TEST_F(VoiceUpdateTest, PanningDividesBeforeScalingTheEnvelope) {
-    voiceTable[3].volume = 127;
+    player.voices[3].volume = 127;
     c.panning = 128;
     c.panEnvValue = 0;
     update(panningChanged);
-    EXPECT_EQ(voiceTable[3].panning, 0);         // q = 4
-    EXPECT_EQ(voiceTable[3].targetVolume0, 127); // full left
-    EXPECT_EQ(voiceTable[3].targetVolume1, 0);
+    EXPECT_EQ(player.voices[3].panning, 0);         // q = 4
+    EXPECT_EQ(player.voices[3].targetVolume0, 127); // full left
+    EXPECT_EQ(player.voices[3].targetVolume1, 0);
     c.panning = 200;
     c.panEnvValue = 64;
     update(panningChanged);
-    EXPECT_EQ(voiceTable[3].panning, 232); // q = 1
-    EXPECT_EQ(voiceTable[3].panningCopy, 232);
-    EXPECT_EQ(voiceTable[3].targetVolume0, 23 * 127 / 255);
-    EXPECT_EQ(voiceTable[3].targetVolume1, 127 * 232 / 255);
+    EXPECT_EQ(player.voices[3].panning, 232); // q = 1
+    EXPECT_EQ(player.voices[3].panningCopy, 232);
+    EXPECT_EQ(player.voices[3].targetVolume0, 23 * 127 / 255);
+    EXPECT_EQ(player.voices[3].targetVolume1, 127 * 232 / 255);
 }
 
 TEST_F(VoiceUpdateTest, CentrePanningSplitsUnevenly) {
-    voiceTable[3].volume = 127;
+    player.voices[3].volume = 127;
     c.panning = 128;
     update(panningChanged);
-    EXPECT_EQ(voiceTable[3].targetVolume0, 63); // 127 * 127 / 255
-    EXPECT_EQ(voiceTable[3].targetVolume1, 63); // 127 * 128 / 255
+    EXPECT_EQ(player.voices[3].targetVolume0, 63); // 127 * 127 / 255
+    EXPECT_EQ(player.voices[3].targetVolume1, 63); // 127 * 128 / 255
     c.panning = 300;
     c.panEnvValue = 0;
     update(panningChanged);
-    EXPECT_EQ(voiceTable[3].panning, 255); // clamped
+    EXPECT_EQ(player.voices[3].panning, 255); // clamped
 }
 
 TEST_F(VoiceUpdateTest, LinearFrequencyAndStep) {
     c.period = 4608;
     update(pitchChanged);
-    EXPECT_EQ(voiceTable[3].frequency, 8363);
-    EXPECT_EQ(voiceTable[3].stepInt, 0u);
-    EXPECT_EQ(voiceTable[3].stepFrac, static_cast<uint32_t>((uint64_t{8363} << 32) / 44100));
+    EXPECT_EQ(player.voices[3].frequency, 8363);
+    EXPECT_EQ(player.voices[3].stepInt, 0u);
+    EXPECT_EQ(player.voices[3].stepFrac, static_cast<uint32_t>((uint64_t{8363} << 32) / 44100));
     c.period = 3840 - 768 * 2; // four times 8363 Hz: more than one frame per output frame
     update(pitchChanged);
-    EXPECT_EQ(voiceTable[3].frequency, 66904);
-    EXPECT_EQ(voiceTable[3].stepInt, 1u);
+    EXPECT_EQ(player.voices[3].frequency, 66904);
+    EXPECT_EQ(player.voices[3].stepInt, 1u);
     // The low word of the dividend carries stepInt.
-    EXPECT_EQ(voiceTable[3].stepFrac,
+    EXPECT_EQ(player.voices[3].stepFrac,
               static_cast<uint32_t>(((uint64_t{66904 - 44100} << 32) + 1) / 44100));
 }
 
@@ -104,11 +104,11 @@ TEST_F(VoiceUpdateTest, StepIsTheIntegerQuotientAtEveryRate) {
         for (int32_t period = 1; period <= 40000; ++period) {
             c.period = period;
             update(pitchChanged);
-            const uint32_t hz = static_cast<uint32_t>(std::max(voiceTable[3].frequency, 100));
+            const uint32_t hz = static_cast<uint32_t>(std::max(player.voices[3].frequency, 100));
             const uint32_t r = static_cast<uint32_t>(rate);
             const uint64_t dividend = (static_cast<uint64_t>(hz % r) << 32) | (hz / r);
-            ASSERT_EQ(voiceTable[3].stepInt, hz / r) << rate << " Hz, period " << period;
-            ASSERT_EQ(voiceTable[3].stepFrac, static_cast<uint32_t>(dividend / r))
+            ASSERT_EQ(player.voices[3].stepInt, hz / r) << rate << " Hz, period " << period;
+            ASSERT_EQ(player.voices[3].stepFrac, static_cast<uint32_t>(dividend / r))
                 << rate << " Hz, period " << period;
         }
     }
@@ -118,30 +118,30 @@ TEST_F(VoiceUpdateTest, AmigaFrequency) {
     player.flags = 0;
     c.period = 1712;
     update(pitchChanged);
-    EXPECT_EQ(voiceTable[3].frequency, 8362);
+    EXPECT_EQ(player.voices[3].frequency, 8362);
 }
 
 TEST_F(VoiceUpdateTest, ZeroAmigaPeriodLeavesThePitchAlone) {
     player.flags = 0;
-    voiceTable[3].frequency = 1234;
-    voiceTable[3].stepFrac = 77;
+    player.voices[3].frequency = 1234;
+    player.voices[3].stepFrac = 77;
     c.period = 20;
     c.periodDelta = -20;
     update(pitchChanged);
-    EXPECT_EQ(voiceTable[3].frequency, 1234);
-    EXPECT_EQ(voiceTable[3].stepFrac, 77u);
+    EXPECT_EQ(player.voices[3].frequency, 1234);
+    EXPECT_EQ(player.voices[3].stepFrac, 77u);
 }
 
 TEST_F(VoiceUpdateTest, LowFrequencyStepIsRaisedTo100Hz) {
     player.flags = 0;
     c.period = 14317056 / 50;
     update(pitchChanged);
-    EXPECT_EQ(voiceTable[3].frequency, 50);
-    EXPECT_EQ(voiceTable[3].stepFrac, static_cast<uint32_t>((uint64_t{100} << 32) / 44100));
+    EXPECT_EQ(player.voices[3].frequency, 50);
+    EXPECT_EQ(player.voices[3].stepFrac, static_cast<uint32_t>((uint64_t{100} << 32) / 44100));
 }
 
 TEST_F(VoiceUpdateTest, TriggerStartsTheSampleFromItsOffset) {
-    Voice& v = voiceTable[3];
+    Voice& v = player.voices[3];
     v.startOffset = 300;
     v.positionFrac = 5;
     v.direction = 2;
@@ -159,9 +159,9 @@ TEST_F(VoiceUpdateTest, TriggerStartsTheSampleFromItsOffset) {
 }
 
 TEST_F(VoiceUpdateTest, OffsetBeyondThePlayRangeStartsAtZero) {
-    voiceTable[3].startOffset = 1000;
+    player.voices[3].startOffset = 1000;
     update(triggerNote);
-    EXPECT_EQ(voiceTable[3].positionInt, 0u);
+    EXPECT_EQ(player.voices[3].positionInt, 0u);
 }
 
 TEST_F(VoiceUpdateTest, ThreeNotesAlternateBetweenPartnerSlots) {
@@ -170,25 +170,25 @@ TEST_F(VoiceUpdateTest, ThreeNotesAlternateBetweenPartnerSlots) {
     put(0, 2, 2, 49, 1);
     start();
     ticks(1);
-    EXPECT_EQ(ch(2).voice, &voiceTable[2]);
-    voiceTable[2].positionInt = 123;
+    EXPECT_EQ(ch(2).voice, &player.voices[2]);
+    player.voices[2].positionInt = 123;
     ticks(6);
     // The second note plays on slot 34; slot 2 keeps its note but ramps to silence.
-    EXPECT_EQ(ch(2).voice, &voiceTable[34]);
-    EXPECT_EQ(voiceTable[34].index, 34);
-    EXPECT_EQ(voiceTable[34].positionInt, 0u);
-    EXPECT_EQ(voiceTable[34].volume, 127);
-    EXPECT_EQ(voiceTable[2].index, 2);
-    EXPECT_EQ(voiceTable[2].sample, &samples[0]);
-    EXPECT_EQ(voiceTable[2].positionInt, 123u);
-    EXPECT_EQ(voiceTable[2].volume, 0);
-    EXPECT_EQ(voiceTable[2].targetVolume0, 0);
-    EXPECT_EQ(voiceTable[2].targetVolume1, 0);
+    EXPECT_EQ(ch(2).voice, &player.voices[34]);
+    EXPECT_EQ(player.voices[34].index, 34);
+    EXPECT_EQ(player.voices[34].positionInt, 0u);
+    EXPECT_EQ(player.voices[34].volume, 127);
+    EXPECT_EQ(player.voices[2].index, 2);
+    EXPECT_EQ(player.voices[2].sample, &samples[0]);
+    EXPECT_EQ(player.voices[2].positionInt, 123u);
+    EXPECT_EQ(player.voices[2].volume, 0);
+    EXPECT_EQ(player.voices[2].targetVolume0, 0);
+    EXPECT_EQ(player.voices[2].targetVolume1, 0);
     ticks(6);
-    EXPECT_EQ(ch(2).voice, &voiceTable[2]);
-    EXPECT_EQ(voiceTable[2].volume, 127);
-    EXPECT_EQ(voiceTable[34].targetVolume0, 0);
-    EXPECT_EQ(voiceTable[34].targetVolume1, 0);
+    EXPECT_EQ(ch(2).voice, &player.voices[2]);
+    EXPECT_EQ(player.voices[2].volume, 127);
+    EXPECT_EQ(player.voices[34].targetVolume0, 0);
+    EXPECT_EQ(player.voices[34].targetVolume1, 0);
 }
 
 TEST_F(VoiceUpdateTest, IdleSlotIsReusedWithoutMoving) {
@@ -196,9 +196,9 @@ TEST_F(VoiceUpdateTest, IdleSlotIsReusedWithoutMoving) {
     put(0, 1, 0, 49, 1);
     start();
     ticks(6);
-    voiceTable[0].sample = nullptr; // the mixer finished the note
+    player.voices[0].sample = nullptr; // the mixer finished the note
     ticks(1);
-    EXPECT_EQ(ch(0).voice, &voiceTable[0]);
+    EXPECT_EQ(ch(0).voice, &player.voices[0]);
 }
 
 } // namespace

@@ -1,12 +1,10 @@
 // libFuzzer target: arbitrary bytes through the stream hooks into createPlayer, and, when a
-// player comes out, about two seconds of ticks and mixing before destroyPlayer. Any crash,
+// player comes out, about two seconds from the renderer before destroyPlayer. Any crash,
 // sanitizer report, leak or hang is a finding.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
-#include "audio/mixer.h"
+#include "audio/renderer.h"
 #include "module/memory_stream.h"
 #include "module/stream.h"
 #include "player/sequencer.h"
@@ -28,28 +26,30 @@ constexpr int32_t playFrames = 2 * 44100;
 constexpr int32_t maxTicks = 5000;
 constexpr int32_t chunk = 1024;
 
+int32_t ticksLeft = 0;
+
+// The engine's tick until the bound; then ticks so long that none follows.
+void boundedTick(ModulePlayer* player) {
+    if (ticksLeft > 0) {
+        --ticksLeft;
+        playerTick(player);
+    } else {
+        player->samplesPerTick = playFrames;
+    }
+}
+
 void play(ModulePlayer* player) {
-    static float buffer[2 * chunk];
-    player->outputRate = 44100;
-    setMixerRate(44100);
-    std::memset(voiceTable, 0, sizeof voiceTable);
-    for (int32_t v = 0; v < voiceSlotCount; ++v) {
-        voiceTable[v].index = v;
-        voiceTable[v].stepInt = 1;
+    static int16_t buffer[2 * chunk];
+    player->tickFunction = boundedTick;
+    ticksLeft = maxTicks;
+    Renderer renderer;
+    if (!startRenderer(&renderer, player, 44100)) {
+        return;
     }
-    // As playback start does: the float copies, where the mixer's loops in use read them.
-    prepareFloatCopies(player);
-    resetPlaybackState(player);
-    int32_t framesLeft = playFrames;
-    for (int32_t ticks = 0; ticks < maxTicks && framesLeft > 0; ++ticks) {
-        player->tickFunction(player);
-        int32_t frames = std::min({player->samplesPerTick, chunk, framesLeft});
-        if (frames > 0) {
-            std::memset(buffer, 0, sizeof buffer);
-            mixVoices(buffer, frames);
-            framesLeft -= frames;
-        }
+    for (int32_t done = 0; done < playFrames; done += chunk) {
+        renderS16(&renderer, buffer, chunk);
     }
+    stopRenderer(&renderer);
 }
 
 } // namespace
@@ -60,10 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     fuzzBytes = data;
     fuzzSize = static_cast<int32_t>(size);
-    registerStreamHooks(openFuzzInput, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
-                        memoryStreamTell);
-    installTickFunction(playerTick);
-    ModulePlayer* player = createPlayer("fuzz.xm", nullptr);
+    static const StreamHooks hooks = {openFuzzInput,    memoryStreamClose, memoryStreamRead,
+                                      memoryStreamSeek, memoryStreamTell,  nullptr};
+    ModulePlayer* player = createPlayer(&hooks, "fuzz.xm", nullptr, nullptr);
     if (player) {
         play(player);
     }

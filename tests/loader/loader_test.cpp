@@ -44,24 +44,8 @@ TEST(LoaderHeader, StoresTheSongFields) {
     EXPECT_EQ(player->orderTable[200], 77);
     EXPECT_EQ(player->usedPatternCount, 1);
     EXPECT_EQ(player->initialGlobalVolume, 64);
-    EXPECT_EQ(player->tickFunction, &playerTick);
-}
-
-void otherTick(ModulePlayer*) {}
-
-// The loader lies below the sequencer, so it stores whatever tick the program installed at
-// start-up (playerTick everywhere but here). A player keeps the tick it was loaded with.
-TEST(LoaderHeader, StoresTheTickInstalledWhenItLoads) {
-    auto withPlayerTick = load(XmModule{});
-    installTickFunction(otherTick);
-    auto withOtherTick = load(XmModule{});
-    installTickFunction(nullptr);
-    auto withNone = load(XmModule{});
-    installTickFunction(playerTick);
-    ASSERT_TRUE(withPlayerTick && withOtherTick && withNone);
-    EXPECT_EQ(withPlayerTick->tickFunction, &playerTick);
-    EXPECT_EQ(withOtherTick->tickFunction, &otherTick);
-    EXPECT_EQ(withNone->tickFunction, nullptr);
+    // The loader lies below the sequencer: the renderer's start gives the player its tick.
+    EXPECT_EQ(player->tickFunction, nullptr);
 }
 
 // A file is MadTracker's when its tracker name, bytes 38..57, begins with "MadTracker".
@@ -84,7 +68,7 @@ TEST(LoaderHeader, SeventeenthByteMustBeASpace) {
     XmModule m;
     m.id = "Extended Module:_";
     EXPECT_FALSE(load(m));
-    EXPECT_STREQ(lastLoadError(), "not an XM module");
+    EXPECT_STREQ(xmtest::lastImageReason(), "not an XM module");
 }
 
 TEST(LoaderHeader, VersionAndMarkerMayHoldAnything) {
@@ -196,7 +180,7 @@ TEST(LoaderPatterns, HeaderLengthSkipsExtraHeaderBytes) {
         auto player = load(m);
         if (length == left) { // honoured: the data would start at the end of the file
             EXPECT_FALSE(player);
-            EXPECT_STREQ(lastLoadError(), "file is truncated");
+            EXPECT_STREQ(xmtest::lastImageReason(), "file is truncated");
             continue;
         }
         ASSERT_TRUE(player) << length;
@@ -260,7 +244,7 @@ TEST(LoaderInstruments, EveryMapByteReachesItsSample) {
         m.instruments[0].samples.push_back(XmSample::eightBit({k % 256 - 128}));
     }
     EXPECT_FALSE(load(m));
-    EXPECT_STREQ(lastLoadError(), "instrument has more than 256 samples");
+    EXPECT_STREQ(xmtest::lastImageReason(), "instrument has more than 256 samples");
     m.instruments[0].samples.pop_back();
     for (int n = 0; n < 96; ++n) {
         m.instruments[0].sampleMap[size_t(n)] = uint8_t(255 - n * 7); // 255, 248, ... wrapping
@@ -549,7 +533,7 @@ TEST(LoaderAdpcm, PackedFramesAreUnpacked) {
     // Half a byte a frame: a length past 2^31 frames could still fit the stream.
     hand.lengthBytesOverride = 0x80000000;
     EXPECT_FALSE(load(withSamples({hand})));
-    EXPECT_STREQ(lastLoadError(), "module is too large");
+    EXPECT_STREQ(xmtest::lastImageReason(), "module is too large");
 }
 
 struct ProviderCall {

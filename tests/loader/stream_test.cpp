@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "assets/assets.h"
-#include "audio/output.h"
 #include "module/memory_stream.h"
 #include "module/stream.h"
 #include "tests/support/xm_writer.h"
@@ -139,28 +138,50 @@ struct HookTest : ::testing::Test {
     void SetUp() override {
         hookLog = HookLog{};
         hookLog.image = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'x', 'm'};
-        registerStreamHooks(countingOpen, countingClose, memoryStreamRead, loggingSeek,
-                            memoryStreamTell);
     }
-    void TearDown() override { registerStreamHooks(nullptr, nullptr, nullptr, nullptr, nullptr); }
+    StreamHooks hooks = {countingOpen, countingClose,    memoryStreamRead,
+                         loggingSeek,  memoryStreamTell, nullptr};
 };
 
-TEST_F(HookTest, AllFiveSetRegisters) {
-    EXPECT_EQ(streamHooksRegistered(), 1);
-}
-
-TEST_F(HookTest, OneNullOperationClearsAllFive) {
-    registerStreamHooks(countingOpen, countingClose, memoryStreamRead, nullptr, memoryStreamTell);
-    EXPECT_EQ(streamHooksRegistered(), 0);
-    // Nothing is left behind: opening no longer reaches the old open hook.
-    EXPECT_EQ(streamOpen("x"), nullptr);
+// A load's hooks must all be there: with any of the five missing (or none given) nothing is
+// opened and no player made, and the open hook is never reached.
+TEST_F(HookTest, IncompleteHooksOpenNothing) {
+    EXPECT_EQ(streamHooksComplete(&hooks), 1);
+    for (int missing = 0; missing <= 5; ++missing) {
+        SCOPED_TRACE(missing);
+        StreamHooks partial = hooks;
+        StreamHooks* given = &partial;
+        switch (missing) {
+        case 0:
+            partial.open = nullptr;
+            break;
+        case 1:
+            partial.close = nullptr;
+            break;
+        case 2:
+            partial.read = nullptr;
+            break;
+        case 3:
+            partial.seek = nullptr;
+            break;
+        case 4:
+            partial.tell = nullptr;
+            break;
+        default:
+            given = nullptr;
+            break;
+        }
+        EXPECT_EQ(streamHooksComplete(given), 0);
+        EXPECT_EQ(streamOpen(given, "x"), nullptr);
+        const char* reason = "";
+        EXPECT_EQ(createPlayer(given, "x", nullptr, &reason), nullptr);
+        EXPECT_STREQ(reason, "no stream hooks given");
+    }
     EXPECT_EQ(hookLog.opens, 0);
-    // The output device refuses to open without hooks.
-    EXPECT_EQ(openAudio(44100), 0);
 }
 
 TEST_F(HookTest, StreamOperationsPassThroughToTheHooks) {
-    ModuleStream* stream = streamOpen("x");
+    ModuleStream* stream = streamOpen(&hooks, "x");
     ASSERT_NE(stream, nullptr);
     uint8_t bytes[3] = {};
     EXPECT_EQ(streamRead(bytes, 3, stream), 3);
@@ -172,8 +193,27 @@ TEST_F(HookTest, StreamOperationsPassThroughToTheHooks) {
     EXPECT_EQ(hookLog.closes, 1);
 }
 
+// Two loads with different hooks, one after the other, each read through its own.
+TEST_F(HookTest, EachStreamKeepsTheHooksItWasOpenedWith) {
+    ModuleStream* counted = streamOpen(&hooks, "x");
+    const StreamHooks plain = memoryStreamHooks;
+    ModuleStream* builtin = streamOpen(&plain, "music.xm");
+    ASSERT_NE(counted, nullptr);
+    ASSERT_NE(builtin, nullptr);
+    streamSeek(builtin, 0, 2);
+    EXPECT_EQ(streamTell(builtin), builtinModuleSize);
+    EXPECT_EQ(hookLog.lastWhence, -99); // not the logging seek
+    streamSeek(counted, 0, 2);
+    EXPECT_EQ(hookLog.lastWhence, 2);
+    EXPECT_EQ(streamTell(counted), 9);
+    streamClose(builtin);
+    EXPECT_EQ(hookLog.closes, 0);
+    streamClose(counted);
+    EXPECT_EQ(hookLog.closes, 1);
+}
+
 TEST_F(HookTest, WhenceTravelsAsASignedByte) {
-    ModuleStream* stream = streamOpen("x");
+    ModuleStream* stream = streamOpen(&hooks, "x");
     ASSERT_NE(stream, nullptr);
     streamSeek(stream, 0, 0x102); // low byte 2: from the end
     EXPECT_EQ(hookLog.lastWhence, 2);
@@ -193,35 +233,32 @@ TEST_F(HookTest, NullStreamOperationsDoNothing) {
 }
 
 TEST_F(HookTest, OpenHookFailureMakesStreamOpenNull) {
-    registerStreamHooks(failingOpen, countingClose, memoryStreamRead, loggingSeek,
-                        memoryStreamTell);
-    EXPECT_EQ(streamOpen("x"), nullptr);
+    hooks.open = failingOpen;
+    EXPECT_EQ(streamOpen(&hooks, "x"), nullptr);
     EXPECT_EQ(hookLog.opens, 1);
     EXPECT_EQ(hookLog.closes, 0);
-    EXPECT_EQ(createPlayer("x", nullptr), nullptr);
-    EXPECT_STREQ(lastLoadError(), "cannot open the module");
-}
-
-TEST_F(HookTest, StreamOpenWithoutHooksIsNull) {
-    registerStreamHooks(nullptr, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(streamOpen("x"), nullptr);
-    EXPECT_EQ(createPlayer("x", nullptr), nullptr);
-    EXPECT_STREQ(lastLoadError(), "no stream hooks registered");
+    const char* reason = "";
+    EXPECT_EQ(createPlayer(&hooks, "x", nullptr, &reason), nullptr);
+    EXPECT_STREQ(reason, "cannot open the module");
 }
 
 TEST_F(HookTest, CreatePlayerOnANonXmClosesTheStreamOnce) {
-    EXPECT_EQ(createPlayer("music.xm", nullptr), nullptr);
+    const char* reason = "";
+    EXPECT_EQ(createPlayer(&hooks, "music.xm", nullptr, &reason), nullptr);
     EXPECT_EQ(hookLog.opens, 1);
     EXPECT_EQ(hookLog.closes, 1);
-    EXPECT_STREQ(lastLoadError(), "not an XM module");
+    EXPECT_STREQ(reason, "not an XM module");
+    // The reason is optional.
+    EXPECT_EQ(createPlayer(&hooks, "music.xm", nullptr, nullptr), nullptr);
 }
 
 TEST_F(HookTest, CreatePlayerOnAnXmClosesTheStreamOnceAndSucceeds) {
     hookLog.image = buildXm(XmModule{}).bytes;
-    ModulePlayer* player = createPlayer("music.xm", nullptr);
+    const char* reason = "left over";
+    ModulePlayer* player = createPlayer(&hooks, "music.xm", nullptr, &reason);
     ASSERT_NE(player, nullptr);
     EXPECT_EQ(hookLog.closes, 1);
-    EXPECT_STREQ(lastLoadError(), "");
+    EXPECT_STREQ(reason, "");
     EXPECT_EQ(destroyPlayer(player), 1);
 }
 
@@ -250,10 +287,7 @@ struct FileStreamTest : ::testing::Test {
         }
         std::fclose(file);
     }
-    void TearDown() override {
-        std::remove(path.c_str());
-        registerStreamHooks(nullptr, nullptr, nullptr, nullptr, nullptr);
-    }
+    void TearDown() override { std::remove(path.c_str()); }
 };
 
 TEST_F(FileStreamTest, ReadsSeeksAndClampsLikeTheMemoryStream) {
@@ -289,9 +323,7 @@ TEST_F(FileStreamTest, CreatePlayerLoadsAModuleFromAFile) {
     ASSERT_NE(file, nullptr);
     std::fwrite(image.data(), 1, image.size(), file);
     std::fclose(file);
-    registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
-                        fileStreamTell);
-    ModulePlayer* player = createPlayer(path.c_str(), nullptr);
+    ModulePlayer* player = createPlayer(&fileStreamHooks, path.c_str(), nullptr, nullptr);
     ASSERT_NE(player, nullptr);
     EXPECT_EQ(player->channelCount, 1);
     EXPECT_EQ(player->patterns[0].rowCount, 64);

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "audio/mixer.h"
-#include "audio/output.h"
-#include "platform/headless/headless_audio.h"
+#include "audio/renderer.h"
 #include "tests/loader/loader_helpers.h"
 #include "tests/mixer/mixer_support.h"
 
@@ -104,27 +103,18 @@ TEST(FloatCopies, NoneForSamplesPastTheLimitOrWithoutFrames) {
     EXPECT_EQ(samples[2]->frameValues, nullptr);
 }
 
-class FloatCopiesAtStart : public LoopsTest {
-  protected:
-    void SetUp() override {
-        LoopsTest::SetUp();
-        platform::headlessSetThreadsEnabled(0);
-        platform::headlessAudioSetOpenResult(0);
-    }
-    void TearDown() override {
-        closeAudio();
-        platform::headlessSetThreadsEnabled(1);
-        LoopsTest::TearDown();
-    }
-};
+using FloatCopiesAtStart = LoopsTest;
 
-// Playback start gives every sample its copies where the AVX2 loops are in use, and none where
-// the SSE2 loops are, which never read them. A second start keeps the copies it finds.
+// The renderer's start gives every sample its copies where the player's loops are the AVX2
+// ones, and none where they are the SSE2 ones, which never read them. A second start keeps the
+// copies it finds.
 TEST_P(FloatCopiesAtStart, OnlyWhereTheLoopsInUseReadThem) {
     auto player = load(withSamples({sampleOf(8, 1, 2, 4), sampleOf(8, 2, 2, 4)}));
     ASSERT_TRUE(player);
-    ASSERT_EQ(openAudio(44100), 1);
-    ASSERT_EQ(startPlayback(player.get()), 1);
+    ASSERT_TRUE(setMixerLoops(player.get(), GetParam()));
+    Renderer renderer;
+    ASSERT_EQ(startRenderer(&renderer, player.get(), 44100), 1);
+    stopRenderer(&renderer);
     const Sample* forward = player->instruments[0].samples[0];
     const Sample* pingPong = player->instruments[0].samples[1];
     if (GetParam() == MixerLoops::sse2) {
@@ -138,10 +128,10 @@ TEST_P(FloatCopiesAtStart, OnlyWhereTheLoopsInUseReadThem) {
     ASSERT_NE(pingPong->frameValues, nullptr);
     const float* values = forward->frameValues;
     const float* copies = forward->loopCopies;
-    ASSERT_EQ(startPlayback(player.get()), 1);
+    ASSERT_EQ(startRenderer(&renderer, player.get(), 44100), 1);
     EXPECT_EQ(forward->frameValues, values);
     EXPECT_EQ(forward->loopCopies, copies);
-    stopPlayback(player.get());
+    stopRenderer(&renderer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Loops, FloatCopiesAtStart, loopsKinds, loopsName);

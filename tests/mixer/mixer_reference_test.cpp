@@ -119,7 +119,7 @@ void randomVolumes(Rng& rng, Voice& v) {
     v.lastTarget0 = rng.chance(60) ? v.targetVolume0 : static_cast<int32_t>(rng.range(0, 127));
     v.lastTarget1 = rng.chance(60) ? v.targetVolume1 : static_cast<int32_t>(rng.range(0, 127));
     if (rng.chance(50)) {
-        v.rampFramesLeft = static_cast<int32_t>(rng.range(1, rampFrames));
+        v.rampFramesLeft = static_cast<int32_t>(rng.range(1, mixerPlayer()->rampFrames));
         v.rampStep0 = static_cast<float>(rng.range(-1000, 1000)) * 1e-5f;
         v.rampStep1 = static_cast<float>(rng.range(-1000, 1000)) * 1e-5f;
     }
@@ -213,7 +213,7 @@ CompareTally compareMixers(uint64_t seed, int cases, const CaseOptions& opt) {
     CompareTally tally;
     const int32_t rates[] = {44100, 44100, 44100, 22050, 48000, 8000};
     for (int c = 0; c < cases; ++c) {
-        setMixerRate(rates[rng.range(0, 5)]);
+        setMixerRate(mixerPlayer(), rates[rng.range(0, 5)]);
         TestSample t;
         Voice v = randomVoice(rng, t, opt);
         Voice ref = v;
@@ -226,8 +226,8 @@ CompareTally compareMixers(uint64_t seed, int cases, const CaseOptions& opt) {
             if (silentThroughout(v)) {
                 tally.silentFrames += frames;
             }
-            mixVoice(&v, bufA.data(), frames);
-            referenceMixVoice(&ref, bufB.data(), frames);
+            mixVoice(mixerPlayer(), &v, bufA.data(), frames);
+            referenceMixVoice(mixerPlayer(), &ref, bufB.data(), frames);
             tally.frames += frames;
             EXPECT_TRUE(sameMix(bufA, bufB)) << "case " << c << " call " << call;
             EXPECT_TRUE(sameVoice(v, ref)) << "case " << c << " call " << call;
@@ -266,8 +266,8 @@ void randomForwardLoop(Rng& rng, TestSample& t, uint32_t loopStart, uint32_t len
     Voice ref = v;
     std::vector<float> mine = buf;
     std::vector<float> theirs = buf;
-    mixVoice(&v, mine.data(), n);
-    referenceMixVoice(&ref, theirs.data(), n);
+    mixVoice(mixerPlayer(), &v, mine.data(), n);
+    referenceMixVoice(mixerPlayer(), &ref, theirs.data(), n);
     if (::testing::AssertionResult same = sameMix(mine, theirs); !same) {
         return same;
     }
@@ -358,7 +358,7 @@ int64_t rampGainsAcrossBinades(int cases) {
     int64_t ramps = 0;
     for (int c = 0; c < cases && !::testing::Test::HasFailure(); ++c) {
         const int32_t rates[] = {44100, 48000, 22050};
-        setMixerRate(rates[rng.range(0, 2)]);
+        setMixerRate(mixerPlayer(), rates[rng.range(0, 2)]);
         TestSample t;
         randomForwardLoop(rng, t, 0, 2000);
         const int32_t from = rng.chance(30) ? 0 : static_cast<int32_t>(rng.range(0, 255));
@@ -370,7 +370,7 @@ int64_t rampGainsAcrossBinades(int cases) {
             // A running ramp whose step has few significant bits.
             v.lastTarget0 = v.targetVolume0;
             v.lastTarget1 = v.targetVolume1;
-            v.rampFramesLeft = rampFrames;
+            v.rampFramesLeft = mixerPlayer()->rampFrames;
             v.rampStep0 = std::ldexp(static_cast<float>(rng.range(-7, 7)),
                                      static_cast<int>(rng.range(-20, -8)));
             v.rampStep1 = std::ldexp(static_cast<float>(rng.range(-7, 7)),
@@ -383,7 +383,7 @@ int64_t rampGainsAcrossBinades(int cases) {
             << "case " << c;
         ++ramps;
     }
-    setMixerRate(44100);
+    setMixerRate(mixerPlayer(), 44100);
     return ramps;
 }
 
@@ -394,13 +394,14 @@ int64_t rampGainsAcrossBinades(int cases) {
 int64_t compareVoiceTables(int chunks) {
     Rng rng(6);
     CaseOptions opt{uint64_t{1} << 28, uint64_t{4} << 32, 400, 0};
-    setMixerRate(44100);
+    setMixerRate(mixerPlayer(), 44100);
     std::vector<TestSample> samples(mixedVoiceCount);
     Voice ref[mixedVoiceCount];
     for (int slot = 0; slot < mixedVoiceCount; ++slot) {
-        voiceTable[slot] = rng.chance(20) ? Voice{} : randomVoice(rng, samples[slot], opt);
-        voiceTable[slot].index = slot;
-        ref[slot] = voiceTable[slot];
+        mixerPlayer()->voices[slot] =
+            rng.chance(20) ? Voice{} : randomVoice(rng, samples[slot], opt);
+        mixerPlayer()->voices[slot].index = slot;
+        ref[slot] = mixerPlayer()->voices[slot];
     }
     const int32_t chunkFrames = 884;
     int64_t silentCalls = 0;
@@ -411,23 +412,23 @@ int64_t compareVoiceTables(int chunks) {
         while (done < chunkFrames) {
             int32_t n =
                 std::min<int32_t>(static_cast<int32_t>(rng.range(1, 400)), chunkFrames - done);
-            mixVoices(mixA.data() + 2 * done, n);
+            mixVoices(mixerPlayer(), mixA.data() + 2 * done, n);
             for (int slot = 0; slot < mixedVoiceCount; ++slot) {
                 silentCalls += silentThroughout(ref[slot]) ? 1 : 0;
-                referenceMixVoice(&ref[slot], mixB.data() + 2 * done, n);
+                referenceMixVoice(mixerPlayer(), &ref[slot], mixB.data() + 2 * done, n);
             }
             done += n;
             for (int slot = 0; slot < mixedVoiceCount; ++slot) {
-                changeTargets(rng, voiceTable[slot], ref[slot]);
+                changeTargets(rng, mixerPlayer()->voices[slot], ref[slot]);
             }
         }
         EXPECT_TRUE(sameMix(mixA, mixB)) << "chunk " << chunk;
         for (int slot = 0; slot < mixedVoiceCount && !::testing::Test::HasFailure(); ++slot) {
-            EXPECT_TRUE(sameVoice(voiceTable[slot], ref[slot]))
+            EXPECT_TRUE(sameVoice(mixerPlayer()->voices[slot], ref[slot]))
                 << "chunk " << chunk << " slot " << slot;
         }
     }
-    std::memset(voiceTable, 0, sizeof voiceTable);
+    std::memset(static_cast<void*>(mixerPlayer()->voices), 0, sizeof mixerPlayer()->voices);
     return silentCalls;
 }
 

@@ -15,6 +15,19 @@
 #include "audio/mixer.h"
 
 namespace ostrel::test {
+// The player whose voice table, ramp and frame loops the mixer tests use, set up at 44,100 Hz
+// with the processor's default loops; one for the whole test program.
+inline ModulePlayer* mixerPlayer() {
+    static ModulePlayer* player = [] {
+        auto* made = new ModulePlayer{};
+        setMixerRate(made, 44100);
+        return made;
+    }();
+    return player;
+}
+} // namespace ostrel::test
+
+namespace ostrel::test {
 
 struct TestSample {
     std::unique_ptr<int16_t[]> block;
@@ -92,12 +105,12 @@ inline void dropFrameValues(TestSample& t) {
 class LoopsTest : public ::testing::TestWithParam<MixerLoops> {
   protected:
     void SetUp() override {
-        before = mixerLoops();
-        if (!setMixerLoops(GetParam())) {
+        before = mixerLoops(mixerPlayer());
+        if (!setMixerLoops(mixerPlayer(), GetParam())) {
             GTEST_SKIP() << "no AVX2 on this processor: the AVX2 loops were not tested";
         }
     }
-    void TearDown() override { setMixerLoops(before); }
+    void TearDown() override { setMixerLoops(mixerPlayer(), before); }
 
   private:
     MixerLoops before = MixerLoops::sse2;
@@ -199,8 +212,8 @@ inline ::testing::AssertionResult sameMix(const std::vector<float>& a,
     const int32_t frames = static_cast<int32_t>(a.size() / 2);
     std::vector<int16_t> pcmA(2 * static_cast<size_t>(frames));
     std::vector<int16_t> pcmB(pcmA.size());
-    convertToPcm16(pcmA.data(), a.data(), frames);
-    convertToPcm16(pcmB.data(), b.data(), frames);
+    convertToPcm16(pcmA.data(), a.data(), frames, mixerLoops(mixerPlayer()));
+    convertToPcm16(pcmB.data(), b.data(), frames, mixerLoops(mixerPlayer()));
     if (pcmA != pcmB) {
         return ::testing::AssertionFailure() << "16-bit samples differ";
     }

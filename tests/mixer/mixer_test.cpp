@@ -28,10 +28,12 @@ const float fullGain = 255.0f * (1.0f / 255.0f);
 class MixerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        setMixerRate(44100);
-        std::memset(voiceTable, 0, sizeof voiceTable);
+        setMixerRate(mixerPlayer(), 44100);
+        std::memset(static_cast<void*>(mixerPlayer()->voices), 0, sizeof mixerPlayer()->voices);
     }
-    void TearDown() override { std::memset(voiceTable, 0, sizeof voiceTable); }
+    void TearDown() override {
+        std::memset(static_cast<void*>(mixerPlayer()->voices), 0, sizeof mixerPlayer()->voices);
+    }
 };
 
 // --- Idle voices ---------------------------------------------------------------------------
@@ -44,7 +46,7 @@ TEST_F(MixerTest, IdleVoiceLeavesBufferAndRecordUntouched) {
     Voice before = v;
     for (int32_t frames : {0, 1, 5, 300}) {
         std::vector<float> buf(600, 0.25f);
-        mixVoice(&v, buf.data(), frames);
+        mixVoice(mixerPlayer(), &v, buf.data(), frames);
         EXPECT_TRUE(sameBits(buf, std::vector<float>(600, 0.25f))) << frames;
         EXPECT_TRUE(sameVoice(v, before)) << frames;
     }
@@ -58,7 +60,7 @@ TEST_F(MixerTest, SampleWithoutLoopStopsAtItsEndInsideTheBlock) {
     makeSample(t, {100, 200, 300, 400, 0}, 0, loopNone);
     Voice v = steadyVoice(&t.sample, 255);
     std::vector<float> buf(16, 0.5f);
-    mixVoice(&v, buf.data(), 8);
+    mixVoice(mixerPlayer(), &v, buf.data(), 8);
     // Frames 0..3 carry the sample at gain 255/255, frames 4..7 keep their 0.5.
     const float expected[8] = {100, 200, 300, 400, 0, 0, 0, 0};
     for (int k = 0; k < 8; ++k) {
@@ -79,7 +81,7 @@ TEST_F(MixerTest, SampleOfLengthZeroGoesIdleWithoutReadingOrAdding) {
     v.stepInt = 1;
     v.targetVolume0 = v.targetVolume1 = 64; // a ramp would start on a readable sample
     std::vector<float> buf(64, -3.0f);
-    mixVoice(&v, buf.data(), 32);
+    mixVoice(mixerPlayer(), &v, buf.data(), 32);
     EXPECT_EQ(v.sample, nullptr);
     EXPECT_TRUE(sameBits(buf, std::vector<float>(64, -3.0f)));
 }
@@ -99,7 +101,7 @@ TEST_F(MixerTest, ForwardLoopStepLargerThanLoopWrapsByWholeLoopsKeepingFraction)
     const uint32_t wholeAfter[2] = {2, 4};
     const uint32_t fractionAfter[2] = {threeQuarters, 0};
     for (int call = 0; call < 2; ++call) {
-        mixVoice(&v, buf.data(), 1);
+        mixVoice(mixerPlayer(), &v, buf.data(), 1);
         EXPECT_EQ(v.positionInt, wholeAfter[call]) << call;
         EXPECT_EQ(v.positionFrac, fractionAfter[call]) << call;
         EXPECT_EQ(v.direction, 1);
@@ -115,7 +117,7 @@ TEST_F(MixerTest, ForwardLoopBlendsLastFrameWithGuardFrameHalfAFrameBeforeTheEnd
     setPosition(v, 4, half); // E - 0.5
     setStep(v, 0, quarter);
     std::vector<float> buf(2, 0.0f);
-    mixVoice(&v, buf.data(), 1);
+    mixVoice(mixerPlayer(), &v, buf.data(), 1);
     float s = 1000.0f + weight(half) * (3000.0f - 1000.0f); // about 1999.9
     EXPECT_EQ(buf[0], s * fullGain);
     EXPECT_GT(buf[0], 1999.0f);
@@ -132,7 +134,7 @@ TEST_F(MixerTest, PositionJustBeforeTheEndStillMovesOn) {
     setPosition(v, 3, fraction);
     setStep(v, 1, 0);
     std::vector<float> buf(6, 0.0f);
-    mixVoice(&v, buf.data(), 3);
+    mixVoice(mixerPlayer(), &v, buf.data(), 3);
     // Frames at 3.99.., 0.99.. (wrapped), 1.99..; the fraction is kept.
     EXPECT_EQ(v.positionInt, 2u);
     EXPECT_EQ(v.positionFrac, fraction);
@@ -154,7 +156,7 @@ TEST_F(MixerTest, ForwardPositionJustPastTheEndWrapsAtOnce) {
     setPosition(v, 4, 100); // 100 fraction units past the end
     setStep(v, 1, 0);
     std::vector<float> buf(4, 0.0f);
-    mixVoice(&v, buf.data(), 2);
+    mixVoice(mixerPlayer(), &v, buf.data(), 2);
     // Wrapped to 0 + 100 units before the first frame: frames at 0.00.. and 1.00..
     EXPECT_EQ(v.positionInt, 2u);
     EXPECT_EQ(v.positionFrac, 100u);
@@ -172,7 +174,7 @@ TEST_F(MixerTest, BackwardPositionBeforeTheLoopStartTurnsAtOnce) {
     setPosition(v, 0, 0);
     setStep(v, 0, half);
     std::vector<float> buf(2, 0.0f);
-    mixVoice(&v, buf.data(), 1);
+    mixVoice(mixerPlayer(), &v, buf.data(), 1);
     // 0 reflects to 2 x 2 - 0 - one unit = 3.99.., played forward, then half a frame on.
     EXPECT_EQ(v.direction, 1);
     EXPECT_EQ(v.positionInt, 4u);
@@ -187,7 +189,7 @@ TEST_F(MixerTest, PositionPastTheEndOfASampleWithoutLoopEndsIt) {
     Voice v = steadyVoice(&t.sample, 255);
     setPosition(v, 5, 0);
     std::vector<float> buf(4, 0.0f);
-    mixVoice(&v, buf.data(), 2);
+    mixVoice(mixerPlayer(), &v, buf.data(), 2);
     EXPECT_EQ(v.sample, nullptr);
     EXPECT_EQ(buf, std::vector<float>(4, 0.0f));
 }
@@ -203,7 +205,7 @@ TEST_F(MixerTest, LookAheadRoundingNeverReadsPastTheGuardFrame) {
     setPosition(v, 4, 0xFFFFFFFFu - 299);
     setStep(v, 1, 255);
     std::vector<float> buf(8, 0.0f);
-    mixVoice(&v, buf.data(), 4);
+    mixVoice(mixerPlayer(), &v, buf.data(), 4);
     // Frame 3 blends the guard frame with silence, not with frame 9.
     EXPECT_EQ(buf[6], (500.0f + weight(465) * (0.0f - 500.0f)) * fullGain);
     // 9 + 720 units wraps to 5 + 720 units.
@@ -218,7 +220,7 @@ TEST_F(MixerTest, StepBelowTheLookAheadResolutionStillFindsTheEnd) {
     setPosition(v, 3, 0xFFFFFFFFu - 149); // 150 units before the end
     setStep(v, 0, 100);                   // no 8.24 form: 100 / 256 rounds to 0
     std::vector<float> buf(4, 0.0f);
-    mixVoice(&v, buf.data(), 2);
+    mixVoice(mixerPlayer(), &v, buf.data(), 2);
     // Two frames reach 50 units past the end, which wraps to 50 units past the loop start.
     EXPECT_EQ(v.positionInt, 0u);
     EXPECT_EQ(v.positionFrac, 50u);
@@ -231,7 +233,7 @@ TEST_F(MixerTest, ZeroStepHoldsThePositionAndReturns) {
     setPosition(v, 3, 0xFFFFFFFFu); // one unit before the end
     setStep(v, 0, 0);
     std::vector<float> buf(20, 0.0f);
-    mixVoice(&v, buf.data(), 10);
+    mixVoice(mixerPlayer(), &v, buf.data(), 10);
     EXPECT_EQ(v.positionInt, 3u);
     EXPECT_EQ(v.positionFrac, 0xFFFFFFFFu);
     EXPECT_EQ(buf[18], (4.0f + weight(0xFFFFFFFFu) * (1.0f - 4.0f)) * fullGain);
@@ -247,13 +249,13 @@ TEST_F(MixerTest, PingPongTurnsAtTheEndOneUnitShortOfTheMirror) {
     setPosition(v, 7, half); // E - 0.5
     setStep(v, 0, threeQuarters);
     std::vector<float> buf(4, 0.0f);
-    mixVoice(&v, buf.data(), 1);
+    mixVoice(mixerPlayer(), &v, buf.data(), 1);
     // E + 0.25 reflects to E - 0.25 - one unit, moving backward.
     EXPECT_EQ(v.direction, 2);
     EXPECT_EQ(v.positionInt, 7u);
     EXPECT_EQ(v.positionFrac, threeQuarters - 1);
     // The next frame is read there and the position then moves down by the step.
-    mixVoice(&v, buf.data() + 2, 1);
+    mixVoice(mixerPlayer(), &v, buf.data() + 2, 1);
     // 7.75 - one unit - 0.75 = 7 - one unit.
     EXPECT_EQ(buf[2], (6.0f + weight(threeQuarters - 1) * (6.0f - 6.0f)) * fullGain);
     EXPECT_EQ(v.positionInt, 6u);
@@ -269,7 +271,7 @@ TEST_F(MixerTest, PingPongTurnsAtTheStartMovingForwardAgain) {
     setPosition(v, 2, quarter); // loopStart + 0.25
     setStep(v, 0, half);
     std::vector<float> buf(2, 0.0f);
-    mixVoice(&v, buf.data(), 1);
+    mixVoice(mixerPlayer(), &v, buf.data(), 1);
     // 2.25 - 0.5 = 1.75 reflects to 2 x 2 - 1.75 - one unit = 2.25 - one unit.
     EXPECT_EQ(v.direction, 1);
     EXPECT_EQ(v.positionInt, 2u);
@@ -283,7 +285,7 @@ TEST_F(MixerTest, PingPongReflectsRepeatedlyWhenTheStepSpansTheLoop) {
     setPosition(v, 4, 0);
     setStep(v, 4, 0);
     std::vector<float> buf(2, 0.0f);
-    mixVoice(&v, buf.data(), 1);
+    mixVoice(mixerPlayer(), &v, buf.data(), 1);
     // 8.0 -> end: 10 - 8 - u = 2 - u (below start) -> start: 4 - (2 - u) - u = 2.0, forward.
     EXPECT_EQ(v.direction, 1);
     EXPECT_EQ(v.positionInt, 2u);
@@ -299,7 +301,7 @@ TEST_F(MixerTest, PingPongAtLoopStartZeroReadsSilenceBeforeFrame0) {
     setPosition(v, 0, 0); // on the loop start, moving down
     setStep(v, 1, 0);
     std::vector<float> buf(2, 0.0f);
-    mixVoice(&v, buf.data(), 1);
+    mixVoice(mixerPlayer(), &v, buf.data(), 1);
     // The reflection leaves the position one unit below 0: whole part -1, maximal fraction.
     // Frame -1 reads as 0, so the frame blends silence into frame 0's 1000.
     float s = 0.0f + weight(0xFFFFFFFFu) * (1000.0f - 0.0f);
@@ -322,12 +324,12 @@ TEST_F(MixerTest, RampFrom0To255RunsLinearlyOver128FramesAcrossCalls) {
     Voice v = steadyVoice(&t.sample, 0);
     v.targetVolume0 = 255;
     std::vector<float> buf(2 * 200, 0.0f);
-    mixVoice(&v, buf.data(), 100);
+    mixVoice(mixerPlayer(), &v, buf.data(), 100);
     EXPECT_EQ(v.rampFramesLeft, 28);
     EXPECT_EQ(v.rampStep0, 255.0f * (1.0f / 255.0f) * (1.0f / 128.0f));
     EXPECT_EQ(v.rampStep1, 0.0f);
     EXPECT_NEAR(v.currentVolume0, 65280 * 100 / 128, 2);
-    mixVoice(&v, buf.data() + 200, 100);
+    mixVoice(mixerPlayer(), &v, buf.data() + 200, 100);
     // Gain k/128 on frame k while the ramp runs, then full gain; channel 1 stays silent.
     for (int k = 0; k < 200; ++k) {
         float want = k < 128 ? 1000.0f * static_cast<float>(k) / 128.0f : 1000.0f * fullGain;
@@ -349,7 +351,7 @@ TEST_F(MixerTest, NoRampWhenTheTopBitsOfTheCurrentVolumeEqualTheTarget) {
     v.targetVolume0 = 200;
     v.lastTarget0 = 0; // the targets look changed, so the mixer looks again
     std::vector<float> buf(8, 0.0f);
-    mixVoice(&v, buf.data(), 4);
+    mixVoice(mixerPlayer(), &v, buf.data(), 4);
     EXPECT_EQ(v.rampFramesLeft, 0);
     EXPECT_EQ(v.rampStep0, 0.0f);
     EXPECT_EQ(v.lastTarget0, 200);
@@ -363,18 +365,18 @@ TEST_F(MixerTest, NewTargetDuringARampStartsAFreshRampFromTheVolumeReached) {
     Voice v = steadyVoice(&t.sample, 0);
     v.targetVolume0 = 255;
     std::vector<float> buf(2 * 200, 0.0f);
-    mixVoice(&v, buf.data(), 64); // half way: about volume 127.5
+    mixVoice(mixerPlayer(), &v, buf.data(), 64); // half way: about volume 127.5
     ASSERT_EQ(v.rampFramesLeft, 64);
     int32_t reached = v.currentVolume0;
     EXPECT_NEAR(reached, 32640, 2);
     v.targetVolume0 = 0;
-    mixVoice(&v, buf.data() + 128, 1);
+    mixVoice(mixerPlayer(), &v, buf.data() + 128, 1);
     // Down from 127 (the whole part reached) to 0 over a full ramp.
     EXPECT_EQ(v.rampStep0, -127.0f * (1.0f / 255.0f) * (1.0f / 128.0f));
     EXPECT_EQ(v.rampFramesLeft, 127);
     EXPECT_EQ(buf[128],
               1000.0f * (static_cast<float>(reached) * (1.0f / 256.0f) * (1.0f / 255.0f)));
-    mixVoice(&v, buf.data() + 130, 127);
+    mixVoice(mixerPlayer(), &v, buf.data() + 130, 127);
     // The last frame of the new ramp: 127 steps down from the volume reached.
     EXPECT_NEAR(buf[2 * 65 + 2 * 126],
                 1000.0f *
@@ -391,7 +393,7 @@ TEST_F(MixerTest, RampEndingInsideTheBlockMixesTheRestAtTheTargetGain) {
     v.targetVolume0 = 255;
     v.targetVolume1 = 51;
     std::vector<float> buf(2 * 200, 0.0f);
-    mixVoice(&v, buf.data(), 200);
+    mixVoice(mixerPlayer(), &v, buf.data(), 200);
     EXPECT_NEAR(buf[2 * 127], 1000.0f * 127.0f / 128.0f, 0.05f);
     EXPECT_NEAR(buf[2 * 127 + 1], 1000.0f * 0.2f * 127.0f / 128.0f, 0.05f);
     for (int k = 128; k < 200; ++k) {
@@ -405,14 +407,14 @@ TEST_F(MixerTest, RampEndingInsideTheBlockMixesTheRestAtTheTargetGain) {
 }
 
 TEST_F(MixerTest, RampLengthFollowsTheOutputRate) {
-    setMixerRate(44100);
-    EXPECT_EQ(rampFrames, 128);
-    EXPECT_EQ(rampScale, 1.0f / 128.0f);
-    setMixerRate(22050);
-    EXPECT_EQ(rampFrames, 64);
-    setMixerRate(48000);
-    EXPECT_EQ(rampFrames, 139); // 6,144,000 / 44,100 truncated
-    EXPECT_EQ(rampScale, 1.0f / 139.0f);
+    setMixerRate(mixerPlayer(), 44100);
+    EXPECT_EQ(mixerPlayer()->rampFrames, 128);
+    EXPECT_EQ(mixerPlayer()->rampScale, 1.0f / 128.0f);
+    setMixerRate(mixerPlayer(), 22050);
+    EXPECT_EQ(mixerPlayer()->rampFrames, 64);
+    setMixerRate(mixerPlayer(), 48000);
+    EXPECT_EQ(mixerPlayer()->rampFrames, 139); // 6,144,000 / 44,100 truncated
+    EXPECT_EQ(mixerPlayer()->rampScale, 1.0f / 139.0f);
 }
 
 // --- Silent voices -------------------------------------------------------------------------
@@ -428,7 +430,7 @@ TEST_F(MixerTest, SilentVoiceLeavesTheBufferAndMovesOnAsIfMixed) {
     std::vector<float> buf = {0.5f, -0.0f, 0.0f, -7.25f, 1e-30f, 3.0f, -1.0f, 2.0f, 9.0f, 8.0f,
                               7.0f, 6.0f,  5.0f, 4.0f,   3.0f,   2.0f, 1.0f,  0.0f, 0.0f, -0.0f};
     const std::vector<float> before = buf;
-    mixVoice(&v, buf.data(), 10);
+    mixVoice(mixerPlayer(), &v, buf.data(), 10);
     // Every frame adds s x 0.0: non-zero elements keep their bits, zeros stay zeros.
     for (size_t i = 0; i < buf.size(); ++i) {
         if (before[i] != 0.0f) {
@@ -455,7 +457,7 @@ TEST_F(MixerTest, SilentPingPongVoiceTurnsAsIfMixed) {
     setPosition(v, 2, half);
     setStep(v, 1, 0);
     std::vector<float> buf(8, 1.0f);
-    mixVoice(&v, buf.data(), 4);
+    mixVoice(mixerPlayer(), &v, buf.data(), 4);
     // 2.5 -> 3.5 -> 4.5 reflects to 3.5 - e moving back -> 2.5 - e -> 1.5 - e.
     EXPECT_EQ(v.positionInt, 1u);
     EXPECT_EQ(v.positionFrac, half - 1);
@@ -470,7 +472,7 @@ TEST_F(MixerTest, FadingOldSlotRampsToSilenceThenAddsNothing) {
     Voice v = steadyVoice(&t.sample, 64);
     v.targetVolume0 = v.targetVolume1 = 0; // the channel has moved to the partner slot
     std::vector<float> buf(2 * 200, 0.25f);
-    mixVoice(&v, buf.data(), 200);
+    mixVoice(mixerPlayer(), &v, buf.data(), 200);
     // 128 frames of a ramp from gain 64/255 down, the first at the full starting gain...
     const float start = static_cast<float>(64 * 256) * (1.0f / 256.0f) * (1.0f / 255.0f);
     EXPECT_EQ(buf[0], 0.25f + 1000.0f * start);
@@ -491,12 +493,12 @@ TEST_F(MixerTest, FadingOldSlotRampsToSilenceThenAddsNothing) {
 TEST_F(MixerTest, MixVoicesWithZeroFramesDoesNothing) {
     TestSample t;
     makeFlatSample(t);
-    voiceTable[0] = steadyVoice(&t.sample, 0);
-    voiceTable[0].targetVolume0 = 255;
-    Voice before = voiceTable[0];
+    mixerPlayer()->voices[0] = steadyVoice(&t.sample, 0);
+    mixerPlayer()->voices[0].targetVolume0 = 255;
+    Voice before = mixerPlayer()->voices[0];
     std::vector<float> buf(8, 1.0f);
-    mixVoices(buf.data(), 0);
-    EXPECT_TRUE(sameVoice(voiceTable[0], before));
+    mixVoices(mixerPlayer(), buf.data(), 0);
+    EXPECT_TRUE(sameVoice(mixerPlayer()->voices[0], before));
     EXPECT_TRUE(sameBits(buf, std::vector<float>(8, 1.0f)));
 }
 
@@ -504,23 +506,25 @@ TEST_F(MixerTest, MixVoicesAddsSlots0To63InOrderAndNeverTheRest) {
     TestSample t;
     makeFlatSample(t);
     for (int slot : {0, 40, 63, 64, 100, 255}) {
-        voiceTable[slot] = steadyVoice(&t.sample, slot == 40 ? 3 : 77);
-        setStep(voiceTable[slot], 0, 0x12345678u + static_cast<uint32_t>(slot));
+        mixerPlayer()->voices[slot] = steadyVoice(&t.sample, slot == 40 ? 3 : 77);
+        setStep(mixerPlayer()->voices[slot], 0, 0x12345678u + static_cast<uint32_t>(slot));
     }
-    Voice upper[3] = {voiceTable[64], voiceTable[100], voiceTable[255]};
+    Voice upper[3] = {mixerPlayer()->voices[64], mixerPlayer()->voices[100],
+                      mixerPlayer()->voices[255]};
     // Expected: the three low slots one after the other into the same buffer.
-    Voice copies[3] = {voiceTable[0], voiceTable[40], voiceTable[63]};
+    Voice copies[3] = {mixerPlayer()->voices[0], mixerPlayer()->voices[40],
+                       mixerPlayer()->voices[63]};
     std::vector<float> want(64, 0.125f);
     for (Voice& c : copies) {
-        mixVoice(&c, want.data(), 32);
+        mixVoice(mixerPlayer(), &c, want.data(), 32);
     }
     std::vector<float> buf(64, 0.125f);
-    mixVoices(buf.data(), 32);
+    mixVoices(mixerPlayer(), buf.data(), 32);
     EXPECT_TRUE(sameBits(buf, want));
-    EXPECT_TRUE(sameVoice(voiceTable[63], copies[2]));
-    EXPECT_TRUE(sameVoice(voiceTable[64], upper[0]));
-    EXPECT_TRUE(sameVoice(voiceTable[100], upper[1]));
-    EXPECT_TRUE(sameVoice(voiceTable[255], upper[2]));
+    EXPECT_TRUE(sameVoice(mixerPlayer()->voices[63], copies[2]));
+    EXPECT_TRUE(sameVoice(mixerPlayer()->voices[64], upper[0]));
+    EXPECT_TRUE(sameVoice(mixerPlayer()->voices[100], upper[1]));
+    EXPECT_TRUE(sameVoice(mixerPlayer()->voices[255], upper[2]));
 }
 
 // --- 16-bit conversion ---------------------------------------------------------------------
@@ -539,7 +543,7 @@ TEST_P(ConvertToPcm16, TruncatesTowardZeroAndClipsWithoutScaling) {
                               32767, -32768, 1,   -1,   32767, -32768, 0,      0,
                               32767, -32768, 100, -100, 32767, -32768};
     int16_t dst[22] = {};
-    convertToPcm16(dst, src, 11);
+    convertToPcm16(dst, src, 11, mixerLoops(mixerPlayer()));
     for (int i = 0; i < 22; ++i) {
         EXPECT_EQ(dst[i], want[i]) << i;
     }
@@ -560,7 +564,7 @@ TEST_P(ConvertToPcm16, EveryLengthMatchesTruncateThenClamp) {
             src[i] = values[(i * 7 + static_cast<size_t>(frames)) % valueCount];
         }
         std::vector<int16_t> dst(src.size() + 1, 77);
-        convertToPcm16(dst.data(), src.data(), frames);
+        convertToPcm16(dst.data(), src.data(), frames, mixerLoops(mixerPlayer()));
         for (size_t i = 0; i < src.size(); ++i) {
             double t = std::trunc(static_cast<double>(src[i]));
             int16_t want = static_cast<int16_t>(t > 32767.0 ? 32767 : t < -32768.0 ? -32768 : t);
@@ -575,7 +579,7 @@ TEST_P(ConvertToPcm16, NotANumberGivesTheLowestSample) {
     // and in the single floats alike, as truncation does on this hardware.
     std::vector<float> src(2 * 13, std::nanf(""));
     std::vector<int16_t> dst(src.size(), 0);
-    convertToPcm16(dst.data(), src.data(), 13);
+    convertToPcm16(dst.data(), src.data(), 13, mixerLoops(mixerPlayer()));
     for (size_t i = 0; i < dst.size(); ++i) {
         EXPECT_EQ(dst[i], -32768) << i;
     }
@@ -584,14 +588,15 @@ TEST_P(ConvertToPcm16, NotANumberGivesTheLowestSample) {
 TEST_P(ConvertToPcm16, NothingHappensWithoutBuffersOrFrames) {
     const float src[4] = {5.0f, 6.0f, 7.0f, 8.0f};
     int16_t dst[4] = {9, 9, 9, 9};
-    convertToPcm16(dst, src, 0);
-    convertToPcm16(dst, src, -2);
-    convertToPcm16(dst, nullptr, 2);
-    convertToPcm16(nullptr, src, 2);
+    convertToPcm16(dst, src, 0, mixerLoops(mixerPlayer()));
+    convertToPcm16(dst, src, -2, mixerLoops(mixerPlayer()));
+    convertToPcm16(dst, nullptr, 2, mixerLoops(mixerPlayer()));
+    convertToPcm16(nullptr, src, 2, mixerLoops(mixerPlayer()));
     for (int16_t d : dst) {
         EXPECT_EQ(d, 9);
     }
-    convertToPcm16(dst, src, 1); // the same buffers with a frame count do convert
+    convertToPcm16(dst, src, 1,
+                   mixerLoops(mixerPlayer())); // the same buffers with a frame count do convert
     EXPECT_EQ(dst[0], 5);
     EXPECT_EQ(dst[1], 6);
     EXPECT_EQ(dst[2], 9);

@@ -41,8 +41,8 @@ void advance(uint32_t& whole, uint32_t& fraction, uint32_t stepWhole, uint32_t s
 
 } // namespace
 
-void referenceMixVoice(Voice* v, float* out, int32_t frames) {
-    Sample* s = v->sample;
+void referenceMixVoice(const ModulePlayer* player, Voice* v, float* out, int32_t frames) {
+    const Sample* s = v->sample;
     if (s == nullptr || frames <= 0) {
         return;
     }
@@ -99,13 +99,13 @@ void referenceMixVoice(Voice* v, float* out, int32_t frames) {
         } else {
             v->lastTarget0 = v->targetVolume0;
             int32_t diff0 = v->targetVolume0 - (v->currentVolume0 >> 8);
-            d0 = diff0 == 0 ? 0.0f : static_cast<float>(diff0) * kVolumeScale * rampScale;
+            d0 = diff0 == 0 ? 0.0f : static_cast<float>(diff0) * kVolumeScale * player->rampScale;
             v->rampStep0 = d0;
             v->lastTarget1 = v->targetVolume1;
             int32_t diff1 = v->targetVolume1 - (v->currentVolume1 >> 8);
-            d1 = diff1 == 0 ? 0.0f : static_cast<float>(diff1) * kVolumeScale * rampScale;
+            d1 = diff1 == 0 ? 0.0f : static_cast<float>(diff1) * kVolumeScale * player->rampScale;
             v->rampStep1 = d1;
-            r = (diff0 != 0 || diff1 != 0) ? rampFrames : 0;
+            r = (diff0 != 0 || diff1 != 0) ? player->rampFrames : 0;
             v->rampFramesLeft = r;
         }
         if (r > 0 && r < n) {

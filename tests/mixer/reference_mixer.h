@@ -9,6 +9,7 @@
 
 namespace ostrel::test {
 
-void referenceMixVoice(Voice* voice, float* out, int32_t frames);
+// With the ramp length and reciprocal of the player given (setMixerRate).
+void referenceMixVoice(const ModulePlayer* player, Voice* voice, float* out, int32_t frames);
 
 } // namespace ostrel::test

@@ -86,8 +86,6 @@ constexpr uint32_t chunkBytes44k = 884 * 4;
 class OutputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        registerStreamHooks(memoryStreamOpen, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
-                            memoryStreamTell);
         platform::headlessAudioSetOpenResult(0);
         platform::headlessAudioSetPositionResult(0);
         platform::headlessSetThreadsEnabled(0);

@@ -147,6 +147,7 @@ TEST_F(OutputTest, StopReleasesTheRecordsButTheDeviceKeepsLooping) {
     EXPECT_EQ(stopPlayback(&player), 1);
     EXPECT_EQ(chunkInfos, nullptr);
     EXPECT_EQ(currentPlayer, nullptr);
+    EXPECT_EQ(player.playbackStop, nullptr); // destroyPlayer has nothing left to stop
     EXPECT_EQ(platform::headlessAudioIsPlaying(), 1);
     EXPECT_NE(platform::headlessAudioRing(), nullptr);
     EXPECT_EQ(stopPlayback(&player), 1); // a second stop releases nothing

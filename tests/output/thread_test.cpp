@@ -133,15 +133,18 @@ TEST_F(AudioThreadTest, StopEndsTheThread) {
     EXPECT_EQ(platform::headlessAudioPositionQueries(), queries); // nobody polls any more
 }
 
-// destroyPlayer reaches the output side above it through the stop that openAudio installs: with
-// the thread refilling a song's ring, it must wait for the chunk being rendered and end the
-// thread before it frees the record (freed first, the thread would render from freed memory).
+// destroyPlayer reaches the output side above it through the stop that startPlayback gives the
+// player: with the thread refilling a song's ring, it must wait for the chunk being rendered and
+// end the thread before it frees the record (freed first, the thread would render from freed
+// memory). Once playback has stopped the player has no stop left.
 TEST_F(OutputTest, DestroyingThePlayingSongEndsPlaybackFirst) {
     platform::headlessSetThreadsEnabled(1);
     ASSERT_EQ(openAudio(44100), 1);
-    ModulePlayer* song = createPlayer("music.xm", nullptr);
+    ModulePlayer* song = createPlayer(&memoryStreamHooks, "music.xm", nullptr, nullptr);
     ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->playbackStop, nullptr);
     ASSERT_EQ(startPlayback(song), 1);
+    EXPECT_NE(song->playbackStop, nullptr);
     for (int32_t step = 0; step < 10; ++step) {
         platform::headlessAudioAdvance(7 * chunkBytes44k);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

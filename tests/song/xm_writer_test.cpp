@@ -94,10 +94,9 @@ TEST(XmWriter, SmallSongReadsBackThroughTheLoader) {
     ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
     std::fclose(f);
 
-    registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
-                        fileStreamTell);
-    ModulePlayer* p = createPlayer(path.c_str(), nullptr);
-    ASSERT_NE(p, nullptr) << lastLoadError();
+    const char* reason = "";
+    ModulePlayer* p = createPlayer(&fileStreamHooks, path.c_str(), nullptr, &reason);
+    ASSERT_NE(p, nullptr) << reason;
     EXPECT_EQ(p->songLength, 2);
     EXPECT_EQ(p->restartPosition, 1);
     EXPECT_EQ(p->channelCount, 2);

@@ -395,9 +395,8 @@ inline XmImage buildXm(const XmModule& m) {
     return image;
 }
 
-// createPlayer over an image: registers hooks whose open copies the image (the other four are
-// the memory stream's), loads, and returns the player (null on failure; see lastLoadError).
-// The hooks stay registered, serving the same image, until something else registers.
+// createPlayer over an image: hooks whose open copies the image (the other four are the memory
+// stream's), the load, and the player (null on failure, with the reason in lastImageReason).
 inline const std::vector<uint8_t>*& currentImage() {
     static const std::vector<uint8_t>* image = nullptr;
     return image;
@@ -406,15 +405,25 @@ inline void* openCurrentImage(const char*) {
     const std::vector<uint8_t>* image = currentImage();
     return image ? openMemoryStream(image->data(), int32_t(image->size())) : nullptr;
 }
-inline void registerImageHooks(const std::vector<uint8_t>& bytes) {
+// The hooks over bytes, which must outlive every load through them, and the allocator the
+// loads allocate with (null: calloc).
+inline const StreamHooks* imageHooks(const std::vector<uint8_t>& bytes,
+                                     ZeroAllocator allocate = nullptr) {
+    static StreamHooks hooks;
     currentImage() = &bytes;
-    registerStreamHooks(openCurrentImage, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
-                        memoryStreamTell);
+    hooks = {openCurrentImage, memoryStreamClose, memoryStreamRead,
+             memoryStreamSeek, memoryStreamTell,  allocate};
+    return &hooks;
+}
+// Why the last createPlayerFromImage failed ("" after a success).
+inline const char*& lastImageReason() {
+    static const char* reason = "";
+    return reason;
 }
 inline ModulePlayer* createPlayerFromImage(const std::vector<uint8_t>& bytes,
-                                           SampleDataProvider provider = nullptr) {
-    registerImageHooks(bytes);
-    return createPlayer("image.xm", provider);
+                                           SampleDataProvider provider = nullptr,
+                                           ZeroAllocator allocate = nullptr) {
+    return createPlayer(imageHooks(bytes, allocate), "image.xm", provider, &lastImageReason());
 }
 
 } // namespace ostrel::xmtest

@@ -14,8 +14,8 @@
 
 #include "test_song.h"
 #include "tests/support/xm_writer.h"
+#include "audio/song_end.h"
 #include "tools/xmrender/render.h"
-#include "tools/xmrender/song_end.h"
 
 namespace ostrel::testing {
 namespace {
@@ -140,21 +140,19 @@ TEST(SongEndCap, CutsAPassThatFindsNoEndAtTheCap) {
 
 std::vector<int16_t> renderChunks(const std::string& path, int32_t chunks,
                                   xmrender::PrepareSong prepare) {
-    std::vector<int16_t> samples;
+    std::vector<int16_t> samples(size_t(chunks) * 884 * 2);
     const char* reason = "";
-    EXPECT_EQ(xmrender::beginRender(path.c_str(), 44100, &reason, prepare, nullptr), 1) << reason;
-    for (int32_t k = 0; k < chunks; ++k) {
-        ChunkInfo info;
-        const int16_t* chunk = xmrender::renderNextChunk(&info);
-        samples.insert(samples.end(), chunk, chunk + 884 * 2);
-    }
-    xmrender::endRender();
+    Renderer renderer;
+    EXPECT_EQ(xmrender::beginRender(&renderer, path.c_str(), 44100, &reason, prepare, nullptr), 1)
+        << reason;
+    EXPECT_EQ(renderS16(&renderer, samples.data(), chunks * 884), chunks * 884);
+    xmrender::endRender(&renderer);
     return samples;
 }
 
-xmrender::SongWatch silencingWatch;
+SongWatch silencingWatch;
 void watchAndSilence(ModulePlayer* player, void*) {
-    ASSERT_EQ(xmrender::watchSong(&silencingWatch, player, 1, 0, true), 1);
+    ASSERT_EQ(watchSong(&silencingWatch, player, 1, 0, true), 1);
 }
 
 // Live playback silences the song at its end: every frame before the end is the plain
@@ -170,7 +168,7 @@ TEST(SongEndSilence, SilenceStartsAtTheEndFrame) {
     const int32_t chunks = int32_t(songFrames / 884) + 3;
     const std::vector<int16_t> plain = renderChunks(path, chunks, nullptr);
     const std::vector<int16_t> silenced = renderChunks(path, chunks, watchAndSilence);
-    xmrender::unwatchSong(&silencingWatch);
+    unwatchSong(&silencingWatch);
     ASSERT_EQ(plain.size(), silenced.size());
     const auto end = plain.begin() + songFrames * 2;
     EXPECT_TRUE(std::equal(plain.begin(), end, silenced.begin()));

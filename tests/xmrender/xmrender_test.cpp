@@ -65,13 +65,12 @@ struct Played {
 // just refilled are the next ones in play order.
 Played playLikeTheDemo(const std::string& path, int32_t chunks) {
     Played played;
-    registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
-                        fileStreamTell);
     platform::headlessSetThreadsEnabled(1);
     platform::headlessAudioSetOpenResult(0);
     EXPECT_EQ(openAudio(44100), 1);
-    ModulePlayer* player = createPlayer(path.c_str(), nullptr);
-    EXPECT_NE(player, nullptr) << lastLoadError();
+    const char* reason = "";
+    ModulePlayer* player = createPlayer(&fileStreamHooks, path.c_str(), nullptr, &reason);
+    EXPECT_NE(player, nullptr) << reason;
     if (!player)
         return played;
     EXPECT_EQ(startPlayback(player), 1);
@@ -216,10 +215,9 @@ TEST_F(XmrenderTest, RejectedSongExits2WithTheLoadersReason) {
         std::ofstream file(bogus, std::ios::binary);
         file << "this is plain text and no tracker module at all, just words";
     }
-    registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
-                        fileStreamTell);
-    ASSERT_EQ(createPlayer(bogus.c_str(), nullptr), nullptr);
-    const std::string reason = lastLoadError();
+    const char* why = "";
+    ASSERT_EQ(createPlayer(&fileStreamHooks, bogus.c_str(), nullptr, &why), nullptr);
+    const std::string reason = why;
     ASSERT_FALSE(reason.empty());
     const ToolRun run = runTool(bogus + " -o " + scratch("never.wav"));
     EXPECT_EQ(run.exitCode, 2);

@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
         std::vector<int64_t> marks;
         for (size_t i = 1; i < r.chunks.size(); ++i)
             if (r.chunks[i].order != r.chunks[i - 1].order)
-                marks.push_back(static_cast<int64_t>(i) * chunkFrames);
+                marks.push_back(static_cast<int64_t>(i) * chunkFramesAt(44100));
         const int width = 1200;
         const int height = 400;
         std::vector<uint8_t> rgb = drawSongPicture(r.pcm, width, height, marks);

@@ -1,13 +1,15 @@
 #include "tools/songviz/song_render.h"
 
-#include "tools/xmrender/render.h"
+#include <cmath>
+
+#include "audio/renderer.h"
+#include "module/stream.h"
 
 namespace ostrel::songviz {
 namespace {
 
 // Clears every cell of the other channels except their tempo/BPM effects.
-void keepOnlyChannel(ModulePlayer* player, void* context) {
-    const int channel = *static_cast<const int*>(context);
+void keepOnlyChannel(ModulePlayer* player, int channel) {
     for (int32_t p = 0; p < player->patternSlotCount; ++p) {
         Pattern& pattern = player->patterns[p];
         if (!pattern.cells)
@@ -33,23 +35,30 @@ void keepOnlyChannel(ModulePlayer* player, void* context) {
 } // namespace
 
 bool renderSong(const char* path, double seconds, int soloChannel, Rendering& out) {
-    const char* reason = nullptr;
-    const bool solo = soloChannel >= 0;
-    if (!xmrender::beginRender(path, 44100, &reason, solo ? keepOnlyChannel : nullptr,
-                               &soloChannel)) {
+    ModulePlayer* player = createPlayer(path ? &fileStreamHooks : &memoryStreamHooks,
+                                        path ? path : "music.xm", nullptr, nullptr);
+    if (!player)
+        return false;
+    if (soloChannel >= 0)
+        keepOnlyChannel(player, soloChannel);
+    Renderer renderer;
+    if (!startRenderer(&renderer, player, 44100)) {
+        destroyPlayer(player);
         return false;
     }
-    const int32_t wanted = xmrender::chunksForSeconds(seconds);
-    out.pcm.clear();
+    const int32_t chunkFrames = renderer.chunkFrames;
+    // Whole chunks covering the seconds; a hair of slack so that a whole number of chunks given
+    // in decimal is not rounded up.
+    const auto wanted = static_cast<int32_t>(std::ceil(seconds * 44100 / chunkFrames - 1e-9));
+    out.pcm.assign(static_cast<size_t>(wanted) * chunkFrames * 2, 0);
     out.chunks.clear();
-    out.pcm.reserve(static_cast<size_t>(wanted) * chunkFrames * 2);
     for (int32_t i = 0; i < wanted; ++i) {
-        ChunkInfo info;
-        const int16_t* chunk = xmrender::renderNextChunk(&info);
-        out.chunks.push_back(info);
-        out.pcm.insert(out.pcm.end(), chunk, chunk + static_cast<size_t>(chunkFrames) * 2);
+        renderS16(&renderer, out.pcm.data() + static_cast<size_t>(i) * chunkFrames * 2,
+                  chunkFrames);
+        out.chunks.push_back(renderer.position);
     }
-    xmrender::endRender();
+    stopRenderer(&renderer);
+    destroyPlayer(player);
     return true;
 }
 

@@ -1,12 +1,12 @@
-// Renders a song offline through the demo's own output path (headless device, pre-rendered
-// ring, then chunk after chunk in play order), optionally with all but one channel silenced,
-// for the song's picture and level checks.
+// Renders a song offline with the engine's renderer (the chunks the demo's ring would play, in
+// play order), optionally with all but one channel silenced, for the song's picture and level
+// checks.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "audio/output.h"
+#include "audio/renderer.h"
 
 namespace ostrel::songviz {
 
@@ -17,7 +17,7 @@ struct Rendering {
 
 // Renders `seconds` of the built-in song (path null) or of an XM file. soloChannel >= 0 keeps
 // only that channel's notes (tempo and BPM changes of every channel stay, so the timing is the
-// song's). False when the module cannot be loaded or the device not opened.
+// song's). False when the module cannot be loaded or the renderer not started.
 bool renderSong(const char* path, double seconds, int soloChannel, Rendering& out);
 
 } // namespace ostrel::songviz

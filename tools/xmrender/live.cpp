@@ -11,10 +11,10 @@
 
 #include "audio/music.h"
 #include "audio/output.h"
+#include "audio/song_end.h"
 #include "module/stream.h"
 #include "platform/audio_device.h"
 #include "platform/platform.h"
-#include "tools/xmrender/song_end.h"
 #include "tools/xmrender/terminal.h"
 
 namespace ostrel::xmrender {
@@ -62,16 +62,17 @@ void showStatus(const ModulePlayer* player, int64_t heardFrames, int64_t duratio
 
 int32_t playLive(const LiveOptions& options, const SongLength& length) {
     installAudioDevice(&platform::systemAudioDevice);
-    registerSongStream(options.song);
     if (!openAudio(options.rate)) {
         std::fprintf(stderr, "xmrender: no sound device could be opened\n");
         closeAudio();
         return 4;
     }
-    ModulePlayer* player = createPlayer(options.song ? options.song : "music.xm", nullptr);
+    const char* why = "";
+    ModulePlayer* player =
+        createPlayer(songHooks(options.song), songStreamName(options.song), nullptr, &why);
     if (!player) {
         std::fprintf(stderr, "xmrender: %s: %s\n", options.song ? options.song : "built-in song",
-                     lastLoadError()[0] ? lastLoadError() : "cannot load the module");
+                     why[0] ? why : "cannot load the module");
         closeAudio();
         return 2;
     }

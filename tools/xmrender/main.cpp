@@ -254,16 +254,18 @@ int runRender(const Options& options) {
         frames = length.frames;
     }
     const char* reason = "";
-    if (!ostrel::xmrender::beginRender(options.song, options.rate, &reason)) {
+    ostrel::Renderer renderer;
+    if (!ostrel::xmrender::beginRender(&renderer, options.song, options.rate, &reason)) {
         std::fprintf(stderr, "xmrender: %s: %s\n", songName(options), reason);
         return exitSong;
     }
-    const int32_t chunkFrames = ostrel::chunkFrames;
+    const int32_t chunkFrames = renderer.chunkFrames;
     if (options.seconds > 0)
-        frames = int64_t(ostrel::xmrender::chunksForSeconds(options.seconds)) * chunkFrames;
+        frames =
+            int64_t(ostrel::xmrender::chunksForSeconds(&renderer, options.seconds)) * chunkFrames;
     const uint64_t dataBytes = static_cast<uint64_t>(frames) * 4;
     if (dataBytes > 0xFFFFFFFFull - 36) {
-        ostrel::xmrender::endRender();
+        ostrel::xmrender::endRender(&renderer);
         return usage("too long for a WAV file; ask for fewer --seconds or --loops", nullptr);
     }
 
@@ -271,7 +273,7 @@ int runRender(const Options& options) {
     std::FILE* wav = toStdout ? stdout : std::fopen(options.output, "wb");
     if (!wav) {
         std::fprintf(stderr, "xmrender: %s: %s\n", options.output, std::strerror(errno));
-        ostrel::xmrender::endRender();
+        ostrel::xmrender::endRender(&renderer);
         return exitOutput;
     }
 #if defined(_WIN32)
@@ -285,7 +287,7 @@ int runRender(const Options& options) {
             std::fprintf(stderr, "xmrender: %s: %s\n", options.positions, std::strerror(errno));
             if (!toStdout)
                 std::fclose(wav);
-            ostrel::xmrender::endRender();
+            ostrel::xmrender::endRender(&renderer);
             return exitOutput;
         }
     }
@@ -294,14 +296,17 @@ int runRender(const Options& options) {
     wavHeader(header, options.rate, static_cast<uint32_t>(dataBytes));
     bool written = std::fwrite(header, 1, sizeof header, wav) == sizeof header;
     uint8_t* bytes = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(chunkFrames) * 4));
+    int16_t* samples =
+        static_cast<int16_t*>(std::malloc(static_cast<size_t>(chunkFrames) * 2 * sizeof(int16_t)));
     const bool progress = !options.quiet && isatty(fileno(stderr));
     const double seconds = static_cast<double>(frames) / options.rate;
     // Whole chunks, the last one cut where the song ends.
-    for (int64_t done = 0; done < frames && written && bytes;) {
-        ostrel::ChunkInfo info;
-        const int16_t* samples = ostrel::xmrender::renderNextChunk(&info);
+    for (int64_t done = 0; done < frames && written && bytes && samples;) {
         const int32_t take =
             frames - done < chunkFrames ? static_cast<int32_t>(frames - done) : chunkFrames;
+        ostrel::renderS16(&renderer, samples, take);
+        // The position at the end of the chunk, which the last take may cut short.
+        const ostrel::ChunkInfo info = renderer.position;
         putSamples(bytes, samples, take * 2);
         written = std::fwrite(bytes, 1, static_cast<size_t>(take) * 4, wav) ==
                   static_cast<size_t>(take) * 4;
@@ -315,13 +320,14 @@ int runRender(const Options& options) {
     }
     if (progress)
         std::fputc('\n', stderr);
+    std::free(samples);
     std::free(bytes);
-    ostrel::xmrender::endRender();
+    ostrel::xmrender::endRender(&renderer);
     if (positions && std::fclose(positions) != 0)
         written = false;
     if (toStdout ? std::fflush(stdout) != 0 || std::ferror(stdout) : std::fclose(wav) != 0)
         written = false;
-    if (!written || !bytes) {
+    if (!written || !bytes || !samples) {
         std::fprintf(stderr, "xmrender: %s: cannot write the output\n",
                      toStdout ? "standard output" : options.output);
         return exitOutput;

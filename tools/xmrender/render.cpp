@@ -1,88 +1,56 @@
-// Offline rendering: the demo's start-up path on the headless device, with the host's threads
-// refused so that the caller's thread does the audio thread's refills.
+// Offline rendering: the song loaded from its file or the built-in image and rendered chunk by
+// chunk on this thread.
 #include "tools/xmrender/render.h"
 
 #include <cmath>
+#include <cstdlib>
 
-#include "module/stream.h"
-#include "platform/headless/headless_audio.h"
-#include "player/sequencer.h"
-#include "tools/xmrender/song_end.h"
+#include "audio/song_end.h"
 
 namespace ostrel::xmrender {
 
-namespace {
-ModulePlayer* player = nullptr;
-int32_t chunksGiven = 0;
-} // namespace
-
-void registerSongStream(const char* path) {
-    installTickFunction(playerTick);
-    if (path)
-        registerStreamHooks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
-                            fileStreamTell);
-    else
-        registerStreamHooks(memoryStreamOpen, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
-                            memoryStreamTell);
+const StreamHooks* songHooks(const char* path) {
+    return path ? &fileStreamHooks : &memoryStreamHooks;
 }
 
-int32_t beginRender(const char* path, uint32_t rate, const char** reason, PrepareSong prepare,
-                    void* context) {
-    registerSongStream(path);
-    // No audio thread: this thread renders every chunk after the pre-render.
-    installAudioDevice(&platform::headlessAudioDevice);
-    platform::headlessSetThreadsEnabled(0);
-    platform::headlessAudioSetOpenResult(0);
-    if (!openAudio(rate)) {
+const char* songStreamName(const char* path) {
+    return path ? path : "music.xm";
+}
+
+int32_t beginRender(Renderer* renderer, const char* path, uint32_t rate, const char** reason,
+                    PrepareSong prepare, void* context) {
+    *renderer = Renderer{};
+    if (rate < static_cast<uint32_t>(lowestRenderRate) ||
+        rate > static_cast<uint32_t>(highestRenderRate)) {
         *reason = "the output rate is not supported";
-        platform::headlessSetThreadsEnabled(1);
         return 0;
     }
-    player = createPlayer(path ? path : "music.xm", nullptr);
+    const char* why = "";
+    ModulePlayer* player = createPlayer(songHooks(path), songStreamName(path), nullptr, &why);
     if (!player) {
-        *reason = lastLoadError()[0] ? lastLoadError() : "cannot load the module";
-        closeAudio();
-        platform::headlessSetThreadsEnabled(1);
+        *reason = why[0] ? why : "cannot load the module";
         return 0;
     }
-    if (prepare) {
+    if (prepare)
         prepare(player, context);
-    }
-    if (!startPlayback(player)) {
+    if (!startRenderer(renderer, player, static_cast<int32_t>(rate))) {
         *reason = "out of memory";
-        endRender();
+        destroyPlayer(player);
         return 0;
     }
-    chunksGiven = 0;
     return 1;
 }
 
-int32_t chunksForSeconds(double seconds) {
-    const double chunks = seconds * outputRate / chunkFrames;
+int32_t chunksForSeconds(const Renderer* renderer, double seconds) {
+    const double chunks = seconds * renderer->rate / renderer->chunkFrames;
     // A hair of slack so that a whole number of chunks given in decimal is not rounded up.
     return static_cast<int32_t>(std::ceil(chunks - 1e-9));
 }
 
-const int16_t* renderNextChunk(ChunkInfo* info) {
-    int32_t k;
-    if (chunksGiven < chunkCount()) {
-        // the first lap: the pre-rendered ring, in order
-        k = chunksGiven;
-    } else {
-        // afterwards each chunk the device has left is refilled with the continuation
-        k = writeIndex.load();
-        renderChunk();
-    }
-    ++chunksGiven;
-    *info = loadChunkInfo(&chunkInfos[k]);
-    return platform::headlessAudioRing() + static_cast<size_t>(k) * chunkFrames * 2;
-}
-
-void endRender() {
+void endRender(Renderer* renderer) {
+    ModulePlayer* player = renderer->player;
+    stopRenderer(renderer);
     destroyPlayer(player);
-    player = nullptr;
-    closeAudio();
-    platform::headlessSetThreadsEnabled(1);
 }
 
 namespace {
@@ -104,29 +72,38 @@ void startWatching(ModulePlayer* song, void* context) {
 
 int32_t measureSong(const char* path, uint32_t rate, int32_t passes, int64_t capFrames,
                     SongLength* length, const char** reason) {
-    static Measuring measuring;
+    Measuring measuring = {};
     measuring.passes = passes;
     measuring.capFrames = capFrames;
-    measuring.watching = 0;
-    if (!beginRender(path, rate, reason, startWatching, &measuring))
+    Renderer renderer;
+    if (!beginRender(&renderer, path, rate, reason, startWatching, &measuring)) {
+        unwatchSong(&measuring.watch);
         return 0;
+    }
     if (!measuring.watching) {
         *reason = "out of memory";
-        endRender();
+        endRender(&renderer);
         return 0;
     }
     const SongWatch& watch = measuring.watch;
-    // The pre-render has already played the ring's length; go on until the watch has finished.
-    while (!watch.finished.load()) {
-        ChunkInfo info;
-        renderNextChunk(&info);
+    int16_t* chunk = static_cast<int16_t*>(
+        std::malloc(static_cast<size_t>(renderer.chunkFrames) * 2 * sizeof(int16_t)));
+    if (!chunk) {
+        *reason = "out of memory";
+        endRender(&renderer);
+        unwatchSong(&measuring.watch);
+        return 0;
     }
+    // Chunk after chunk until the watch has finished.
+    while (!watch.finished.load())
+        renderS16(&renderer, chunk, renderer.chunkFrames);
+    std::free(chunk);
     length->frames = watch.endFrame;
     length->passFrames = watch.firstPassFrames >= 0 ? watch.firstPassFrames : watch.endFrame;
     length->capped = watch.capped;
     length->repeatOrder = watch.repeatOrder;
     length->repeatRow = watch.repeatRow;
-    endRender();
+    endRender(&renderer);
     unwatchSong(&measuring.watch);
     return 1;
 }

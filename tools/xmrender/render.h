@@ -1,34 +1,32 @@
-// Offline rendering of a song with the demo's own chunk renderer: the ring is pre-rendered by
-// startPlayback exactly as in the demo, then this thread renders chunk after chunk in place of
-// the audio thread, so the chunks come out as the device would play them.
+// Offline rendering of a song with the engine's renderer: the chunks come out as the demo's
+// ring would play them, and the song's length is found by rendering it once ahead with the
+// song-end watch.
 #pragma once
 
 #include <cstdint>
 
-#include "audio/output.h"
+#include "audio/renderer.h"
+#include "module/stream.h"
 
 namespace ostrel::xmrender {
 
 // Called with the loaded song before playback starts, to change it (e.g. silence channels).
 using PrepareSong = void (*)(ModulePlayer* player, void* context);
 
-// Registers the stream hooks that read the XM file at path (null: the built-in song), and
-// installs the engine's tick for the loader, for createPlayer("music.xm" or path).
-void registerSongStream(const char* path);
-// Starts playback of the XM file at path (null: the built-in song) on the headless device at
-// this rate, after prepare (when given) has seen the song. 1 on success; 0 with a short reason
-// in *reason.
-int32_t beginRender(const char* path, uint32_t rate, const char** reason,
+// The hooks that read the XM file at path, or the built-in song for null, and the name to open.
+const StreamHooks* songHooks(const char* path);
+const char* songStreamName(const char* path);
+// Loads the XM file at path (null: the built-in song) and starts *renderer on it at this rate,
+// after prepare (when given) has seen the song. 1 on success; 0 with a short reason in *reason.
+int32_t beginRender(Renderer* renderer, const char* path, uint32_t rate, const char** reason,
                     PrepareSong prepare = nullptr, void* context = nullptr);
-// Whole chunks covering this many seconds at the open rate, rounded up.
-int32_t chunksForSeconds(double seconds);
-// The next chunk in play order: chunkFrames stereo frames, and its ChunkInfo in *info.
-const int16_t* renderNextChunk(ChunkInfo* info);
-// Stops playback, frees the song and closes the device.
-void endRender();
+// Whole chunks covering this many seconds at the renderer's rate, rounded up.
+int32_t chunksForSeconds(const Renderer* renderer, double seconds);
+// Stops the renderer and frees its song.
+void endRender(Renderer* renderer);
 
-// How long a song plays, found by rendering it once ahead on the headless device (thousands of
-// times faster than real time) with a SongWatch.
+// How long a song plays, found by rendering it once ahead (thousands of times faster than real
+// time) with a SongWatch.
 struct SongLength {
     int64_t frames;      // to the end of the passes asked for, or to the cap
     int64_t passFrames;  // to the end of the first pass (frames when it found none)

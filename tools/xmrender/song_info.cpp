@@ -30,16 +30,16 @@ uint16_t le16(const uint8_t* at) {
 } // namespace
 
 int32_t readSongFacts(const char* path, SongFacts* facts, const char** reason) {
-    registerSongStream(path);
-    ModulePlayer* player = createPlayer(path ? path : "music.xm", nullptr);
+    const char* why = "";
+    ModulePlayer* player = createPlayer(songHooks(path), songStreamName(path), nullptr, &why);
     if (!player) {
-        *reason = lastLoadError()[0] ? lastLoadError() : "cannot load the module";
+        *reason = why[0] ? why : "cannot load the module";
         return 0;
     }
     // The loader has accepted the header, so its first 80 bytes are there: texts at 17 and 38,
     // the channel count at 68 and the pattern count at 70.
     uint8_t header[80] = {};
-    ModuleStream* stream = streamOpen(path ? path : "music.xm");
+    ModuleStream* stream = streamOpen(songHooks(path), songStreamName(path));
     if (stream) {
         streamRead(header, sizeof header, stream);
         streamClose(stream);

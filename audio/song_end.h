@@ -1,9 +1,9 @@
-// Where a song ends, found the way trackers find it: the first time playback is about to play
-// again a row it has already played. The repeats of a running pattern loop (E6x) do not count.
-// The watch only observes: it reads each row through the player's row observer and counts
-// frames in a wrapper around the player's tick function, exactly as the chunk renderer mixes
-// them. It changes no output byte unless it is asked to silence the song once it has finished
-// (live playback).
+// The song-end watch, part of the renderer's toolkit: where a song ends, found the way trackers
+// find it: the first time playback is about to play again a row it has already played. The
+// repeats of a running pattern loop (E6x) do not count. The watch only observes: it reads each
+// row through the player's row observer and counts frames in a wrapper around the player's tick
+// function, exactly as the renderer mixes them. It changes no output byte unless it is asked to
+// silence the song once it has finished (live playback).
 #pragma once
 
 #include <atomic>
@@ -11,10 +11,10 @@
 
 #include "module/module.h"
 
-namespace ostrel::xmrender {
+namespace ostrel {
 
 struct SongWatch {
-    TickFunction engineTick; // the player's own tick function, run by the wrapper
+    TickFunction engineTick; // the player's own tick function (or playerTick), run by the wrapper
     // One bit per (order position, row) played in the current pass; allocated before playback.
     uint8_t* visited;
     int32_t orderSlots;
@@ -44,12 +44,12 @@ struct SongWatch {
 };
 
 // Sets the watch up for a loaded player that has not started playing: allocates the visited
-// set, installs the row observer and wraps the tick function. 1 on success, 0 when out of
-// memory (the player is then unchanged).
+// set, installs the row observer and wraps the tick function (the engine's playerTick when the
+// player has none yet). 1 on success, 0 when out of memory (the player is then unchanged).
 int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, int64_t capFrames,
                   bool silenceAtEnd);
 // Frees the set; accepts a watch that was never set up. The player still calls into the watch:
 // stop its playback or destroy it first.
 void unwatchSong(SongWatch* watch);
 
-} // namespace ostrel::xmrender
+} // namespace ostrel

@@ -1,14 +1,14 @@
 // The song-end watch: a row observer that keeps a visited set per pass, and a tick wrapper that
-// counts frames the way renderChunk does, applies the cap and, when asked, silences the song
+// counts frames the way the renderer does, applies the cap and, when asked, silences the song
 // once the watch has finished.
-#include "tools/xmrender/song_end.h"
+#include "audio/song_end.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "audio/mixer.h"
+#include "player/sequencer.h"
 
-namespace ostrel::xmrender {
+namespace ostrel {
 
 namespace {
 
@@ -78,10 +78,10 @@ void observeRow(void* context, const ModulePlayer* player, int32_t loopJump) {
     watch->lastRow = row;
 }
 
-// Every voice stops at once, without a ramp: the mix is exact zeros from here on.
-void stopAllVoices() {
+// Every voice of the player stops at once, without a ramp: the mix is exact zeros from here on.
+void stopAllVoices(ModulePlayer* player) {
     for (int32_t slot = 0; slot < voiceSlotCount; ++slot)
-        voiceTable[slot].sample = nullptr;
+        player->voices[slot].sample = nullptr;
 }
 
 void watchedTick(ModulePlayer* player) {
@@ -99,11 +99,11 @@ void watchedTick(ModulePlayer* player) {
             watch->engineTick(player);
         // Checked after the tick: its row tick may be where the song ends.
         if (watch->silenceAtEnd && watch->finished.load()) {
-            stopAllVoices();
+            stopAllVoices(player);
             watch->silent = 1;
         }
     }
-    // As renderChunk reads it after the tick, a tick of no frames counted as one.
+    // As the renderer reads it after the tick, a tick of no frames counted as one.
     watch->tickLength = player->samplesPerTick < 1 ? 1 : player->samplesPerTick;
 }
 
@@ -125,7 +125,7 @@ int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, 
     watch->visited = static_cast<uint8_t*>(std::calloc(visitedBytes(watch), 1));
     if (!watch->visited)
         return 0;
-    watch->engineTick = player->tickFunction;
+    watch->engineTick = player->tickFunction ? player->tickFunction : playerTick;
     watch->passesWanted = passesWanted;
     watch->capFrames = capFrames;
     watch->silenceAtEnd = silenceAtEnd;
@@ -153,4 +153,4 @@ void unwatchSong(SongWatch* watch) {
     watch->visited = nullptr;
 }
 
-} // namespace ostrel::xmrender
+} // namespace ostrel
