@@ -464,7 +464,8 @@ inline uint64_t stepOf(const Voice* voice) {
 // register saves and stack frame are paid only by voices that sound: most of the 64 slots are
 // idle at any one time, and many of the others silent.
 [[gnu::noinline]] void mixSoundingVoice(Voice* voice, const Sample* sample, float* out,
-                                        int32_t frames, MixSettings settings) {
+                                        int32_t frames, const MixSettings& mix) {
+    const MixSettings settings = mix;
     Track t = trackOf(voice, sample);
     const uint64_t step = stepOf(voice);
     LookAheadStep look = lookAheadOf(step);
@@ -534,7 +535,7 @@ inline uint64_t stepOf(const Voice* voice) {
 // mixVoice for a voice that plays, over at least one frame. Kept out of line, so that the idle
 // test in mixVoice costs no more than a test.
 [[gnu::noinline]] void mixPlayingVoice(Voice* voice, const Sample* sample, float* out,
-                                       int32_t frames, MixSettings settings) {
+                                       int32_t frames, const MixSettings& settings) {
     if (silentThroughout(voice)) {
         moveSilently(voice, trackOf(voice, sample), lookAheadOf(stepOf(voice)), frames);
         return;
@@ -567,7 +568,8 @@ MixerLoops mixerLoops(const ModulePlayer* player) {
 void mixVoice(const ModulePlayer* player, Voice* voice, float* out, int32_t frames) {
     const Sample* sample = voice->sample;
     if (sample && frames > 0) {
-        mixPlayingVoice(voice, sample, out, frames, settingsOf(player));
+        const MixSettings settings = settingsOf(player);
+        mixPlayingVoice(voice, sample, out, frames, settings);
     }
 }
 

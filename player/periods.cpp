@@ -7,6 +7,7 @@
 // double-double table of 2^(j/64) and a short series for 2^s carried with an extra word of
 // precision. The result is correctly rounded except in cases closer to a rounding boundary
 // than about 2^-16 ulp.
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <limits>
@@ -196,20 +197,35 @@ int32_t linearFrequencyOf(int64_t units) {
 constexpr int64_t knownUnitsLow = -8192;
 constexpr int64_t knownUnitsCount = 16384;
 
-struct KnownFrequencies {
-    int32_t hz[knownUnitsCount];
-    KnownFrequencies() {
+enum : uint8_t { notBuilt, building, built };
+
+// Builds the table unless another thread does; returns once it is built.
+[[gnu::noinline]] void buildKnownFrequencies(int32_t* table, std::atomic<uint8_t>& state) {
+    uint8_t expected = notBuilt;
+    if (state.compare_exchange_strong(expected, building, std::memory_order_acquire)) {
         for (int64_t k = 0; k < knownUnitsCount; ++k) {
-            hz[k] = linearFrequencyOf(knownUnitsLow + k);
+            table[k] = linearFrequencyOf(knownUnitsLow + k);
+        }
+        state.store(built, std::memory_order_release);
+    } else {
+        // Another thread is building it, which takes about a millisecond. The renderer's
+        // start builds it on the starting thread, so a rendering thread never waits here.
+        while (state.load(std::memory_order_acquire) != built) {
         }
     }
-};
+}
 
-// Built whole on first use, by whichever thread asks first (the initialisation of a function's
-// static is thread-safe), and only read after that, so players on other threads share it.
-const int32_t* knownFrequencies() {
-    static const KnownFrequencies table;
-    return table.hz;
+// Built whole on first use by whichever thread asks first, and only read after that, so players
+// on other threads share it. The once is kept by hand: a guarded static would link the C++
+// library's exception support into the size-coded demo. Both statics are constant-initialised,
+// so reading them needs no guard either.
+inline const int32_t* knownFrequencies() {
+    static int32_t table[knownUnitsCount];
+    static std::atomic<uint8_t> state{notBuilt};
+    if (state.load(std::memory_order_acquire) != built) {
+        buildKnownFrequencies(table, state);
+    }
+    return table;
 }
 
 } // namespace
