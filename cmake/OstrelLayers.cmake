@@ -20,10 +20,6 @@
 #   Another library built from a layer's folder (e.g. a backend's sound device), link-checked
 #   like the layer's own.
 #
-# ostrel_layer_entry(<file>...)
-#   A program's entry point that lives in a layer's folder but belongs to the program, which may
-#   include any layer.
-#
 # ostrel_check_layers()
 #   Called once every layer's sources are added. Adds both checks to the default build:
 #   - the include check (target ostrel_layer_includes): cmake/check_layer_includes.cmake reads
@@ -71,20 +67,12 @@ function(ostrel_layer_library layer target)
   set_property(GLOBAL PROPERTY OSTREL_LAYER_OF_${target} ${layer})
 endfunction()
 
-function(ostrel_layer_entry)
-  foreach(file IN LISTS ARGN)
-    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${file})
-    set_property(GLOBAL APPEND PROPERTY OSTREL_LAYER_ENTRIES ${relative})
-  endforeach()
-endfunction()
-
 function(ostrel_check_layers)
   get_property(layers GLOBAL PROPERTY OSTREL_LAYERS)
-  get_property(entries GLOBAL PROPERTY OSTREL_LAYER_ENTRIES)
 
   # The include check: the declared graph as a script the checker reads, and every layer file
   # as a dependency, so that an edited include is checked on the next build.
-  set(graph "set(OSTREL_LAYERS ${layers})\nset(OSTREL_LAYER_ENTRIES ${entries})\n")
+  set(graph "set(OSTREL_LAYERS ${layers})\n")
   set(files "")
   foreach(layer IN LISTS layers)
     get_property(folder GLOBAL PROPERTY OSTREL_LAYER_${layer}_FOLDER)

@@ -3,8 +3,7 @@
 #   cmake -DGRAPH=<graph.cmake> -DROOT=<source dir> [-DSTAMP=<file>] -P check_layer_includes.cmake
 #
 # GRAPH sets OSTREL_LAYERS (the layer names), OSTREL_LAYER_<name>_FOLDER (its folder, relative
-# to ROOT), OSTREL_LAYER_<name>_USES (the layers it uses directly) and OSTREL_LAYER_ENTRIES
-# (files, relative to ROOT, that are exempt: a program's entry point). A file of a layer may
+# to ROOT) and OSTREL_LAYER_<name>_USES (the layers it uses directly). A file of a layer may
 # include headers of its own layer and of every layer below it (the layers it uses, and theirs,
 # and so on); a header is a layer's when its path starts with that layer's folder (the longest
 # such folder wins, so platform/sdl/ is the sdl backend's and platform/ the interface's). System
@@ -63,9 +62,6 @@ foreach(layer IN LISTS OSTREL_LAYERS)
   file(GLOB files RELATIVE ${ROOT} ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.h)
   list(SORT files)
   foreach(file IN LISTS files)
-    if(file IN_LIST OSTREL_LAYER_ENTRIES)
-      continue()
-    endif()
     math(EXPR checked "${checked} + 1")
     file(READ ${ROOT}/${file} content)
     # A leading newline lets every include line, the first one too, start with one.

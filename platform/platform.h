@@ -22,4 +22,8 @@ void* startTimeCriticalThread(ThreadFunction fn, void* argument);
 // Waits for the thread's end and releases its handle; accepts null.
 void joinThread(void* thread);
 
+// Gives the host back what the program still holds of it, as its last step (SDL_Quit on the SDL
+// host; nothing elsewhere).
+void shutdownHost();
+
 } // namespace ostrel::platform

@@ -105,4 +105,8 @@ void joinThread(void* thread) {
 
 #endif
 
+void shutdownHost() {
+    // Nothing is held that the system does not take back at exit.
+}
+
 } // namespace ostrel::platform

@@ -63,4 +63,8 @@ void joinThread(void* thread) {
     std::free(record);
 }
 
+void shutdownHost() {
+    SDL_Quit();
+}
+
 } // namespace ostrel::platform

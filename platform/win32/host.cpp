@@ -71,4 +71,8 @@ void joinThread(void* thread) {
     std::free(record);
 }
 
+void shutdownHost() {
+    // Nothing is held that the system does not take back at exit.
+}
+
 } // namespace ostrel::platform

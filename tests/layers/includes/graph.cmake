@@ -1,7 +1,6 @@
 # The include check's fixture graph: base at the bottom, base/sub (a layer in a sub-folder of
-# another) on it, low on base, high on low. high/main.cpp is a program's entry point.
+# another) on it, low on base, high on low.
 set(OSTREL_LAYERS base base_sub low high)
-set(OSTREL_LAYER_ENTRIES high/main.cpp)
 set(OSTREL_LAYER_base_FOLDER base)
 set(OSTREL_LAYER_base_USES)
 set(OSTREL_LAYER_base_sub_FOLDER base/sub)
