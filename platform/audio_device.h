@@ -1,8 +1,9 @@
 // The looping-buffer sound device: it plays one buffer of signed 16-bit stereo frames from its
 // first byte to its last and again, without end, and reports how many bytes it has played as
 // a 32-bit count. A device is a record of its seven operations, which the program installs at
-// start-up (installAudioDevice, audio/output.h): the demo the host's sound card, the tests,
-// benchmarks and offline renders the headless device, so that one program can hold both.
+// start-up (installAudioDevice, audio/output.h): the demo and xmrender --play the host's sound
+// card, the tests of the ring the headless device. Offline renders need no device: they use the
+// renderer (audio/renderer.h).
 #pragma once
 
 #include <cstdint>
