@@ -27,5 +27,9 @@ struct AudioDevice {
 // The host's sound card: wave-out in the Windows build (win32/), an SDL2 audio callback in the
 // native one (sdl/). Each lives in a file of its own, linked without the rest of its backend.
 extern const AudioDevice systemAudioDevice;
+// Why the host's sound card last failed to open, in the system's words (for SDL, its error
+// text, or the loader's when the SDL library could not be loaded), for a message to the user;
+// empty after an open that succeeded. Valid until the next open.
+const char* systemAudioDeviceError();
 
 } // namespace ostrel::platform
