@@ -22,6 +22,8 @@ group_demo=(
 group_dev=(
   git libgtest-dev libgmock-dev libbenchmark-dev libosmesa6-dev libx11-dev libpng-dev
   libfftw3-dev
+  # xmrender's FLAC output: the header to build; the library is loaded only when FLAC is asked.
+  libsndfile1-dev
   clang libclang-rt-14-dev clang-format-14
 )
 group_win32=(
