@@ -1,11 +1,11 @@
-// The stream hooks, the ModuleStream the loader reads through, the memory stream over the
-// built-in module, and the two operations that own a player's life.
+// The stream hooks, the ModuleStream the loader reads through, the memory stream, and the two
+// operations that own a player's life. The memory stream's open hook over the built-in module
+// is builtin_stream.cpp's: the engine as a library does not carry the demo's song.
 #include "module/stream.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "assets/assets.h"
 #include "module/internal.h"
 #include "module/memory_stream.h"
 
@@ -125,10 +125,6 @@ MemoryStream* openMemoryStream(const uint8_t* bytes, int32_t size) {
     return stream;
 }
 
-void* memoryStreamOpen(const char*) {
-    return openMemoryStream(builtinModule, builtinModuleSize);
-}
-
 void memoryStreamClose(void* handle) {
     auto* stream = static_cast<MemoryStream*>(handle);
     if (!stream) {
@@ -168,9 +164,6 @@ int32_t memoryStreamTell(void* handle) {
     auto* stream = static_cast<MemoryStream*>(handle);
     return stream ? stream->position : 0;
 }
-
-const StreamHooks memoryStreamHooks = {memoryStreamOpen, memoryStreamClose, memoryStreamRead,
-                                       memoryStreamSeek, memoryStreamTell,  nullptr};
 
 ModulePlayer* createPlayer(const StreamHooks* hooks, const char* name, SampleDataProvider provider,
                            const char** reason) {
