@@ -42,7 +42,10 @@ inline bool isNote(uint8_t note) {
     return note >= 1 && note <= 96;
 }
 
-void rowFlowEffect(ModulePlayer* player, ChannelState* ch, uint8_t effect, uint8_t param) {
+// row is the row being played: an earlier channel's loop jump may already have lowered
+// player->row.
+void rowFlowEffect(ModulePlayer* player, ChannelState* ch, uint8_t effect, uint8_t param,
+                   int32_t row) {
     uint8_t x = param >> 4;
     uint8_t y = param & 15;
     switch (effect) {
@@ -76,7 +79,7 @@ void rowFlowEffect(ModulePlayer* player, ChannelState* ch, uint8_t effect, uint8
     case effectExtended:
         if (x == 6) {
             if (y == 0) {
-                ch->loopStartRow = player->row;
+                ch->loopStartRow = row;
             } else {
                 ch->loopCounter = ch->loopCounter == 0 ? y : ch->loopCounter - 1;
                 if (ch->loopCounter != 0) {
@@ -309,7 +312,8 @@ void rowEffect(ModulePlayer* player, ChannelState* ch, const Instrument* instrum
     }
 }
 
-void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell& cell) {
+void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell& cell,
+                       int32_t row) {
     uint8_t x = cell.effectParam >> 4;
     uint8_t y = cell.effectParam & 15;
     bool noteDelayed = cell.effect == effectExtended && x == 13 && y != 0;
@@ -384,7 +388,7 @@ void processChannelRow(ModulePlayer* player, ChannelState* ch, const PatternCell
     }
     applyFadeout(ch, instrument);
     // 15
-    rowFlowEffect(player, ch, cell.effect, cell.effectParam);
+    rowFlowEffect(player, ch, cell.effect, cell.effectParam, row);
     rowEffect(player, ch, instrument, sample, cell.effect, cell.effectParam, savedVolume,
               savedPeriod, savedPanning);
     // 16
@@ -501,9 +505,10 @@ void processRow(ModulePlayer* player) {
     if (cells == nullptr) {
         return;
     }
+    const int32_t row = player->row;
     int32_t channels = activeChannelCount(player);
     for (int32_t n = 0; n < channels; ++n) {
-        processChannelRow(player, &player->channels[n], cells[n]);
+        processChannelRow(player, &player->channels[n], cells[n], row);
     }
 }
 

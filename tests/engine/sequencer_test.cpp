@@ -242,6 +242,22 @@ TEST_F(SequencerTest, PatternLoopPlaysTheRangeThreeTimes) {
     EXPECT_EQ(rows, expected);
 }
 
+// An E60 in the row from which an earlier channel's loop jumps marks that row, not the row
+// before the first channel's loop start: here channel 1's loop must come back to row 3.
+TEST_F(SequencerTest, LoopStartInTheRowAnotherLoopJumpsFromIsThatRow) {
+    putEffect(0, 0, 0, 14, 0x60);
+    putEffect(0, 3, 0, 14, 0x61); // channel 0: rows 0..3 twice
+    putEffect(0, 1, 1, 14, 0x61); // channel 1: its loop ends at row 1...
+    putEffect(0, 3, 1, 14, 0x60); // ...and starts at row 3, set as channel 0 jumps
+    start();
+    std::vector<int> rows;
+    for (auto& p : rowTicks(12)) {
+        rows.push_back(p.second);
+    }
+    const std::vector<int> expected = {0, 1, 0, 1, 2, 3, 0, 1, 3, 4, 5, 6};
+    EXPECT_EQ(rows, expected);
+}
+
 TEST_F(SequencerTest, LoopBackToRowZeroHoldsMinusOneUntilTheNextRowTick) {
     putEffect(0, 0, 0, 14, 0x60);
     putEffect(0, 1, 0, 14, 0x61);
