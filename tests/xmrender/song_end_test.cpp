@@ -142,11 +142,14 @@ std::vector<int16_t> renderChunks(const std::string& path, int32_t chunks,
                                   xmrender::PrepareSong prepare) {
     std::vector<int16_t> samples(size_t(chunks) * 884 * 2);
     const char* reason = "";
-    Renderer renderer;
-    EXPECT_EQ(xmrender::beginRender(&renderer, path.c_str(), 44100, &reason, prepare, nullptr), 1)
+    xmrender::Rendering rendering;
+    EXPECT_EQ(xmrender::beginRender(&rendering, path.c_str(), 44100, &reason, prepare, nullptr), 1)
         << reason;
-    EXPECT_EQ(renderS16(&renderer, samples.data(), chunks * 884), chunks * 884);
-    xmrender::endRender(&renderer);
+    xmrender::ChunkPosition at;
+    for (int32_t k = 0; k < chunks; ++k)
+        xmrender::renderNextChunk(&rendering, 884, samples.data() + size_t(k) * 884 * 2, nullptr,
+                                  &at);
+    xmrender::endRender(&rendering);
     return samples;
 }
 

@@ -253,19 +253,18 @@ int runRender(const Options& options) {
             return exitSong;
         frames = length.frames;
     }
+    if (options.seconds > 0)
+        frames = ostrel::xmrender::framesForSeconds(options.rate, options.seconds);
     const char* reason = "";
-    ostrel::Renderer renderer;
-    if (!ostrel::xmrender::beginRender(&renderer, options.song, options.rate, &reason)) {
+    ostrel::xmrender::Rendering rendering;
+    if (!ostrel::xmrender::beginRender(&rendering, options.song, options.rate, &reason)) {
         std::fprintf(stderr, "xmrender: %s: %s\n", songName(options), reason);
         return exitSong;
     }
-    const int32_t chunkFrames = renderer.chunkFrames;
-    if (options.seconds > 0)
-        frames =
-            int64_t(ostrel::xmrender::chunksForSeconds(&renderer, options.seconds)) * chunkFrames;
+    const int32_t chunkFrames = ostrel::xmrender::chunkFramesAtRate(options.rate);
     const uint64_t dataBytes = static_cast<uint64_t>(frames) * 4;
     if (dataBytes > 0xFFFFFFFFull - 36) {
-        ostrel::xmrender::endRender(&renderer);
+        ostrel::xmrender::endRender(&rendering);
         return usage("too long for a WAV file; ask for fewer --seconds or --loops", nullptr);
     }
 
@@ -273,7 +272,7 @@ int runRender(const Options& options) {
     std::FILE* wav = toStdout ? stdout : std::fopen(options.output, "wb");
     if (!wav) {
         std::fprintf(stderr, "xmrender: %s: %s\n", options.output, std::strerror(errno));
-        ostrel::xmrender::endRender(&renderer);
+        ostrel::xmrender::endRender(&rendering);
         return exitOutput;
     }
 #if defined(_WIN32)
@@ -287,7 +286,7 @@ int runRender(const Options& options) {
             std::fprintf(stderr, "xmrender: %s: %s\n", options.positions, std::strerror(errno));
             if (!toStdout)
                 std::fclose(wav);
-            ostrel::xmrender::endRender(&renderer);
+            ostrel::xmrender::endRender(&rendering);
             return exitOutput;
         }
     }
@@ -304,15 +303,14 @@ int runRender(const Options& options) {
     for (int64_t done = 0; done < frames && written && bytes && samples;) {
         const int32_t take =
             frames - done < chunkFrames ? static_cast<int32_t>(frames - done) : chunkFrames;
-        ostrel::renderS16(&renderer, samples, take);
         // The position at the end of the chunk, which the last take may cut short.
-        const ostrel::ChunkInfo info = renderer.position;
+        ostrel::xmrender::ChunkPosition info;
+        ostrel::xmrender::renderNextChunk(&rendering, take, samples, nullptr, &info);
         putSamples(bytes, samples, take * 2);
         written = std::fwrite(bytes, 1, static_cast<size_t>(take) * 4, wav) ==
                   static_cast<size_t>(take) * 4;
         if (positions)
-            std::fprintf(positions, "%d %d %d\n", info.order, info.row,
-                         static_cast<int>(info.timeMs));
+            std::fprintf(positions, "%d %d %d\n", info.order, info.row, info.timeMs);
         done += take;
         if (progress && (done / chunkFrames % 50 == 0 || done == frames))
             std::fprintf(stderr, "\rxmrender: %.1f of %.1f s",
@@ -322,7 +320,7 @@ int runRender(const Options& options) {
         std::fputc('\n', stderr);
     std::free(samples);
     std::free(bytes);
-    ostrel::xmrender::endRender(&renderer);
+    ostrel::xmrender::endRender(&rendering);
     if (positions && std::fclose(positions) != 0)
         written = false;
     if (toStdout ? std::fflush(stdout) != 0 || std::ferror(stdout) : std::fclose(wav) != 0)
