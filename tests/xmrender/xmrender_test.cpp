@@ -20,40 +20,11 @@
 #include "module/stream.h"
 #include "platform/headless/headless_audio.h"
 #include "test_song.h"
+#include "tool_run.h"
 #include "tests/support/xm_writer.h"
 
 namespace ostrel::testing {
 namespace {
-
-struct ToolRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-// CTest runs every test case as a process of its own, several at a time and for more than one
-// build: a scratch file's name carries the test's name and the process id so none are shared.
-std::string scratch(const std::string& name) {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ::testing::TempDir() + "xmrender_" + (test ? test->name() : "none") + "_" +
-           std::to_string(getpid()) + "_" + name;
-}
-
-ToolRun runTool(const std::string& arguments, const std::string& environment = "") {
-    const std::string out = scratch("stdout.txt");
-    const std::string err = scratch("stderr.txt");
-    const std::string command =
-        environment + " " + std::string(XMRENDER_PATH) + " " + arguments + " >" + out + " 2>" + err;
-    const int status = std::system(command.c_str());
-    return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-}
 
 struct Played {
     std::vector<int16_t> samples;
@@ -248,6 +219,10 @@ TEST_F(XmrenderTest, UsageErrorsExit1) {
         "--play -o " + out,                     // --play writes no file
         "--play --seconds 3",                   //
         "--play --loop --loops 2",              // two lengths
+        "-o " + out + " --quiet=yes",           // a flag takes no value
+        "--output=",                            // an empty name
+        "-o=" + out,                            // "=" joins only long names
+        "-- -o " + out,                         // after "--", -o is a song's name
     };
     for (const std::string& arguments : cases) {
         const ToolRun run = runTool(arguments);
@@ -265,6 +240,9 @@ TEST_F(XmrenderTest, HelpExplainsEveryOption) {
          {"FILE.xm", "-o OUT.wav", "standard output", "--loops N", "--seconds", "--rate",
           "--positions", "--quiet", "order row timeMs", "--info", "--play", "--loop ",
           "q, Escape or Ctrl-C", "30 minutes", "4 no sound device"})
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+    // the command line's forms
+    for (const char* option : {"--version", "--rate=48000", "end of the options"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 

@@ -17,151 +17,17 @@
 #endif
 
 #include "tools/xmrender/live.h"
+#include "tools/xmrender/options.h"
 #include "tools/xmrender/render.h"
 #include "tools/xmrender/song_info.h"
 
+#ifndef XMRENDER_VERSION
+#error "the build passes the project's version as XMRENDER_VERSION"
+#endif
+
 namespace {
 
-constexpr int exitUsage = 1;
-constexpr int exitSong = 2;
-constexpr int exitOutput = 3;
-
-const char helpText[] =
-    "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ]\n"
-    "                [--positions OUT.txt] [--quiet]\n"
-    "       xmrender [FILE.xm] --info [--rate HZ]\n"
-    "       xmrender [FILE.xm] --play [--loop | --loops N] [--rate HZ] [--quiet]\n"
-    "\n"
-    "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file,\n"
-    "tells what a song is, or plays it live on the sound device. The WAV holds the bytes the\n"
-    "demo's chunk ring plays, in the order the demo plays them.\n"
-    "\n"
-    "  FILE.xm              the song; without it, the song built into the demo\n"
-    "  -o OUT.wav           the WAV file to write; - writes it to standard output\n"
-    "  --loops N            render (or play) N passes of the song (default 1). A song ends the\n"
-    "                       first time it is about to play again a row it has already played,\n"
-    "                       not counting the repeats of a pattern loop; the next pass goes on\n"
-    "                       from there to where that end comes again\n"
-    "  --seconds S          render S seconds instead, rounded up to whole chunks\n"
-    "  --rate HZ            output rate in frames per second, 1000 to 384000 (default 44100)\n"
-    "  --positions OUT.txt  also write one line per chunk: \"order row timeMs\", the song\n"
-    "                       position reached at the end of that chunk\n"
-    "  --info               print the song's title, tracker, channels, patterns, song length,\n"
-    "                       restart position, instruments, samples, starting tempo and BPM,\n"
-    "                       frequency table and duration; renders nothing\n"
-    "  --play               play the song live through the demo's own audio path until its\n"
-    "                       end has been heard; q, Escape or Ctrl-C stops it\n"
-    "  --loop               with --play: play on from the restart position until stopped\n"
-    "  --quiet              no progress or status line (they appear only on a terminal)\n"
-    "  -h, --help           show this text\n"
-    "\n"
-    "A song whose end is not found within 30 minutes stops there, with a warning.\n"
-    "\n"
-    "Exit status: 0 done, 1 usage error, 2 the song is missing or cannot be loaded,\n"
-    "3 an output file cannot be written, 4 no sound device could be opened (--play).\n";
-
-struct Options {
-    const char* song = nullptr;
-    const char* output = nullptr;
-    const char* positions = nullptr;
-    double seconds = 0; // 0: the song's length
-    int32_t loops = 0;  // 0: not given
-    uint32_t rate = 44100;
-    bool quiet = false;
-    bool info = false;
-    bool play = false;
-    bool loop = false;
-};
-
-int usage(const char* message, const char* detail) {
-    std::fprintf(stderr, "xmrender: %s%s\n", message, detail ? detail : "");
-    std::fprintf(stderr, "Try 'xmrender --help' for more information.\n");
-    return exitUsage;
-}
-
-bool parseSeconds(const char* text, double* value) {
-    char* end = nullptr;
-    errno = 0;
-    const double parsed = std::strtod(text, &end);
-    if (errno != 0 || end == text || *end != '\0' || !(parsed > 0) || parsed > 86400)
-        return false;
-    *value = parsed;
-    return true;
-}
-
-bool parseWhole(const char* text, long lowest, long highest, long* value) {
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || parsed < lowest || parsed > highest)
-        return false;
-    *value = parsed;
-    return true;
-}
-
-// Options that only some modes take.
-int checkCombination(const Options& options) {
-    if (options.info && (options.play || options.output || options.positions ||
-                         options.seconds > 0 || options.loops || options.loop))
-        return usage("--info takes only a song and --rate", nullptr);
-    if (options.play && (options.output || options.positions || options.seconds > 0))
-        return usage("--play writes no file: -o, --positions and --seconds do not apply", nullptr);
-    if (options.loop && !options.play)
-        return usage("--loop goes with --play; to render passes, use --loops N", nullptr);
-    if (options.loop && options.loops)
-        return usage("--loop and --loops exclude each other", nullptr);
-    if (options.seconds > 0 && options.loops)
-        return usage("--seconds and --loops exclude each other", nullptr);
-    if (!options.info && !options.play && !options.output)
-        return usage("no output file given (-o OUT.wav, or -o - for standard output)", nullptr);
-    return 0;
-}
-
-// 0: options in *options; -1: help was asked; otherwise the exit code of a usage error.
-int parseArguments(int argc, char** argv, Options* options) {
-    for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        long whole = 0;
-        if (std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0)
-            return -1;
-        if (std::strcmp(argument, "-o") == 0) {
-            if (!hasValue)
-                return usage("-o needs a file name, or - for standard output", nullptr);
-            options->output = argv[++i];
-        } else if (std::strcmp(argument, "--positions") == 0) {
-            if (!hasValue)
-                return usage("--positions needs a file name", nullptr);
-            options->positions = argv[++i];
-        } else if (std::strcmp(argument, "--seconds") == 0) {
-            if (!hasValue || !parseSeconds(argv[++i], &options->seconds))
-                return usage("--seconds needs a length above 0 and up to 86400", nullptr);
-        } else if (std::strcmp(argument, "--loops") == 0) {
-            if (!hasValue || !parseWhole(argv[++i], 1, 1000, &whole))
-                return usage("--loops needs a whole number from 1 to 1000", nullptr);
-            options->loops = static_cast<int32_t>(whole);
-        } else if (std::strcmp(argument, "--rate") == 0) {
-            if (!hasValue || !parseWhole(argv[++i], 1000, 384000, &whole))
-                return usage("--rate needs a whole number from 1000 to 384000", nullptr);
-            options->rate = static_cast<uint32_t>(whole);
-        } else if (std::strcmp(argument, "--quiet") == 0) {
-            options->quiet = true;
-        } else if (std::strcmp(argument, "--info") == 0) {
-            options->info = true;
-        } else if (std::strcmp(argument, "--play") == 0) {
-            options->play = true;
-        } else if (std::strcmp(argument, "--loop") == 0) {
-            options->loop = true;
-        } else if (argument[0] == '-' && argument[1] != '\0') {
-            return usage("unknown option ", argument);
-        } else if (options->song) {
-            return usage("only one song can be handled at a time: ", argument);
-        } else {
-            options->song = argument;
-        }
-    }
-    return checkCombination(*options);
-}
+using namespace ostrel::xmrender;
 
 void put16(uint8_t* at, uint32_t value) {
     at[0] = static_cast<uint8_t>(value);
@@ -195,15 +61,19 @@ void putSamples(uint8_t* out, const int16_t* samples, int32_t count) {
         put16(out + 2 * i, static_cast<uint16_t>(samples[i]));
 }
 
+const char* songOf(const Options& options) {
+    return options.songCount ? options.songs[0] : nullptr;
+}
+
 const char* songName(const Options& options) {
-    return options.song ? options.song : "built-in song";
+    return options.songCount ? options.songs[0] : "built-in song";
 }
 
 // The song's length for the passes asked; reports a song that cannot be loaded (false).
 bool measure(const Options& options, ostrel::xmrender::SongLength* length) {
     const char* reason = "";
     const int32_t passes = options.loops ? options.loops : 1;
-    if (!ostrel::xmrender::measureSong(options.song, options.rate, passes,
+    if (!ostrel::xmrender::measureSong(songOf(options), options.rate, passes,
                                        int64_t(ostrel::xmrender::passCapSeconds) * options.rate,
                                        length, &reason)) {
         std::fprintf(stderr, "xmrender: %s: %s\n", songName(options), reason);
@@ -220,7 +90,7 @@ bool measure(const Options& options, ostrel::xmrender::SongLength* length) {
 int runInfo(const Options& options) {
     ostrel::xmrender::SongFacts facts;
     const char* reason = "";
-    if (!ostrel::xmrender::readSongFacts(options.song, &facts, &reason)) {
+    if (!ostrel::xmrender::readSongFacts(songOf(options), &facts, &reason)) {
         std::fprintf(stderr, "xmrender: %s: %s\n", songName(options), reason);
         return exitSong;
     }
@@ -236,7 +106,7 @@ int runPlay(const Options& options) {
     if (!measure(options, &length))
         return exitSong;
     ostrel::xmrender::LiveOptions live;
-    live.song = options.song;
+    live.song = songOf(options);
     live.rate = options.rate;
     live.passes = options.loop ? 0 : (options.loops ? options.loops : 1);
     live.status = !options.quiet && isatty(fileno(stderr));
@@ -257,7 +127,7 @@ int runRender(const Options& options) {
         frames = ostrel::xmrender::framesForSeconds(options.rate, options.seconds);
     const char* reason = "";
     ostrel::xmrender::Rendering rendering;
-    if (!ostrel::xmrender::beginRender(&rendering, options.song, options.rate, &reason)) {
+    if (!ostrel::xmrender::beginRender(&rendering, songOf(options), options.rate, &reason)) {
         std::fprintf(stderr, "xmrender: %s: %s\n", songName(options), reason);
         return exitSong;
     }
@@ -337,25 +207,30 @@ int runRender(const Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
-    const int parsed = parseArguments(argc, argv, &options);
-    if (parsed < 0) {
+    const Parsed parsed = parseArguments(argc, argv, &options);
+    int code = exitUsage;
+    if (parsed == Parsed::help) {
         std::fputs(helpText, stdout);
-        return 0;
-    }
-    if (parsed != 0)
-        return parsed;
-
-    if (options.song) {
-        std::FILE* probe = std::fopen(options.song, "rb");
-        if (!probe) {
-            std::fprintf(stderr, "xmrender: %s: %s\n", options.song, std::strerror(errno));
-            return exitSong;
+        code = 0;
+    } else if (parsed == Parsed::version) {
+        std::puts("xmrender " XMRENDER_VERSION);
+        code = 0;
+    } else if (parsed == Parsed::run) {
+        code = 0;
+        if (const char* song = songOf(options)) {
+            std::FILE* probe = std::fopen(song, "rb");
+            if (!probe) {
+                std::fprintf(stderr, "xmrender: %s: %s\n", song, std::strerror(errno));
+                code = exitSong;
+            } else {
+                std::fclose(probe);
+            }
         }
-        std::fclose(probe);
+        if (code == 0)
+            code = options.info   ? runInfo(options)
+                   : options.play ? runPlay(options)
+                                  : runRender(options);
     }
-    if (options.info)
-        return runInfo(options);
-    if (options.play)
-        return runPlay(options);
-    return runRender(options);
+    freeOptions(&options);
+    return code;
 }

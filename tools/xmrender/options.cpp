@@ -1,0 +1,247 @@
+// The command line: every option by its short and long names, values given as the next argument
+// or joined with "=", and "--" ending the options.
+#include "tools/xmrender/options.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace ostrel::xmrender {
+
+const char helpText[] =
+    "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ]\n"
+    "                [--positions OUT.txt] [--quiet]\n"
+    "       xmrender [FILE.xm] --info [--rate HZ]\n"
+    "       xmrender [FILE.xm] --play [--loop | --loops N] [--rate HZ] [--quiet]\n"
+    "       xmrender --help | --version\n"
+    "\n"
+    "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file,\n"
+    "tells what a song is, or plays it live on the sound device. The WAV holds the bytes the\n"
+    "demo's chunk ring plays, in the order the demo plays them.\n"
+    "\n"
+    "  FILE.xm              the song; without it, the song built into the demo\n"
+    "  -o, --output OUT.wav the WAV file to write; - writes it to standard output\n"
+    "  --loops N            render (or play) N passes of the song (default 1). A song ends the\n"
+    "                       first time it is about to play again a row it has already played,\n"
+    "                       not counting the repeats of a pattern loop; the next pass goes on\n"
+    "                       from there to where that end comes again\n"
+    "  --seconds S          render S seconds instead, rounded up to whole chunks\n"
+    "  --rate HZ            output rate in frames per second, 1000 to 384000 (default 44100)\n"
+    "  --positions OUT.txt  also write one line per chunk: \"order row timeMs\", the song\n"
+    "                       position reached at the end of that chunk\n"
+    "  --info               print the song's title, tracker, channels, patterns, song length,\n"
+    "                       restart position, instruments, samples, starting tempo and BPM,\n"
+    "                       frequency table and duration; renders nothing\n"
+    "  --play               play the song live through the demo's own audio path until its\n"
+    "                       end has been heard; q, Escape or Ctrl-C stops it\n"
+    "  --loop               with --play: play on from the restart position until stopped\n"
+    "  --quiet              no progress or status line (they appear only on a terminal)\n"
+    "  -h, --help           show this text\n"
+    "  --version            show xmrender's version\n"
+    "  --                   end of the options: what follows are songs, even if named -x\n"
+    "\n"
+    "An option's value follows it (--rate 48000) or is joined to it (--rate=48000).\n"
+    "\n"
+    "A song whose end is not found within 30 minutes stops there, with a warning.\n"
+    "\n"
+    "Exit status: 0 done, 1 usage error, 2 the song is missing or cannot be loaded,\n"
+    "3 an output file cannot be written, 4 no sound device could be opened (--play).\n";
+
+int usage(const char* message, const char* detail) {
+    std::fprintf(stderr, "xmrender: %s%s\n", message, detail ? detail : "");
+    std::fprintf(stderr, "Try 'xmrender --help' for more information.\n");
+    return exitUsage;
+}
+
+namespace {
+
+enum class Key { output, positions, seconds, loops, rate, quiet, info, play, loop, help, version };
+
+struct OptionName {
+    const char* name;
+    Key key;
+    bool takesValue;
+};
+
+const OptionName optionNames[] = {
+    {"-o", Key::output, true},
+    {"--output", Key::output, true},
+    {"--positions", Key::positions, true},
+    {"--seconds", Key::seconds, true},
+    {"--loops", Key::loops, true},
+    {"--rate", Key::rate, true},
+    {"--quiet", Key::quiet, false},
+    {"--info", Key::info, false},
+    {"--play", Key::play, false},
+    {"--loop", Key::loop, false},
+    {"-h", Key::help, false},
+    {"--help", Key::help, false},
+    {"--version", Key::version, false},
+};
+
+// The option an argument names: "--name=value" splits at the "=" (long names only).
+const OptionName* findOption(const char* argument, const char** joinedValue) {
+    *joinedValue = nullptr;
+    const char* equals = argument[1] == '-' ? std::strchr(argument, '=') : nullptr;
+    const size_t length = equals ? static_cast<size_t>(equals - argument) : std::strlen(argument);
+    for (const OptionName& option : optionNames) {
+        if (std::strlen(option.name) == length &&
+            std::strncmp(option.name, argument, length) == 0) {
+            if (equals)
+                *joinedValue = equals + 1;
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+bool parseSeconds(const char* text, double* value) {
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text, &end);
+    if (errno != 0 || end == text || *end != '\0' || !(parsed > 0) || parsed > 86400)
+        return false;
+    *value = parsed;
+    return true;
+}
+
+bool parseWhole(const char* text, long lowest, long highest, long* value) {
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || parsed < lowest || parsed > highest)
+        return false;
+    *value = parsed;
+    return true;
+}
+
+// Takes an option's value: 0, or the usage error's exit code once reported.
+int takeValue(Key key, const char* value, Options* options) {
+    long whole = 0;
+    switch (key) {
+    case Key::output:
+        if (!*value)
+            return usage("-o needs a file name, or - for standard output", nullptr);
+        options->output = value;
+        break;
+    case Key::positions:
+        if (!*value)
+            return usage("--positions needs a file name", nullptr);
+        options->positions = value;
+        break;
+    case Key::seconds:
+        if (!parseSeconds(value, &options->seconds))
+            return usage("--seconds needs a length above 0 and up to 86400", nullptr);
+        break;
+    case Key::loops:
+        if (!parseWhole(value, 1, 1000, &whole))
+            return usage("--loops needs a whole number from 1 to 1000", nullptr);
+        options->loops = static_cast<int32_t>(whole);
+        break;
+    case Key::rate:
+        if (!parseWhole(value, 1000, 384000, &whole))
+            return usage("--rate needs a whole number from 1000 to 384000", nullptr);
+        options->rate = static_cast<uint32_t>(whole);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void setFlag(Key key, Options* options) {
+    switch (key) {
+    case Key::quiet:
+        options->quiet = true;
+        break;
+    case Key::info:
+        options->info = true;
+        break;
+    case Key::play:
+        options->play = true;
+        break;
+    case Key::loop:
+        options->loop = true;
+        break;
+    default:
+        break;
+    }
+}
+
+// Options that only some modes take.
+int checkCombination(const Options& options) {
+    if (options.songCount > 1)
+        return usage("only one song can be handled at a time: ", options.songs[1]);
+    if (options.info && (options.play || options.output || options.positions ||
+                         options.seconds > 0 || options.loops || options.loop))
+        return usage("--info takes only a song and --rate", nullptr);
+    if (options.play && (options.output || options.positions || options.seconds > 0))
+        return usage("--play writes no file: -o, --positions and --seconds do not apply", nullptr);
+    if (options.loop && !options.play)
+        return usage("--loop goes with --play; to render passes, use --loops N", nullptr);
+    if (options.loop && options.loops)
+        return usage("--loop and --loops exclude each other", nullptr);
+    if (options.seconds > 0 && options.loops)
+        return usage("--seconds and --loops exclude each other", nullptr);
+    if (!options.info && !options.play && !options.output)
+        return usage("no output file given (-o OUT.wav, or -o - for standard output)", nullptr);
+    return 0;
+}
+
+} // namespace
+
+Parsed parseArguments(int argc, char** argv, Options* options) {
+    *options = Options{};
+    options->rate = 44100;
+    options->songs = static_cast<const char**>(std::malloc(sizeof(const char*) * (argc + 1)));
+    if (!options->songs) {
+        std::fprintf(stderr, "xmrender: out of memory\n");
+        return Parsed::usageError;
+    }
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (optionsEnded || argument[0] != '-' || argument[1] == '\0') {
+            options->songs[options->songCount++] = argument; // "-" alone is a file name too
+            continue;
+        }
+        if (std::strcmp(argument, "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        const char* joined = nullptr;
+        const OptionName* option = findOption(argument, &joined);
+        if (!option) {
+            usage("unknown option ", argument);
+            return Parsed::usageError;
+        }
+        if (option->key == Key::help)
+            return Parsed::help;
+        if (option->key == Key::version)
+            return Parsed::version;
+        if (!option->takesValue) {
+            if (joined) {
+                usage("this option takes no value: ", argument);
+                return Parsed::usageError;
+            }
+            setFlag(option->key, options);
+            continue;
+        }
+        const char* value = joined;
+        if (!value && i + 1 < argc)
+            value = argv[++i];
+        if (!value)
+            value = "";
+        if (takeValue(option->key, value, options) != 0)
+            return Parsed::usageError;
+    }
+    return checkCombination(*options) == 0 ? Parsed::run : Parsed::usageError;
+}
+
+void freeOptions(Options* options) {
+    std::free(options->songs);
+    options->songs = nullptr;
+}
+
+} // namespace ostrel::xmrender
