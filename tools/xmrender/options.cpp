@@ -11,7 +11,7 @@ namespace ostrel::xmrender {
 
 const char helpText[] =
     "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ]\n"
-    "                [--positions OUT.txt] [--quiet]\n"
+    "                [--positions OUT.txt] [--force] [--quiet]\n"
     "       xmrender [FILE.xm] --info [--rate HZ]\n"
     "       xmrender [FILE.xm] --play [--loop | --loops N] [--rate HZ] [--quiet]\n"
     "       xmrender --help | --version\n"
@@ -22,6 +22,7 @@ const char helpText[] =
     "\n"
     "  FILE.xm              the song; without it, the song built into the demo\n"
     "  -o, --output OUT.wav the WAV file to write; - writes it to standard output\n"
+    "  -f, --force          replace output files that exist (an input song is never replaced)\n"
     "  --loops N            render (or play) N passes of the song (default 1). A song ends the\n"
     "                       first time it is about to play again a row it has already played,\n"
     "                       not counting the repeats of a pattern loop; the next pass goes on\n"
@@ -45,6 +46,11 @@ const char helpText[] =
     "\n"
     "A song whose end is not found within 30 minutes stops there, with a warning.\n"
     "\n"
+    "Files: an output is written to a temporary file beside it and renamed into place once\n"
+    "complete, so a failed or interrupted run leaves no partial file; every output is opened\n"
+    "before rendering starts. An existing output is kept unless --force, and an input song\n"
+    "is never written over.\n"
+    "\n"
     "Exit status: 0 done, 1 usage error, 2 the song is missing or cannot be loaded,\n"
     "3 an output file cannot be written, 4 no sound device could be opened (--play).\n";
 
@@ -56,7 +62,20 @@ int usage(const char* message, const char* detail) {
 
 namespace {
 
-enum class Key { output, positions, seconds, loops, rate, quiet, info, play, loop, help, version };
+enum class Key {
+    output,
+    positions,
+    seconds,
+    loops,
+    rate,
+    force,
+    quiet,
+    info,
+    play,
+    loop,
+    help,
+    version
+};
 
 struct OptionName {
     const char* name;
@@ -71,6 +90,8 @@ const OptionName optionNames[] = {
     {"--seconds", Key::seconds, true},
     {"--loops", Key::loops, true},
     {"--rate", Key::rate, true},
+    {"-f", Key::force, false},
+    {"--force", Key::force, false},
     {"--quiet", Key::quiet, false},
     {"--info", Key::info, false},
     {"--play", Key::play, false},
@@ -152,6 +173,9 @@ int takeValue(Key key, const char* value, Options* options) {
 
 void setFlag(Key key, Options* options) {
     switch (key) {
+    case Key::force:
+        options->force = true;
+        break;
     case Key::quiet:
         options->quiet = true;
         break;
@@ -174,10 +198,12 @@ int checkCombination(const Options& options) {
     if (options.songCount > 1)
         return usage("only one song can be handled at a time: ", options.songs[1]);
     if (options.info && (options.play || options.output || options.positions ||
-                         options.seconds > 0 || options.loops || options.loop))
+                         options.seconds > 0 || options.loops || options.loop || options.force))
         return usage("--info takes only a song and --rate", nullptr);
-    if (options.play && (options.output || options.positions || options.seconds > 0))
-        return usage("--play writes no file: -o, --positions and --seconds do not apply", nullptr);
+    if (options.play &&
+        (options.output || options.positions || options.seconds > 0 || options.force))
+        return usage("--play writes no file: -o, --positions, --seconds and --force do not apply",
+                     nullptr);
     if (options.loop && !options.play)
         return usage("--loop goes with --play; to render passes, use --loops N", nullptr);
     if (options.loop && options.loops)

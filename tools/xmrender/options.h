@@ -22,6 +22,7 @@ struct Options {
     bool info;
     bool play;
     bool loop;
+    bool force;
 };
 
 enum class Parsed : int32_t { run, help, version, usageError };
