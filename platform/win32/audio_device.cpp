@@ -2,6 +2,8 @@
 // ones) on the wave mapper, no callback, position queried in bytes.
 #include "platform/audio_device.h"
 
+#include <cstdio>
+
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -13,6 +15,8 @@ WAVEHDR ringHeader;
 // Whether the driver still holds the header prepared. Unpreparing while the ring plays is
 // refused by the driver, so the reset unprepares again once playback has stopped.
 bool headerPrepared = false;
+// Why the last open failed, in wave-out's words; empty after an open that succeeded.
+char lastError[MAXERRORLENGTH + 32] = "";
 
 int audioDeviceOpen(uint32_t rate) {
     WAVEFORMATEX format;
@@ -25,8 +29,12 @@ int audioDeviceOpen(uint32_t rate) {
     format.wBitsPerSample = 16;
     format.cbSize = 0;
     MMRESULT result = waveOutOpen(&waveDevice, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL);
+    lastError[0] = '\0';
     if (result != MMSYSERR_NOERROR) {
         waveDevice = nullptr;
+        if (waveOutGetErrorTextA(result, lastError, MAXERRORLENGTH) != MMSYSERR_NOERROR)
+            std::snprintf(lastError, sizeof lastError, "wave-out error %u",
+                          static_cast<unsigned>(result));
         return static_cast<int>(result);
     }
     return 0;
@@ -86,5 +94,9 @@ const AudioDevice systemAudioDevice = {
     audioDeviceOpen,      audioDevicePrepare, audioDeviceWrite, audioDeviceGetPosition,
     audioDeviceUnprepare, audioDeviceReset,   audioDeviceClose,
 };
+
+const char* systemAudioDeviceError() {
+    return lastError;
+}
 
 } // namespace ostrel::platform

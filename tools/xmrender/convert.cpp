@@ -32,13 +32,14 @@ void showProgress(Progress* progress, int64_t done, int64_t frames, uint32_t rat
     progress->lineOpen = true;
 }
 
-void reportTooLong(Progress* progress, const ConvertJob& job, int64_t frames) {
+// How long: "N s" exactly, "more than N s" for a measure stopped there, "about N s" foretold.
+void reportTooLong(Progress* progress, const ConvertJob& job, int64_t frames, const char* how) {
     const int64_t most = maxOutputFrames(job.format, channels);
     report(progress,
-           "%s: too long for a WAV file: %.0f s, and it holds at most %.0f s at %u Hz; ask for "
+           "%s: too long for a %s file: %s%.0f s, and it holds at most %.0f s at %u Hz; ask for "
            "fewer --seconds or --loops",
-           songName(job.song), static_cast<double>(frames) / job.rate,
-           static_cast<double>(most / job.rate), job.rate);
+           songName(job.song), job.format == OutputFormat::flac ? "FLAC" : "WAV", how,
+           static_cast<double>(frames) / job.rate, static_cast<double>(most / job.rate), job.rate);
 }
 
 bool openOne(OutputFile* out, const char* path, OutputFormat format, int64_t frames,
@@ -98,18 +99,26 @@ int measure(const char* song, uint32_t rate, int32_t passes, int64_t stopFrames,
 }
 
 int convertSong(const ConvertJob& job, Progress* progress) {
+    const int64_t most = maxOutputFrames(job.format, channels);
+    int64_t frames = 0;
+    if (job.seconds > 0) {
+        frames = framesForSeconds(job.rate, job.seconds);
+        if (frames > most) {
+            reportTooLong(progress, job, frames, "");
+            return exitUsage;
+        }
+    }
     if (const int code = checkSongReadable(job.song, progress))
         return code;
 
     // Files are opened before the song is measured, so that an output refused costs nothing;
     // their headers are corrected to the length at the end. Standard output waits for the
     // length, which its header announces before any sound.
-    int64_t frames = job.seconds > 0 ? framesForSeconds(job.rate, job.seconds) : 0;
     OutputFile audio = {};
     OutputFile positions = {};
     const bool audioToStdout = std::strcmp(job.output, "-") == 0;
     const bool positionsToStdout = job.positions && std::strcmp(job.positions, "-") == 0;
-    if (!audioToStdout && !openOne(&audio, job.output, job.format, 0, job, progress))
+    if (!audioToStdout && !openOne(&audio, job.output, job.format, frames, job, progress))
         return exitOutput;
     if (job.positions && !positionsToStdout &&
         !openOne(&positions, job.positions, OutputFormat::text, 0, job, progress)) {
@@ -118,18 +127,21 @@ int convertSong(const ConvertJob& job, Progress* progress) {
     }
     if (job.seconds <= 0) {
         SongLength length;
-        if (const int code = measure(job.song, job.rate, job.passes, 0, &length, progress)) {
+        if (const int code = measure(job.song, job.rate, job.passes, most, &length, progress)) {
             abortOutput(&audio);
             abortOutput(&positions);
             return code;
         }
         frames = length.frames;
-    }
-    if (frames > maxOutputFrames(job.format, channels)) {
-        reportTooLong(progress, job, frames);
-        abortOutput(&audio);
-        abortOutput(&positions);
-        return exitUsage;
+        if (length.beyondStop || frames > most) {
+            reportTooLong(progress, job, frames,
+                          length.foretold     ? "about "
+                          : length.beyondStop ? "more than "
+                                              : "");
+            abortOutput(&audio);
+            abortOutput(&positions);
+            return exitUsage;
+        }
     }
     if ((audioToStdout && !openOne(&audio, "-", job.format, frames, job, progress)) ||
         (positionsToStdout && !openOne(&positions, "-", OutputFormat::text, 0, job, progress))) {

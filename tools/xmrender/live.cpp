@@ -63,7 +63,10 @@ void showStatus(const ModulePlayer* player, int64_t heardFrames, int64_t duratio
 int32_t playLive(const LiveOptions& options, const SongLength& length) {
     installAudioDevice(&platform::systemAudioDevice);
     if (!openAudio(options.rate)) {
-        std::fprintf(stderr, "xmrender: no sound device could be opened\n");
+        // The system's own words for why, when it gave any.
+        const char* reason = platform::systemAudioDeviceError();
+        std::fprintf(stderr, "xmrender: no sound device could be opened%s%s\n",
+                     reason[0] ? ": " : "", reason);
         closeAudio();
         return 4;
     }
