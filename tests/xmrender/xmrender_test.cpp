@@ -125,13 +125,18 @@ TEST_F(XmrenderTest, PositionsAreTheChunkInfos) {
     std::ifstream lines(positions);
     int32_t chunk = 0;
     int order = 0, row = 0, timeMs = 0;
-    while (lines >> order >> row >> timeMs) {
+    std::string seconds;
+    while (lines >> order >> row >> timeMs >> seconds) {
         ASSERT_LT(chunk, sixSecondChunks);
         const ChunkInfo info = demo.infos[chunk]; // copied: packed fields bind no reference
         const int32_t infoTimeMs = info.timeMs;
         EXPECT_EQ(order, info.order) << chunk;
         EXPECT_EQ(row, info.row) << chunk;
         EXPECT_EQ(timeMs, infoTimeMs) << chunk;
+        // the exact time of the chunk's end, from the frames, to the microsecond
+        char exact[32];
+        std::snprintf(exact, sizeof exact, "%.6f", (chunk + 1) * 884 / 44100.0);
+        EXPECT_EQ(seconds, exact) << chunk;
         ++chunk;
     }
     EXPECT_EQ(chunk, sixSecondChunks);
@@ -238,7 +243,7 @@ TEST_F(XmrenderTest, HelpExplainsEveryOption) {
     EXPECT_EQ(run.exitCode, 0);
     for (const char* option :
          {"FILE.xm", "-o OUT.wav", "standard output", "--loops N", "--seconds", "--rate",
-          "--positions", "--quiet", "order row timeMs", "--info", "--play", "--loop ",
+          "--positions", "--quiet", "order row timeMs seconds", "--info", "--play", "--loop ",
           "q, Escape or Ctrl-C", "30 minutes", "4 no sound device"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     // the command line's forms, and the real limits

@@ -177,9 +177,10 @@ int convertSong(const ConvertJob& job, Progress* progress) {
         }
         done += take;
         if (job.positions) {
+            // The song clock first, as ever, then the exact time of the same point.
             char line[80];
-            const int length =
-                std::snprintf(line, sizeof line, "%d %d %d\n", at.order, at.row, at.timeMs);
+            const int length = std::snprintf(line, sizeof line, "%d %d %d %.6f\n", at.order, at.row,
+                                             at.timeMs, static_cast<double>(done) / job.rate);
             if (!writeBytes(&positions, line, static_cast<size_t>(length))) {
                 report(progress, "%s", outputError(&positions));
                 ok = false;
