@@ -24,6 +24,9 @@ TEST(Limits, TooLongForTheFormatIsRefusedBeforeLoading) {
         {"-o out.wav --seconds 24348", 1},
         {"-o out.wav --seconds 22369 --rate 48000", 2},
         {"-o out.wav --seconds 22370 --rate 48000", 1},
+        {"-o out.wav --seconds 12173 --float", 2},
+        {"-o out.wav --seconds 12174 --float", 1},
+        {"-o out.flac --seconds 86400", 2},
     };
     ScratchDir dir;
     writeFile(dir / "bad.xm", "no module here, only words");

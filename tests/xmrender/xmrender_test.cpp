@@ -224,6 +224,7 @@ TEST_F(XmrenderTest, UsageErrorsExit1) {
         "--play -o " + out,                     // --play writes no file
         "--play --seconds 3",                   //
         "--play --loop --loops 2",              // two lengths
+        "-o " + out + " --float -o x.flac",     // FLAC is 16-bit
         "-o " + out + " --quiet=yes",           // a flag takes no value
         "--output=",                            // an empty name
         "-o=" + out,                            // "=" joins only long names
@@ -247,8 +248,8 @@ TEST_F(XmrenderTest, HelpExplainsEveryOption) {
           "q, Escape or Ctrl-C", "30 minutes", "4 no sound device"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     // the command line's forms, and the real limits
-    for (const char* option :
-         {"--version", "--rate=48000", "end of the options", "24,347 s", "22,369 s"})
+    for (const char* option : {"--version", "--rate=48000", "end of the options", "24,347 s",
+                               "22,369 s", "--float", ".flac", "12,173 s"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 

@@ -159,9 +159,11 @@ int convertSong(const ConvertJob& job, Progress* progress) {
         return exitSong;
     }
     const int32_t chunkFrames = chunkFramesAtRate(job.rate);
-    int16_t* pcm =
-        static_cast<int16_t*>(std::malloc(static_cast<size_t>(chunkFrames) * 2 * sizeof(int16_t)));
-    bool ok = pcm != nullptr;
+    // A float WAV takes the mix before its 16-bit conversion; the other formats the samples.
+    const bool floatMix = job.format == OutputFormat::wavFloat;
+    void* buffer = std::malloc(static_cast<size_t>(chunkFrames) * 2 *
+                               (floatMix ? sizeof(float) : sizeof(int16_t)));
+    bool ok = buffer != nullptr;
     if (!ok)
         report(progress, "out of memory");
     // Whole chunks, the last one cut where the song ends.
@@ -169,8 +171,15 @@ int convertSong(const ConvertJob& job, Progress* progress) {
         const int32_t take =
             frames - done < chunkFrames ? static_cast<int32_t>(frames - done) : chunkFrames;
         ChunkPosition at;
-        renderNextChunk(&rendering, take, pcm, nullptr, &at);
-        ok = writeFrames16(&audio, pcm, take);
+        if (floatMix) {
+            float* mix = static_cast<float*>(buffer);
+            renderNextChunk(&rendering, take, nullptr, mix, &at);
+            ok = writeFramesFloat(&audio, mix, take);
+        } else {
+            int16_t* pcm = static_cast<int16_t*>(buffer);
+            renderNextChunk(&rendering, take, pcm, nullptr, &at);
+            ok = writeFrames16(&audio, pcm, take);
+        }
         if (!ok) {
             report(progress, "%s", outputError(&audio));
             break;
@@ -190,7 +199,7 @@ int convertSong(const ConvertJob& job, Progress* progress) {
         if (progress->shown && (done / chunkFrames % 50 == 0 || done == frames))
             showProgress(progress, done, frames, job.rate);
     }
-    std::free(pcm);
+    std::free(buffer);
     endRender(&rendering);
     if (!ok) {
         abortOutput(&audio);

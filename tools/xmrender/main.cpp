@@ -1,6 +1,6 @@
-// xmrender: renders an XM song (or the built-in one) to a 16-bit stereo WAV file with the demo's
-// own engine, mixer and chunk renderer, byte for byte what the demo's device would play; tells
-// what a song is (--info); and plays it live through the demo's own path (--play).
+// xmrender: renders an XM song (or the built-in one) to a WAV or FLAC file with the demo's own
+// engine, mixer and chunk renderer, byte for byte what the demo's device would play; tells what
+// a song is (--info); and plays it live through the demo's own path (--play).
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -91,7 +91,7 @@ int runRender(const Options& options, Progress* progress) {
     job.song = options.songCount ? options.songs[0] : nullptr;
     job.output = options.output;
     job.positions = options.positions;
-    job.format = OutputFormat::wav16;
+    job.format = formatForPath(options.output, options.floatWav);
     job.rate = options.rate;
     job.passes = options.loops ? options.loops : 1;
     job.seconds = options.seconds;

@@ -7,22 +7,27 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/xmrender/output_file.h"
+
 namespace ostrel::xmrender {
 
 const char helpText[] =
-    "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ]\n"
+    "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ] [--float]\n"
     "                [--positions OUT.txt] [--force] [--quiet]\n"
     "       xmrender [FILE.xm] --info [--rate HZ]\n"
     "       xmrender [FILE.xm] --play [--loop | --loops N] [--rate HZ] [--quiet]\n"
     "       xmrender --help | --version\n"
     "\n"
-    "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file,\n"
-    "tells what a song is, or plays it live on the sound device. The WAV holds the bytes the\n"
-    "demo's chunk ring plays, in the order the demo plays them.\n"
+    "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file\n"
+    "(or FLAC, or 32-bit float WAV), tells what a song is, or plays it live on the sound\n"
+    "device. The WAV holds the bytes the demo's chunk ring plays, in the order the demo plays\n"
+    "them.\n"
     "\n"
     "  FILE.xm              the song; without it, the song built into the demo\n"
-    "  -o, --output OUT.wav the WAV file to write; - writes it to standard output\n"
+    "  -o, --output OUT     the file to write: FLAC when its name ends in .flac, otherwise a\n"
+    "                       WAV; - writes the WAV to standard output\n"
     "  -f, --force          replace output files that exist (an input song is never replaced)\n"
+    "  --float              write a 32-bit float WAV: the mix before its 16-bit conversion\n"
     "  --loops N            render (or play) N passes of the song (default 1). A song ends the\n"
     "                       first time it is about to play again a row it has already played,\n"
     "                       not counting the repeats of a pattern loop; the next pass goes on\n"
@@ -47,9 +52,10 @@ const char helpText[] =
     "\n"
     "An option's value follows it (--rate 48000) or is joined to it (--rate=48000).\n"
     "\n"
-    "Limits: a WAV file holds at most 4 GiB of sound: 24,347 s of 16-bit stereo at 44.1 kHz;\n"
-    "the seconds go down as the rate goes up (22,369 s at 48 kHz). A render that would not\n"
-    "fit is refused before anything is rendered.\n"
+    "Limits: a WAV file holds at most 4 GiB of sound: 24,347 s of 16-bit stereo at 44.1 kHz,\n"
+    "or 12,173 s as float; the seconds go down as the rate goes up (22,369 s and 11,184 s at\n"
+    "48 kHz). FLAC holds far more. A render that would not fit is refused before anything is\n"
+    "rendered.\n"
     "A song whose end is not found within 30 minutes stops there, with a warning.\n"
     "\n"
     "Files: an output is written to a temporary file beside it and renamed into place once\n"
@@ -75,6 +81,7 @@ enum class Key {
     loops,
     rate,
     force,
+    floatWav,
     quiet,
     info,
     play,
@@ -98,6 +105,7 @@ const OptionName optionNames[] = {
     {"--rate", Key::rate, true},
     {"-f", Key::force, false},
     {"--force", Key::force, false},
+    {"--float", Key::floatWav, false},
     {"--quiet", Key::quiet, false},
     {"--info", Key::info, false},
     {"--play", Key::play, false},
@@ -182,6 +190,9 @@ void setFlag(Key key, Options* options) {
     case Key::force:
         options->force = true;
         break;
+    case Key::floatWav:
+        options->floatWav = true;
+        break;
     case Key::quiet:
         options->quiet = true;
         break;
@@ -203,12 +214,14 @@ void setFlag(Key key, Options* options) {
 int checkCombination(const Options& options) {
     if (options.songCount > 1)
         return usage("only one song can be handled at a time: ", options.songs[1]);
-    if (options.info && (options.play || options.output || options.positions ||
-                         options.seconds > 0 || options.loops || options.loop || options.force))
+    if (options.info &&
+        (options.play || options.output || options.positions || options.seconds > 0 ||
+         options.loops || options.loop || options.force || options.floatWav))
         return usage("--info takes only a song and --rate", nullptr);
-    if (options.play &&
-        (options.output || options.positions || options.seconds > 0 || options.force))
-        return usage("--play writes no file: -o, --positions, --seconds and --force do not apply",
+    if (options.play && (options.output || options.positions || options.seconds > 0 ||
+                         options.floatWav || options.force))
+        return usage("--play writes no file: -o, --positions, --seconds, --float and --force do "
+                     "not apply",
                      nullptr);
     if (options.loop && !options.play)
         return usage("--loop goes with --play; to render passes, use --loops N", nullptr);
@@ -218,6 +231,9 @@ int checkCombination(const Options& options) {
         return usage("--seconds and --loops exclude each other", nullptr);
     if (!options.info && !options.play && !options.output)
         return usage("no output file given (-o OUT.wav, or -o - for standard output)", nullptr);
+    if (options.floatWav && options.output &&
+        formatForPath(options.output, true) == OutputFormat::flac)
+        return usage("--float writes a WAV; FLAC files are 16-bit", nullptr);
     return 0;
 }
 

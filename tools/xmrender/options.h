@@ -23,6 +23,7 @@ struct Options {
     bool play;
     bool loop;
     bool force;
+    bool floatWav;
 };
 
 enum class Parsed : int32_t { run, help, version, usageError };
