@@ -20,7 +20,7 @@ namespace ostrel::testing {
 namespace {
 
 struct RefusalCase {
-    const char* arguments; // run in the folder holding song.xm
+    const char* arguments; // run in the folder holding song.xm (and tune.wav, an XM too)
     const char* existing;  // a file there before, holding "old"
     int exitCode;
     const char* message; // part of standard error ("" for none)
@@ -31,6 +31,7 @@ TEST(Outputs, RefusedRunsLeaveTheFolderAsItWas) {
     const RefusalCase cases[] = {
         {"song.xm -o song.xm", "", 3, "song.xm would overwrite the input song song.xm"},
         {"song.xm -o ./link.xm", "", 3, "would overwrite the input song"}, // a hard link
+        {"tune.wav -d .", "", 3, "./tune.wav would overwrite the input song tune.wav"},
         {"song.xm -o out.wav", "out.wav", 3, "out.wav exists; use --force (-f)"},
         {"song.xm -o out.wav --positions pos.txt", "pos.txt", 3, "pos.txt exists"},
         {"song.xm -o out.wav --positions none/pos.txt", "", 3, std::strerror(ENOENT)},
@@ -46,6 +47,7 @@ TEST(Outputs, RefusedRunsLeaveTheFolderAsItWas) {
     for (const RefusalCase& c : cases) {
         ScratchDir dir;
         ASSERT_TRUE(xmtest::writeTestSong(dir / "song.xm", 4));
+        ASSERT_TRUE(xmtest::writeTestSong(dir / "tune.wav", 4));
         ASSERT_EQ(link((dir / "song.xm").c_str(), (dir / "link.xm").c_str()), 0);
         if (*c.existing)
             writeFile(dir / c.existing, "old");

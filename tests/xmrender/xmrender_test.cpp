@@ -229,6 +229,12 @@ TEST_F(XmrenderTest, UsageErrorsExit1) {
         "--output=",                            // an empty name
         "-o=" + out,                            // "=" joins only long names
         "-- -o " + out,                         // after "--", -o is a song's name
+        "a.xm b.xm",                            // several songs go with -d
+        "a.xm b.xm -o " + out,                  //
+        "a.xm b.xm --play",                     // --play plays one
+        "-d dir",                               // -d takes songs
+        "a.xm -d dir --positions p.txt",        // --positions goes with -o
+        "a.xm -d dir -o " + out,                //
     };
     for (const std::string& arguments : cases) {
         const ToolRun run = runTool(arguments);
@@ -247,9 +253,10 @@ TEST_F(XmrenderTest, HelpExplainsEveryOption) {
           "--positions", "--quiet", "order row timeMs seconds", "--info", "--play", "--loop ",
           "q, Escape or Ctrl-C", "30 minutes", "4 no sound device"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
-    // the command line's forms, and the real limits
-    for (const char* option : {"--version", "--rate=48000", "end of the options", "24,347 s",
-                               "22,369 s", "--float", ".flac", "12,173 s"})
+    // the command line's forms, the real limits, the formats and several songs
+    for (const char* option :
+         {"--version", "--rate=48000", "end of the options", "24,347 s", "22,369 s", "--float",
+          ".flac", "12,173 s", "-d, --output-dir", "the first that failed"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 

@@ -21,7 +21,10 @@ void showProgress(Progress* progress, int64_t done, int64_t frames, uint32_t rat
     char line[128];
     const double seconds = static_cast<double>(done) / rate;
     const double total = static_cast<double>(frames) / rate;
-    int length = std::snprintf(line, sizeof line, "xmrender: %.1f of %.1f s", seconds, total);
+    int length = progress->count > 1
+                     ? std::snprintf(line, sizeof line, "xmrender: song %d of %d: %.1f of %.1f s",
+                                     progress->index, progress->count, seconds, total)
+                     : std::snprintf(line, sizeof line, "xmrender: %.1f of %.1f s", seconds, total);
     // Blanks over the end of a longer line shown before.
     const int shown = length;
     while (length < progress->shownLength && length < static_cast<int>(sizeof line) - 1)

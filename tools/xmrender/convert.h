@@ -23,9 +23,11 @@ struct ConvertJob {
     int32_t inputCount;
 };
 
-// The progress line on standard error.
+// The progress line on standard error, which covers the whole run.
 struct Progress {
     bool shown;      // stderr is a terminal and --quiet was not given
+    int32_t index;   // the song being rendered, from 1
+    int32_t count;   // songs in the run
     bool lineOpen;   // a progress line waits for its end
     int shownLength; // of the line shown last
 };

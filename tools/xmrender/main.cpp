@@ -1,6 +1,6 @@
-// xmrender: renders an XM song (or the built-in one) to a WAV or FLAC file with the demo's own
+// xmrender: renders XM songs (or the built-in one) to WAV or FLAC files with the demo's own
 // engine, mixer and chunk renderer, byte for byte what the demo's device would play; tells what
-// a song is (--info); and plays it live through the demo's own path (--play).
+// songs are (--info); and plays one live through the demo's own path (--play).
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -87,44 +87,92 @@ int checkOutputs(const ConvertJob* jobs, int32_t count, const Options& options) 
 }
 
 int runRender(const Options& options, Progress* progress) {
-    ConvertJob job = {};
-    job.song = options.songCount ? options.songs[0] : nullptr;
-    job.output = options.output;
-    job.positions = options.positions;
-    job.format = formatForPath(options.output, options.floatWav);
-    job.rate = options.rate;
-    job.passes = options.loops ? options.loops : 1;
-    job.seconds = options.seconds;
-    job.force = options.force;
-    job.inputs = options.songs;
-    job.inputCount = options.songCount;
-    int code = checkOutputs(&job, 1, options);
-    if (code == 0)
-        code = convertSong(job, progress);
+    const int32_t count = options.outputDir ? options.songCount : 1;
+    ConvertJob* jobs = static_cast<ConvertJob*>(std::calloc(count, sizeof(ConvertJob)));
+    char** named = static_cast<char**>(std::calloc(count, sizeof(char*))); // -d's paths
+    int code = jobs && named ? 0 : exitOutput;
+    if (code)
+        report(nullptr, "out of memory");
+    const OutputFormat format =
+        options.output ? formatForPath(options.output, options.floatWav)
+                       : (options.floatWav ? OutputFormat::wavFloat : OutputFormat::wav16);
+    for (int32_t i = 0; i < count && !code; ++i) {
+        ConvertJob& job = jobs[i];
+        job.song = options.songCount ? options.songs[i] : nullptr;
+        job.output = options.output;
+        if (options.outputDir) {
+            named[i] = outputPathFor(options.outputDir, job.song, ".wav");
+            job.output = named[i];
+            if (!named[i]) {
+                report(nullptr, "out of memory");
+                code = exitOutput;
+            }
+        }
+        job.positions = options.positions;
+        job.format = format;
+        job.rate = options.rate;
+        job.passes = options.loops ? options.loops : 1;
+        job.seconds = options.seconds;
+        job.force = options.force;
+        job.inputs = options.songs;
+        job.inputCount = options.songCount;
+    }
+    if (!code)
+        code = checkOutputs(jobs, count, options);
+    char error[512];
+    if (!code && options.outputDir && !makeFolder(options.outputDir, error, sizeof error)) {
+        report(nullptr, "%s", error);
+        code = exitOutput;
+    }
+    // Every song is tried; the status is the first failure's.
+    progress->count = count;
+    int failed = code;
+    for (int32_t i = 0; i < count && code == 0; ++i) {
+        progress->index = i + 1;
+        const int result = convertSong(jobs[i], progress);
+        if (result && !failed)
+            failed = result;
+    }
     if (progress->lineOpen)
         std::fputc('\n', stderr);
-    return code;
+    for (int32_t i = 0; named && i < count; ++i)
+        std::free(named[i]);
+    std::free(named);
+    std::free(jobs);
+    return failed;
 }
 
 int runInfo(const Options& options) {
-    const char* song = options.songCount ? options.songs[0] : nullptr;
-    if (const int code = checkSongReadable(song, nullptr))
-        return code;
-    SongFacts facts;
-    const char* reason = "";
-    if (!readSongFacts(song, &facts, &reason)) {
-        report(nullptr, "%s: %s", songName(song), reason);
-        return exitSong;
+    const int32_t count = options.songCount ? options.songCount : 1;
+    int failed = 0;
+    int32_t printed = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const char* song = options.songCount ? options.songs[i] : nullptr;
+        int code = checkSongReadable(song, nullptr);
+        SongFacts facts;
+        const char* reason = "";
+        if (!code && !readSongFacts(song, &facts, &reason)) {
+            report(nullptr, "%s: %s", songName(song), reason);
+            code = exitSong;
+        }
+        SongLength length;
+        if (!code)
+            code = measure(song, options.rate, 1, 0, &length, nullptr);
+        if (code) {
+            failed = failed ? failed : code;
+            continue;
+        }
+        // One song prints its block alone; several are told apart by their files.
+        if (count > 1)
+            std::printf("%sFile: %s\n", printed ? "\n" : "", song);
+        printSongInfo(stdout, facts, length, options.rate);
+        ++printed;
     }
-    SongLength length;
-    if (const int code = measure(song, options.rate, 1, 0, &length, nullptr))
-        return code;
-    printSongInfo(stdout, facts, length, options.rate);
     if (std::fflush(stdout) != 0) {
         report(nullptr, "standard output: %s", std::strerror(errno));
         return exitOutput;
     }
-    return 0;
+    return failed;
 }
 
 int runPlay(const Options& options) {

@@ -14,18 +14,23 @@ namespace ostrel::xmrender {
 const char helpText[] =
     "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ] [--float]\n"
     "                [--positions OUT.txt] [--force] [--quiet]\n"
-    "       xmrender [FILE.xm] --info [--rate HZ]\n"
+    "       xmrender FILE.xm... -d OUTDIR [--loops N | --seconds S] [--rate HZ] [--float]\n"
+    "                [--force] [--quiet]\n"
+    "       xmrender [FILE.xm...] --info [--rate HZ]\n"
     "       xmrender [FILE.xm] --play [--loop | --loops N] [--rate HZ] [--quiet]\n"
     "       xmrender --help | --version\n"
     "\n"
-    "Renders an XM song with the demo's own engine and mixer into a 16-bit stereo PCM WAV file\n"
-    "(or FLAC, or 32-bit float WAV), tells what a song is, or plays it live on the sound\n"
+    "Renders XM songs with the demo's own engine and mixer into 16-bit stereo PCM WAV files\n"
+    "(or FLAC, or 32-bit float WAV), tells what songs are, or plays one live on the sound\n"
     "device. The WAV holds the bytes the demo's chunk ring plays, in the order the demo plays\n"
     "them.\n"
     "\n"
     "  FILE.xm              the song; without it, the song built into the demo\n"
     "  -o, --output OUT     the file to write: FLAC when its name ends in .flac, otherwise a\n"
     "                       WAV; - writes the WAV to standard output\n"
+    "  -d, --output-dir DIR render each song to DIR/NAME.wav, NAME being the song's file name\n"
+    "                       without its extension; a song that fails is reported and the\n"
+    "                       others go on. DIR is made when missing\n"
     "  -f, --force          replace output files that exist (an input song is never replaced)\n"
     "  --float              write a 32-bit float WAV: the mix before its 16-bit conversion\n"
     "  --loops N            render (or play) N passes of the song (default 1). A song ends the\n"
@@ -41,7 +46,8 @@ const char helpText[] =
     "                       sound; seconds is exact: the frames written so far / the rate\n"
     "  --info               print the song's title, tracker, channels, patterns, song length,\n"
     "                       restart position, instruments, samples, starting tempo and BPM,\n"
-    "                       frequency table and duration; renders nothing\n"
+    "                       frequency table and duration; renders nothing. With several\n"
+    "                       songs, one block each, headed by \"File: FILE.xm\"\n"
     "  --play               play the song live through the demo's own audio path until its\n"
     "                       end has been heard; q, Escape or Ctrl-C stops it\n"
     "  --loop               with --play: play on from the restart position until stopped\n"
@@ -55,8 +61,7 @@ const char helpText[] =
     "Limits: a WAV file holds at most 4 GiB of sound: 24,347 s of 16-bit stereo at 44.1 kHz,\n"
     "or 12,173 s as float; the seconds go down as the rate goes up (22,369 s and 11,184 s at\n"
     "48 kHz). FLAC holds far more. A render that would not fit is refused before anything is\n"
-    "rendered.\n"
-    "A song whose end is not found within 30 minutes stops there, with a warning.\n"
+    "rendered. A song whose end is not found within 30 minutes stops there, with a warning.\n"
     "\n"
     "Files: an output is written to a temporary file beside it and renamed into place once\n"
     "complete, so a failed or interrupted run leaves no partial file; every output is opened\n"
@@ -64,7 +69,8 @@ const char helpText[] =
     "is never written over.\n"
     "\n"
     "Exit status: 0 done, 1 usage error, 2 the song is missing or cannot be loaded,\n"
-    "3 an output file cannot be written, 4 no sound device could be opened (--play).\n";
+    "3 an output file cannot be written, 4 no sound device could be opened (--play).\n"
+    "With several songs, the status of the first that failed.\n";
 
 int usage(const char* message, const char* detail) {
     std::fprintf(stderr, "xmrender: %s%s\n", message, detail ? detail : "");
@@ -76,6 +82,7 @@ namespace {
 
 enum class Key {
     output,
+    outputDir,
     positions,
     seconds,
     loops,
@@ -99,6 +106,8 @@ struct OptionName {
 const OptionName optionNames[] = {
     {"-o", Key::output, true},
     {"--output", Key::output, true},
+    {"-d", Key::outputDir, true},
+    {"--output-dir", Key::outputDir, true},
     {"--positions", Key::positions, true},
     {"--seconds", Key::seconds, true},
     {"--loops", Key::loops, true},
@@ -160,6 +169,11 @@ int takeValue(Key key, const char* value, Options* options) {
             return usage("-o needs a file name, or - for standard output", nullptr);
         options->output = value;
         break;
+    case Key::outputDir:
+        if (!*value)
+            return usage("-d needs a folder", nullptr);
+        options->outputDir = value;
+        break;
     case Key::positions:
         if (!*value)
             return usage("--positions needs a file name", nullptr);
@@ -212,24 +226,33 @@ void setFlag(Key key, Options* options) {
 
 // Options that only some modes take.
 int checkCombination(const Options& options) {
-    if (options.songCount > 1)
-        return usage("only one song can be handled at a time: ", options.songs[1]);
-    if (options.info &&
-        (options.play || options.output || options.positions || options.seconds > 0 ||
-         options.loops || options.loop || options.force || options.floatWav))
-        return usage("--info takes only a song and --rate", nullptr);
-    if (options.play && (options.output || options.positions || options.seconds > 0 ||
-                         options.floatWav || options.force))
-        return usage("--play writes no file: -o, --positions, --seconds, --float and --force do "
-                     "not apply",
+    const bool writes = options.output || options.outputDir || options.positions;
+    if (options.info && (options.play || writes || options.seconds > 0 || options.loops ||
+                         options.loop || options.floatWav || options.force))
+        return usage("--info takes only songs and --rate", nullptr);
+    if (options.play && (writes || options.seconds > 0 || options.floatWav || options.force))
+        return usage("--play writes no file: -o, -d, --positions, --seconds, --float and "
+                     "--force do not apply",
                      nullptr);
+    if (options.play && options.songCount > 1)
+        return usage("--play plays one song at a time; render several with -d OUTDIR", nullptr);
     if (options.loop && !options.play)
         return usage("--loop goes with --play; to render passes, use --loops N", nullptr);
     if (options.loop && options.loops)
         return usage("--loop and --loops exclude each other", nullptr);
     if (options.seconds > 0 && options.loops)
         return usage("--seconds and --loops exclude each other", nullptr);
-    if (!options.info && !options.play && !options.output)
+    if (options.output && options.outputDir)
+        return usage("-o and -d exclude each other: -o names one file, -d a folder for each "
+                     "song's",
+                     nullptr);
+    if (options.outputDir && options.positions)
+        return usage("--positions goes with -o, for one song", nullptr);
+    if (options.outputDir && options.songCount == 0)
+        return usage("-d needs the songs to render; the built-in song goes with -o", nullptr);
+    if (options.songCount > 1 && !options.info && !options.play && !options.outputDir)
+        return usage("several songs are rendered with -d OUTDIR, or told with --info", nullptr);
+    if (!options.info && !options.play && !options.output && !options.outputDir)
         return usage("no output file given (-o OUT.wav, or -o - for standard output)", nullptr);
     if (options.floatWav && options.output &&
         formatForPath(options.output, true) == OutputFormat::flac)

@@ -14,6 +14,7 @@ struct Options {
     const char** songs; // songCount of argv's entries, in order; allocated by parseArguments
     int32_t songCount;  // 0: the song built into the demo
     const char* output; // -o: a file, or "-" for standard output
+    const char* outputDir;
     const char* positions;
     double seconds; // 0: the song's length
     int32_t loops;  // 0: not given

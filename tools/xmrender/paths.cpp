@@ -2,6 +2,8 @@
 // errors by code.
 #include "tools/xmrender/paths.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -13,6 +15,14 @@ namespace ostrel::xmrender {
 namespace fs = std::filesystem;
 
 namespace {
+
+bool isSeparator(char c) {
+#if defined(_WIN32)
+    return c == '/' || c == '\\' || c == ':';
+#else
+    return c == '/';
+#endif
+}
 
 // Windows compares paths without regard to case, and takes either slash.
 void placeKey(std::string* place) {
@@ -74,6 +84,42 @@ bool findSharedDestination(const char* const* outputs, int32_t count, int32_t* f
         }
     }
     return false;
+}
+
+char* outputPathFor(const char* dir, const char* songPath, const char* extension) {
+    const char* name = songPath;
+    for (const char* at = songPath; *at; ++at)
+        if (isSeparator(*at))
+            name = at + 1;
+    size_t nameLength = std::strlen(name);
+    // The last extension goes, but not a leading dot: ".xm" stays ".xm".
+    for (size_t i = nameLength; i > 1; --i) {
+        if (name[i - 1] == '.') {
+            nameLength = i - 1;
+            break;
+        }
+    }
+    const size_t dirLength = std::strlen(dir);
+    const bool joined = dirLength > 0 && isSeparator(dir[dirLength - 1]);
+    const size_t size = dirLength + 1 + nameLength + std::strlen(extension) + 1;
+    char* path = static_cast<char*>(std::malloc(size));
+    if (path)
+        std::snprintf(path, size, "%s%s%.*s%s", dir, joined ? "" : "/",
+                      static_cast<int>(nameLength), name, extension);
+    return path;
+}
+
+bool makeFolder(const char* dir, char* error, size_t errorSize) {
+    std::error_code code;
+    if (fs::is_directory(fs::path(dir), code))
+        return true;
+    fs::create_directories(fs::path(dir), code);
+    if (code) {
+        std::snprintf(error, errorSize, "%s: cannot make the folder: %s", dir,
+                      code.message().c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace ostrel::xmrender

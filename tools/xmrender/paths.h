@@ -1,7 +1,8 @@
 // The paths of a run, checked before anything is done: which outputs would land on an input
-// song or on each other.
+// song or on each other, where -d puts each song's file, and the folder it makes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace ostrel::xmrender {
@@ -15,5 +16,10 @@ bool findOutputOverInput(const char* const* outputs, int32_t outputCount, const 
 // their folders resolved (without regard to case on Windows). True with their indexes.
 bool findSharedDestination(const char* const* outputs, int32_t count, int32_t* first,
                            int32_t* second);
+// DIR/NAME.EXTENSION for the song at songPath, NAME being its file name without its last
+// extension. Allocated with malloc; null when out of memory.
+char* outputPathFor(const char* dir, const char* songPath, const char* extension);
+// Makes the folder and its missing parents. False with the system's reason in error.
+bool makeFolder(const char* dir, char* error, size_t errorSize);
 
 } // namespace ostrel::xmrender
