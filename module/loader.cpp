@@ -53,6 +53,20 @@ constexpr int64_t maxModuleCells = 256 * 1024 * 32;
 uint16_t le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
+// A text field of `size` bytes as printable text in out (size + 1 bytes): control bytes become
+// '?', and trailing blanks and zeros go (trackers pad with either).
+void copyText(char* out, const uint8_t* field, int32_t size) {
+    int32_t length = 0;
+    for (int32_t i = 0; i < size; ++i) {
+        const uint8_t c = field[i];
+        out[i] = c >= 0x20 && c != 0x7F ? static_cast<char>(c) : c == 0 ? ' ' : '?';
+        if (c != 0 && c != ' ') {
+            length = i + 1;
+        }
+    }
+    out[length] = '\0';
+}
+
 uint32_t le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -351,7 +365,11 @@ int32_t readSampleHeader(Loader& loader, Sample* sample) {
     }
     sample->panning = panningNoteReserved[0];
     sample->relativeNote = static_cast<int8_t>(panningNoteReserved[1]);
-    streamSeek(loader.stream, sampleHeaderBytes - 18, 1); // name
+    // The instrument's sample headers all lie inside the stream (readInstrumentHeaders checks
+    // it), so the name is there; a short read would only leave its end blank.
+    uint8_t name[sampleHeaderBytes - 18] = {};
+    streamRead(name, sizeof name, loader.stream);
+    copyText(sample->name, name, sizeof name);
 
     if (sample->length == 0) {
         return 1;
@@ -477,16 +495,16 @@ int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
 int32_t readInstrumentHeaders(Loader& loader, Instrument& instrument, bool* cutOff) {
     int32_t start = streamTell(loader.stream);
     uint8_t headerSize[4];
+    uint8_t nameAndType[23];
     uint8_t sampleCount[2];
-    bool countRead = readExact(loader, headerSize, 4);
-    if (countRead) {
-        streamSeek(loader.stream, 23, 1); // name and type
-        countRead = readExact(loader, sampleCount, 2);
-    }
+    const bool countRead = readExact(loader, headerSize, 4) &&
+                           readExact(loader, nameAndType, sizeof nameAndType) &&
+                           readExact(loader, sampleCount, 2);
     if (!countRead) {
         *cutOff = true;
         return 1;
     }
+    copyText(instrument.name, nameAndType, 22);
     uint16_t count = le16(sampleCount);
     if (count > maxSamplesPerInstrument) {
         return fail(loader, errorTooManySamples);
@@ -593,6 +611,8 @@ int32_t readModule(Loader& loader) {
         return fail(loader, errorTruncated);
     }
     player->madTracker = std::memcmp(names + 21, madTrackerName, sizeof madTrackerName) == 0;
+    copyText(player->title, names, 20);
+    copyText(player->tracker, names + 21, 20);
     uint8_t version[2];
     uint8_t headerSize[4];
     uint8_t counts[6];
@@ -629,6 +649,7 @@ int32_t readModule(Loader& loader) {
         return fail(loader, errorChannels);
     }
     loader.fileChannels = channels;
+    player->fileChannelCount = channels;
     player->channelCount = static_cast<int16_t>(channels < maxChannels ? channels : maxChannels);
 
     uint16_t instruments = le16(rest);
@@ -649,6 +670,7 @@ int32_t readModule(Loader& loader) {
         }
     }
     uint16_t filePatterns = le16(patternCount);
+    player->filePatternCount = filePatterns;
     player->patternSlotCount =
         filePatterns > player->usedPatternCount ? filePatterns : player->usedPatternCount;
 

@@ -35,6 +35,9 @@ struct Sample {
     float* frameValues;
     float* loopCopies;
     uint32_t loopCopyFrames;
+    // The header's 22-byte name as printable text (see ModulePlayer::title); playback never
+    // reads it.
+    char name[23];
 };
 
 enum : uint8_t { loopNone = 1, loopForward = 2, loopPingPong = 4 };
@@ -72,6 +75,9 @@ struct Instrument {
     uint8_t vibratoDepth;
     uint8_t vibratoRate;
     uint16_t fadeout; // twice the file's value
+    // The header's 22-byte name as printable text (see ModulePlayer::title); playback never
+    // reads it.
+    char name[23];
 };
 
 enum : uint8_t { envelopeOn = 1, envelopeSustain = 2, envelopeLoop = 4 };
@@ -263,6 +269,15 @@ struct ModulePlayer {
     // their cache lines.
     ChannelState channels[channelStateCount];
     Voice voices[voiceSlotCount];
+    // What the header says for people and tools, which playback never reads: the title (bytes
+    // 17..36) and the tracker name (38..57) as printable text, control bytes as '?' and the
+    // trailing blanks and zeros that trackers pad with dropped (bytes from 0x80 up are kept as
+    // the file has them); the channels and patterns the file declares, which may be more than
+    // channelCount plays and fewer than patternSlotCount holds.
+    char title[21];
+    char tracker[21];
+    int32_t fileChannelCount;
+    int32_t filePatternCount;
 };
 
 constexpr uint16_t flagLinearFrequencies = 1;

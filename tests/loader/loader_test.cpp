@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -62,6 +63,55 @@ TEST(LoaderHeader, MarksMadTrackerFilesByTheirTrackerName) {
         ASSERT_TRUE(player);
         EXPECT_EQ(player->madTracker, flag) << name;
     }
+}
+
+// Texts as people read them: every field at its own offset and full width, control bytes as
+// '?', the blanks and zeros trackers pad with dropped at the end only, bytes from 0x80 kept.
+TEST(LoaderHeader, KeepsTheTextsAsPrintableText) {
+    const std::string full22 = "abcdefghijklmnopqrstuv"; // 22 bytes: a sample or instrument
+    // written -> kept
+    const std::pair<std::string, std::string> table[] = {
+        {"", ""},
+        {"  song  \0\0", "  song"},
+        {std::string("a\0b", 3), "a b"},
+        {"tab\there\x7f\x1b", "tab?here??"},
+        {"\xc4\xb0 high", "\xc4\xb0 high"},
+        {full22, full22},
+    };
+    for (const auto& [written, kept] : table) {
+        XmModule m = withSamples({XmSample::eightBit({1}), XmSample::eightBit({2})});
+        m.name = written;
+        m.tracker = written;
+        m.instruments[0].name = written;
+        m.instruments[0].samples[1].name = written;
+        m.instruments.push_back(XmInstrument{}); // no samples: a 29-byte header
+        m.instruments[1].name = written;
+        auto player = load(m);
+        ASSERT_TRUE(player) << kept;
+        const std::string kept20 = kept.substr(0, 20);
+        EXPECT_EQ(player->title, kept20);
+        EXPECT_EQ(player->tracker, kept20);
+        EXPECT_EQ(player->instruments[0].name, kept);
+        EXPECT_EQ(player->instruments[1].name, kept);
+        EXPECT_EQ(player->instruments[0].samples[0]->name, std::string());
+        EXPECT_EQ(player->instruments[0].samples[1]->name, kept);
+        // The names take nothing from the fields after them.
+        EXPECT_EQ(player->instruments[0].samples[1]->data[0], 2 * 256);
+    }
+}
+
+// The counts the header declares, next to the ones the loader plays with.
+TEST(LoaderHeader, KeepsTheDeclaredChannelAndPatternCounts) {
+    XmModule m;
+    m.channels = 40; // the first 32 are played
+    m.songLength = 3;
+    m.orderTable[2] = 4; // patterns 1..4 are not in the file
+    auto player = load(m);
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->fileChannelCount, 40);
+    EXPECT_EQ(player->channelCount, 32);
+    EXPECT_EQ(player->filePatternCount, 1);
+    EXPECT_EQ(player->patternSlotCount, 5);
 }
 
 TEST(LoaderHeader, SeventeenthByteMustBeASpace) {
