@@ -50,6 +50,7 @@
 #include "audio/mixer.h"
 
 #include <cpuid.h>
+#include <cstdlib>
 #include <cstring>
 #include <emmintrin.h>
 
@@ -108,6 +109,7 @@ struct MixSettings {
     int32_t rampFrames;
     float rampScale;
     bool avx2;
+    StepLanes* lanes; // the player's table of the AVX2 loops' step set-ups
 };
 
 // One 32-bit word holding frame i in the low half and frame i + 1 in the high half, loaded
@@ -221,12 +223,13 @@ uint64_t rampGroupsSse2(const int16_t* data, float* out, int32_t groups, uint64_
 // n frames at the constant gains g0, g1. Returns the position after them.
 [[gnu::always_inline]] inline uint64_t mixConstant(const Source& src, float* out, int32_t n,
                                                    uint64_t pos, uint64_t delta, uint64_t step,
-                                                   bool inside, float g0, float g1, bool avx2) {
+                                                   bool inside, float g0, float g1, bool avx2,
+                                                   StepLanes* lanes) {
     int32_t k = 0;
     if (inside) {
         const int16_t* data = src.data;
         if (avx2) {
-            k = mixConstantAvx2(data, out, n, pos, delta, step, g0, g1);
+            k = mixConstantAvx2(lanes, data, out, n, pos, delta, step, g0, g1);
         }
         if (n - k >= 4) {
             COUNT_MIXER_PATH(MixerPath::constantSse2);
@@ -503,7 +506,8 @@ inline uint64_t stepOf(const Voice* voice) {
                             step,
                             gainOf(voice->targetVolume0),
                             gainOf(voice->targetVolume1),
-                            false};
+                            false,
+                            settings.lanes};
             playSteadyAvx2(play, out, left);
             if (play.ended) {
                 endVoice(voice);
@@ -518,11 +522,12 @@ inline uint64_t stepOf(const Voice* voice) {
     const float g0 = gainOf(voice->targetVolume0);
     const float g1 = gainOf(voice->targetVolume1);
     const bool avx2 = settings.avx2;
+    StepLanes* const lanes = settings.lanes;
     walkPieces<false>(t, look, left, ended, NoRun{}, [&](Track& at, int32_t done, int32_t n) {
         const bool forward = at.direction == 1;
         const bool inside = readsStayInside(src, at.pos, step, forward, n);
         at.pos = mixConstant(src, out + 2 * static_cast<size_t>(done), n, at.pos,
-                             forward ? step : 0 - step, step, inside, g0, g1, avx2);
+                             forward ? step : 0 - step, step, inside, g0, g1, avx2, lanes);
         return true;
     });
     if (ended) {
@@ -543,18 +548,41 @@ inline uint64_t stepOf(const Voice* voice) {
     mixSoundingVoice(voice, sample, out, frames, settings);
 }
 
+// The player's table of step set-ups, at the first aligned address of its block; null when the
+// player has none.
+StepLanes* lanesOf(const ModulePlayer* player) {
+    const uintptr_t block = reinterpret_cast<uintptr_t>(player->mixerLanes);
+    if (block == 0) {
+        return nullptr;
+    }
+    constexpr uintptr_t mask = stepLaneAlignment - 1;
+    return reinterpret_cast<StepLanes*>((block + mask) & ~mask);
+}
+
+// The AVX2 loops run only with the player's own table; without one (it could not be allocated,
+// or nothing that allocates has run) the SSE2 loops give the same output.
 MixSettings settingsOf(const ModulePlayer* player) {
+    StepLanes* const lanes = lanesOf(player);
     return MixSettings{player->rampFrames, player->rampScale,
-                       mixerLoops(player) == MixerLoops::avx2};
+                       lanes != nullptr && mixerLoops(player) == MixerLoops::avx2, lanes};
 }
 
 } // namespace
+
+void prepareStepLanes(ModulePlayer* player) {
+    if (!player->mixerLanes) {
+        player->mixerLanes = std::calloc(stepLaneBlockBytes, 1);
+    }
+}
 
 bool setMixerLoops(ModulePlayer* player, MixerLoops loops) {
     if (loops == MixerLoops::avx2 && !haveAvx2) {
         return false;
     }
     player->mixerLoops = static_cast<uint8_t>(loops);
+    if (loops == MixerLoops::avx2) {
+        prepareStepLanes(player);
+    }
     return true;
 }
 

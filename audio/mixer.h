@@ -17,7 +17,8 @@ void setMixerRate(ModulePlayer* player, int32_t outputRate);
 // The frame loops a player is mixed with: four frames per pass with SSE2 (every processor the
 // program runs on), or eight with AVX2 where the processor has it, which is the default there.
 // Both give the same output bit for bit. Setting AVX2 on a processor without it is refused
-// (false). The values are those of ModulePlayer::mixerLoops.
+// (false). The values are those of ModulePlayer::mixerLoops. Setting AVX2 allocates the player's
+// table for those loops (prepareStepLanes).
 enum class MixerLoops : uint8_t { sse2 = 1, avx2 = 2 };
 bool setMixerLoops(ModulePlayer* player, MixerLoops loops);
 // The player's loops: the ones set, or the default while none are.
@@ -35,11 +36,16 @@ constexpr uint32_t loopCopyTarget = 4096;
 // loopCopies) unless it has them, is longer than frameValuesLimit or has no frames. A copy that
 // cannot be allocated is left out: the mixer then reads the 16-bit frames, to the same output.
 void makeFloatCopies(Sample* sample);
-// Gives every sample of the player its float copies when the AVX2 loops are in use, the only
-// ones that read them; nothing otherwise. The renderer's start calls it before the first chunk
-// is rendered: it allocates, and the audio thread must not, so it runs on the thread that starts
-// playback. The copies belong to the samples and go with the player.
+// Gives every sample of the player its float copies, and the player its step table
+// (prepareStepLanes), when the AVX2 loops are in use, the only ones that read them; nothing
+// otherwise. The renderer's start calls it before the first chunk is rendered: it allocates, and
+// the audio thread must not, so it runs on the thread that starts playback. The copies belong to
+// the samples and go with the player.
 void prepareFloatCopies(ModulePlayer* player);
+// Gives the player its table of the AVX2 loops' step set-ups (ModulePlayer::mixerLanes) unless
+// it has one. The loops run only with it: until then, or when it cannot be allocated, the player
+// is mixed with the SSE2 loops, to the same output.
+void prepareStepLanes(ModulePlayer* player);
 
 // Adds frames of one voice (mixVoice) or of the player's mixed slots (mixVoices) to out, with
 // the player's ramp length and frame loops.

@@ -59,57 +59,61 @@ inline __m256i firstFractions(uint64_t pos, uint64_t delta) {
     return laneVector(v);
 }
 
+} // namespace
+
 // What the window walk needs of one step, per lane: the low half of k x delta, and the pair of
 // the window, H_k, that the whole part of k x delta points at (moving backward the window
 // starts 7 or 15 frames before the first frame, and H_k counts from there). Set up once per
-// step and direction and kept, as a voice mostly keeps its step from piece to piece.
+// step and direction and kept, as a voice mostly keeps its step from piece to piece. A
+// zero-filled record is an empty slot. No member functions: an inline one, compiled here with
+// AVX2, could be the copy the linker keeps for the whole program.
 struct StepLanes {
-    uint64_t delta = 0;
-    bool valid = false;
-    bool wide = false;      // a step above one frame: a window of 16 pairs
-    uint32_t offset = 0;    // window start minus the first frame's index, mod 2^32
-    uint32_t limit = 0;     // the largest window start (mod 2^32) that is not before frame 0
+    uint64_t delta;
+    bool valid;
+    bool wide;              // a step above one frame: a window of 16 pairs
+    uint32_t offset;        // window start minus the first frame's index, mod 2^32
+    uint32_t limit;         // the largest window start (mod 2^32) that is not before frame 0
     __m256i addedFractions; // low halves, sign bit flipped for a signed comparison
     __m256i laneFractions;  // low halves
     __m256i wholeWords;
     __m256i fractionStride;
-
-    void set(uint64_t d, bool forward, bool wideWindow) {
-        delta = d;
-        valid = true;
-        wide = wideWindow;
-        const uint32_t before = framesBeforeWindow(wide);
-        offset = forward ? 0u : 0u - before;
-        limit = forward ? 0xFFFFFFFFu : 0xFFFFFFFFu - before;
-        uint32_t low[8];
-        uint32_t whole[8];
-        for (int j = 0; j < 8; ++j) {
-            const uint64_t kd = d * static_cast<uint64_t>(laneFrame[j]);
-            low[j] = static_cast<uint32_t>(kd);
-            whole[j] = static_cast<uint32_t>(kd >> 32) - offset;
-        }
-        laneFractions = laneVector(low);
-        addedFractions = _mm256_xor_si256(laneFractions, _mm256_set1_epi32(INT32_MIN));
-        wholeWords = laneVector(whole);
-        fractionStride = _mm256_set1_epi32(static_cast<int32_t>(8 * static_cast<uint32_t>(d)));
-    }
 };
+static_assert(sizeof(StepLanes) == stepLaneBytes && alignof(StepLanes) <= stepLaneAlignment,
+              "the block each player allocates must hold the table");
 
-// The set-ups of the steps in use, found by the step and direction: the voices of a song keep
-// their steps for many calls, and a table with room for each of them saves setting up a voice's
-// lanes again every time another voice has played in between. The mixer runs on one thread at
-// a time.
-constexpr int stepLanesBits = 6;
-StepLanes stepLanes[1 << stepLanesBits];
+namespace {
 
-// step is delta itself forward, its negation backward, and at most wideStep.
-const StepLanes& lanesFor(uint64_t delta, uint64_t step) {
+void setLanes(StepLanes& lanes, uint64_t d, bool forward, bool wideWindow) {
+    lanes.delta = d;
+    lanes.valid = true;
+    lanes.wide = wideWindow;
+    const uint32_t before = framesBeforeWindow(wideWindow);
+    lanes.offset = forward ? 0u : 0u - before;
+    lanes.limit = forward ? 0xFFFFFFFFu : 0xFFFFFFFFu - before;
+    uint32_t low[8];
+    uint32_t whole[8];
+    for (int j = 0; j < 8; ++j) {
+        const uint64_t kd = d * static_cast<uint64_t>(laneFrame[j]);
+        low[j] = static_cast<uint32_t>(kd);
+        whole[j] = static_cast<uint32_t>(kd >> 32) - lanes.offset;
+    }
+    lanes.laneFractions = laneVector(low);
+    lanes.addedFractions = _mm256_xor_si256(lanes.laneFractions, _mm256_set1_epi32(INT32_MIN));
+    lanes.wholeWords = laneVector(whole);
+    lanes.fractionStride = _mm256_set1_epi32(static_cast<int32_t>(8 * static_cast<uint32_t>(d)));
+}
+
+// The set-up of a step in the player's table, found by the step and direction: the voices of a
+// song keep their steps for many calls, and a table with room for each of them saves setting up
+// a voice's lanes again every time another voice has played in between. step is delta itself
+// forward, its negation backward, and at most wideStep.
+const StepLanes& lanesFor(StepLanes* table, uint64_t delta, uint64_t step) {
     const bool forward = delta == step;
     // The top bits of a multiplicative hash pick the slot. delta tells the direction as well:
     // forward it is at most wideStep, backward above 2^63.
-    StepLanes& lanes = stepLanes[(delta * 0xD6E8FEB86659FD93u) >> (64 - stepLanesBits)];
+    StepLanes& lanes = table[(delta * 0xD6E8FEB86659FD93u) >> (64 - stepLaneBits)];
     if (!lanes.valid || lanes.delta != delta) {
-        lanes.set(delta, forward, step > narrowStep);
+        setLanes(lanes, delta, forward, step > narrowStep);
     }
     return lanes;
 }
@@ -397,14 +401,14 @@ inline void valueGatherRun(const float* values, float* out, int32_t n, uint64_t&
 }
 
 // The n frames over float frame values at a step of at most two frames.
-[[gnu::always_inline]] inline void valueRun(const float* values, float* out, int32_t n,
-                                            uint64_t& pos, uint64_t delta, uint64_t step,
+[[gnu::always_inline]] inline void valueRun(StepLanes* table, const float* values, float* out,
+                                            int32_t n, uint64_t& pos, uint64_t delta, uint64_t step,
                                             __m256 gains) {
     if (step <= narrowStep) {
         if (delta == step) {
-            valueWindowRun<true>(values, out, n, pos, lanesFor(delta, step), gains);
+            valueWindowRun<true>(values, out, n, pos, lanesFor(table, delta, step), gains);
         } else {
-            valueWindowRun<false>(values, out, n, pos, lanesFor(delta, step), gains);
+            valueWindowRun<false>(values, out, n, pos, lanesFor(table, delta, step), gains);
         }
     } else {
         valueGatherRun(values, out, n, pos, delta, gains);
@@ -413,12 +417,12 @@ inline void valueGatherRun(const float* values, float* out, int32_t n, uint64_t&
 
 } // namespace
 
-int32_t mixConstantAvx2(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
-                        uint64_t step, float g0, float g1) {
+int32_t mixConstantAvx2(StepLanes* lanes, const int16_t* data, float* out, int32_t n, uint64_t& pos,
+                        uint64_t delta, uint64_t step, float g0, float g1) {
     const __m256 gains = _mm256_setr_ps(g0, g1, g0, g1, g0, g1, g0, g1);
     int32_t k = 0;
     if (step <= wideStep) {
-        k = windowRun(data, out, n, pos, lanesFor(delta, step), gains);
+        k = windowRun(data, out, n, pos, lanesFor(lanes, delta, step), gains);
     }
     return gatherGroups(data, out, n, k, pos, delta, gains);
 }
@@ -455,14 +459,14 @@ int32_t runThroughCopies(Track& t, LookAheadStep& look, const Source& src, uint3
 // may leave the sample go one by one through the checks; otherwise the 16-bit loops take what
 // they can (all but the last frames, or up to a window's width of frame 0 moving backward) and
 // single frames the rest. Returns the position after the piece.
-uint64_t mixLeftPiece(const Source& src, float* out, int32_t n, uint64_t pos, bool forward,
-                      uint64_t step, float g0, float g1) {
+uint64_t mixLeftPiece(StepLanes* lanes, const Source& src, float* out, int32_t n, uint64_t pos,
+                      bool forward, uint64_t step, float g0, float g1) {
     const uint64_t delta = forward ? step : 0 - step;
     if (!readsStayInside(src, pos, step, forward, n)) {
         COUNT_MIXER_PATH(MixerPath::constantChecked);
         return constantFrames<true>(src, out, 0, n, pos, delta, g0, g1);
     }
-    const int32_t k = mixConstantAvx2(src.data, out, n, pos, delta, step, g0, g1);
+    const int32_t k = mixConstantAvx2(lanes, src.data, out, n, pos, delta, step, g0, g1);
     COUNT_MIXER_PATH_IF(k < n, MixerPath::constantSingle);
     return constantFrames<false>(src, out, k, n, pos, delta, g0, g1);
 }
@@ -540,8 +544,8 @@ void playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames) {
             COUNT_MIXER_PATH_IF(run != 0, MixerPath::copiesWalkedAvx2);
         }
         if (run > 0) {
-            valueRun(sample.loopCopies, out + 2 * static_cast<size_t>(done), run, inCopies, step,
-                     step, gains);
+            valueRun(play.lanes, sample.loopCopies, out + 2 * static_cast<size_t>(done), run,
+                     inCopies, step, step, gains);
         }
         return run;
     };
@@ -556,10 +560,11 @@ void playSteadyAvx2(SteadyPlay& play, float* out, int32_t frames) {
         if (readsStayInside(src, at.pos, step, forward, n) &&
             (forward || ((at.pos - static_cast<uint64_t>(n - 1) * step) >> 32) >=
                             framesBeforeWindow(step > narrowStep))) {
-            valueRun(sample.frameValues, o, n, at.pos, forward ? step : 0 - step, step, gains);
+            valueRun(play.lanes, sample.frameValues, o, n, at.pos, forward ? step : 0 - step, step,
+                     gains);
         } else {
             COUNT_MIXER_PATH(MixerPath::steadyFallbackAvx2);
-            at.pos = mixLeftPiece(src, o, n, at.pos, forward, step, play.g0, play.g1);
+            at.pos = mixLeftPiece(play.lanes, src, o, n, at.pos, forward, step, play.g0, play.g1);
         }
         return true;
     };

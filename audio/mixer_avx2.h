@@ -13,18 +13,31 @@
 // from the first frame of a pass, which may run past the last frame they use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "module/module.h"
 
 namespace ostrel {
 
+// The set-up of one step for the eight-frame loops (mixer_avx2.cpp). The loops keep a table of
+// stepLaneSlots of them, found by the step, in the block each player owns
+// (ModulePlayer::mixerLanes): players mixed on different threads share none.
+struct StepLanes;
+constexpr int stepLaneBits = 6;
+constexpr int stepLaneSlots = 1 << stepLaneBits;
+constexpr std::size_t stepLaneBytes = 160; // sizeof(StepLanes), checked where it is defined
+constexpr std::size_t stepLaneAlignment = 32;
+// A zero-filled block of this size holds a table at its first stepLaneAlignment boundary.
+constexpr std::size_t stepLaneBlockBytes = stepLaneSlots * stepLaneBytes + stepLaneAlignment - 1;
+
 // Mixes n frames, or the first of them, at constant gains, starting at pos and moving by delta
-// (the step, negated for backward play) per frame; step is the step itself. Returns the frames
-// mixed and leaves pos after them: all n with a step of at most two frames, but for backward
-// play that comes within 15 frames of frame 0; otherwise whole groups of eight.
-int32_t mixConstantAvx2(const int16_t* data, float* out, int32_t n, uint64_t& pos, uint64_t delta,
-                        uint64_t step, float g0, float g1);
+// (the step, negated for backward play) per frame; step is the step itself. lanes is the
+// player's table. Returns the frames mixed and leaves pos after them: all n with a step of at
+// most two frames, but for backward play that comes within 15 frames of frame 0; otherwise
+// whole groups of eight.
+int32_t mixConstantAvx2(StepLanes* lanes, const int16_t* data, float* out, int32_t n, uint64_t& pos,
+                        uint64_t delta, uint64_t step, float g0, float g1);
 
 // A voice that plays at constant gains for the rest of a mixer call: no ramp running and none
 // to start, so every piece mixes at the target gains.
@@ -35,7 +48,8 @@ struct SteadyPlay {
     uint64_t step;        // at most two frames
     float g0;
     float g1;
-    bool ended; // out: a sample without loop reached its end
+    bool ended;       // out: a sample without loop reached its end
+    StepLanes* lanes; // the player's table
 };
 
 // Plays the voice's pieces over the frames, with the same look-ahead and end handling as every

@@ -53,9 +53,11 @@ namespace ostrel {
 }
 
 void prepareFloatCopies(ModulePlayer* player) {
+    // Without instruments nothing is ever mixed.
     if (!player || !player->instruments || mixerLoops(player) != MixerLoops::avx2) {
         return;
     }
+    prepareStepLanes(player);
     for (int32_t i = 0; i < player->instrumentCount; ++i) {
         const Instrument& instrument = player->instruments[i];
         for (int32_t j = 0; j < instrument.sampleCount; ++j) {

@@ -261,6 +261,11 @@ struct ModulePlayer {
     int32_t rampFrames;
     float rampScale;
     uint8_t mixerLoops;
+    // The AVX2 loops' step set-ups (audio/mixer_avx2.cpp), kept per player so that players mixed
+    // on different threads share nothing: a zero-filled block that the mixer aligns for itself
+    // and allocates where those loops are in use (setMixerLoops, prepareFloatCopies). While it
+    // is null the mixer uses the SSE2 loops, to the same output. Owned.
+    void* mixerLanes;
     // Run by destroyPlayer before it frees anything; null when nothing renders the player on
     // another thread. Whoever starts such rendering sets it (the demo's audio thread: wait for
     // the chunk being rendered and end the thread) and clears it once that has stopped.

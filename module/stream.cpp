@@ -232,6 +232,7 @@ int32_t destroyPlayer(ModulePlayer* player) {
         }
         std::free(player->patterns);
     }
+    std::free(player->mixerLanes);
     std::free(player);
     return 1;
 }
