@@ -601,11 +601,36 @@ void mixVoice(const ModulePlayer* player, Voice* voice, float* out, int32_t fram
     }
 }
 
+namespace {
+
+// mixVoices with some channels muted: their voices are mixed as every other voice, into the
+// player's mutedMix instead of out, so that they move on exactly as they would be heard.
+[[gnu::noinline]] void mixVoicesWithMutes(ModulePlayer* player, float* out, int32_t frames,
+                                          const MixSettings& settings) {
+    const uint32_t muted = player->mutedChannels;
+    float* const unheard = player->mutedMix;
+    for (int32_t slot = 0; slot < mixedVoiceCount; ++slot) {
+        Voice* voice = &player->voices[slot];
+        const Sample* sample = voice->sample;
+        if (sample) {
+            // Channel N drives slots N and N + 32.
+            float* to = (muted >> (slot % channelStateCount)) & 1 ? unheard : out;
+            mixPlayingVoice(voice, sample, to, frames, settings);
+        }
+    }
+}
+
+} // namespace
+
 void mixVoices(ModulePlayer* player, float* out, int32_t frames) {
     if (frames < 1) {
         return;
     }
     const MixSettings settings = settingsOf(player);
+    if (player->mutedChannels != 0 && player->mutedMix) {
+        mixVoicesWithMutes(player, out, frames, settings);
+        return;
+    }
     Voice* const voices = player->voices;
     for (Voice* voice = voices; voice != voices + mixedVoiceCount; ++voice) {
         const Sample* sample = voice->sample;

@@ -266,6 +266,14 @@ struct ModulePlayer {
     // and allocates where those loops are in use (setMixerLoops, prepareFloatCopies). While it
     // is null the mixer uses the SSE2 loops, to the same output. Owned.
     void* mixerLanes;
+    // Channels mixed but not heard: bit N mutes pattern channel N, which drives voice slots N and
+    // N + 32. Their voices play on exactly as they would (positions, ramps), mixed into
+    // mutedMix instead of the output, so that unmuting brings them back where they would be.
+    // mutedMix holds at least 2 x frames floats of any one mixVoices call; what it holds is never
+    // heard. Mutes apply only while mutedMix is set. 0 and null by default; whoever mutes owns
+    // the block.
+    uint32_t mutedChannels;
+    float* mutedMix;
     // Run by destroyPlayer before it frees anything; null when nothing renders the player on
     // another thread. Whoever starts such rendering sets it (the demo's audio thread: wait for
     // the chunk being rendered and end the thread) and clears it once that has stopped.
