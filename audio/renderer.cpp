@@ -82,13 +82,34 @@ int32_t startRenderer(Renderer* r, ModulePlayer* player, int32_t rate) {
     // rendering must do neither.
     prepareFloatCopies(player);
     prepareTables(player);
+    return restartRenderer(r);
+}
+
+int32_t restartRenderer(Renderer* r) {
+    if (!r || !r->player)
+        return 0;
+    resetPlayerToStart(r->player);
+    r->readFrame = r->chunkFrames;
+    r->pcmReady = 0;
+    r->position = ChunkInfo{};
+    return 1;
+}
+
+void resetPlayerToStart(ModulePlayer* player) {
     std::memset(static_cast<void*>(player->voices), 0, sizeof player->voices);
     for (int32_t i = 0; i < voiceSlotCount; ++i) {
         player->voices[i].index = i;
         player->voices[i].stepInt = 1;
     }
     resetPlaybackState(player);
-    return 1;
+}
+
+int32_t mixAhead(Renderer* r) {
+    if (!r->player)
+        return 0;
+    if (r->readFrame == r->chunkFrames)
+        mixChunk(r);
+    return r->chunkFrames - r->readFrame;
 }
 
 int32_t renderS16(Renderer* r, int16_t* out, int32_t frames) {

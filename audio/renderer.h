@@ -56,6 +56,19 @@ struct Renderer {
 // 0, with r left stopped, for a null player, a rate outside lowestRenderRate..highestRenderRate
 // or no memory.
 int32_t startRenderer(Renderer* r, ModulePlayer* player, int32_t rate);
+// Takes a started renderer and its player back to the song's start, as startRenderer leaves
+// them, without allocating: the player's start state (resetPlayerToStart) and the chunk before
+// the first one used up. The player keeps its tick function and all the rest its start gave it.
+// 1 on success; 0 on a stopped renderer.
+int32_t restartRenderer(Renderer* r);
+// The player's side of a start, for a player that has its rate: every voice reset to its slot,
+// idle at step 1, and the sequencer's start state. Walks that tick a copy of a player without
+// rendering it start the copy with it.
+void resetPlayerToStart(ModulePlayer* player);
+// Mixes the next chunk now when the current one has been handed out whole, so that what its
+// ticks do is known before any of its frames goes out. Returns the frames of the current chunk
+// not yet handed out: 1 .. chunkFrames, or 0 on a stopped renderer.
+int32_t mixAhead(Renderer* r);
 // Renders the next frames as interleaved stereo: 16-bit samples, or the float mix that the 16-bit
 // samples are converted from (full scale 32,768). Returns the frames written: all of them, or 0
 // on a stopped renderer.

@@ -126,9 +126,18 @@ int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, 
     if (!watch->visited)
         return 0;
     watch->engineTick = player->tickFunction ? player->tickFunction : playerTick;
+    watch->silenceAtEnd = silenceAtEnd;
+    restartSongWatch(watch, passesWanted, capFrames);
+    player->rowObserver = observeRow;
+    player->rowObserverContext = watch;
+    player->tickFunction = watchedTick;
+    return 1;
+}
+
+void restartSongWatch(SongWatch* watch, int32_t passesWanted, int64_t capFrames) {
+    std::memset(watch->visited, 0, visitedBytes(watch));
     watch->passesWanted = passesWanted;
     watch->capFrames = capFrames;
-    watch->silenceAtEnd = silenceAtEnd;
     watch->framesBeforeTick = 0;
     watch->tickLength = 0;
     watch->lastOrder = -1;
@@ -142,10 +151,6 @@ int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, 
     watch->firstPassFrames = -1;
     watch->repeatOrder = -1;
     watch->repeatRow = -1;
-    player->rowObserver = observeRow;
-    player->rowObserverContext = watch;
-    player->tickFunction = watchedTick;
-    return 1;
 }
 
 void unwatchSong(SongWatch* watch) {

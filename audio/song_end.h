@@ -48,6 +48,10 @@ struct SongWatch {
 // player has none yet). 1 on success, 0 when out of memory (the player is then unchanged).
 int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, int64_t capFrames,
                   bool silenceAtEnd);
+// Takes a watch that watchSong has set up back to the start of playback, now for passesWanted
+// passes each at most capFrames long, without allocating: an empty visited set, no frames and no
+// results. Its player goes back to its start at the same time (restartRenderer).
+void restartSongWatch(SongWatch* watch, int32_t passesWanted, int64_t capFrames);
 // Frees the set; accepts a watch that was never set up. The player still calls into the watch:
 // stop its playback or destroy it first.
 void unwatchSong(SongWatch* watch);
