@@ -18,7 +18,10 @@
  *
  * Errors: nothing is thrown across this interface and nothing is printed. Functions that can
  * fail return an ostrel_error (OSTREL_OK is 0), or NULL / -1 as documented. Every text returned
- * lives as long as the player (reasons: for ever) and is UTF-8-safe printable ASCII.
+ * lives as long as the player (reasons and error texts: for ever). Reasons and error texts are
+ * printable ASCII. The song's texts are the file's bytes with control bytes shown as '?': bytes
+ * from 0x80 up, which trackers wrote in a DOS code page, pass through as they are, so those texts
+ * need not be valid UTF-8.
  *
  * Channels, orders, rows, instruments and samples are counted from 0 here; trackers show
  * channels, instruments and samples from 1.
@@ -71,7 +74,8 @@ typedef struct ostrel_player ostrel_player;
  * xmrender prints ("not an XM module", "file is truncated", ...); either pointer may be NULL. */
 OSTREL_API ostrel_player* ostrel_load_memory(const void* data, size_t size, ostrel_error* error,
                                              const char** reason);
-/* The same for the file at path. */
+/* The same for the file at path. A file that cannot be opened gives OSTREL_ERROR_OPEN and the
+ * system's words for why, as xmrender prints them ("No such file or directory", ...). */
 OSTREL_API ostrel_player* ostrel_load_file(const char* path, ostrel_error* error,
                                            const char** reason);
 /* Frees the player and everything it owns; NULL is ignored. */
@@ -93,7 +97,8 @@ typedef struct ostrel_info {
 } ostrel_info;
 
 OSTREL_API ostrel_error ostrel_get_info(const ostrel_player* player, ostrel_info* info);
-/* The header's title and tracker-name fields: control bytes as '?', trailing blanks removed. */
+/* The header's title and tracker-name fields: control bytes as '?', trailing blanks removed;
+ * NULL for a NULL player. */
 OSTREL_API const char* ostrel_title(const ostrel_player* player);
 OSTREL_API const char* ostrel_tracker(const ostrel_player* player);
 /* Instrument i's name (i < instruments), or NULL out of range; "" when empty. */
@@ -114,33 +119,37 @@ typedef struct ostrel_duration {
     int32_t repeat_row;
 } ostrel_duration;
 
-/* How long `passes` passes (>= 1) play at this rate. A song ends the first time it is about
- * to play again a row it has already played, not counting the repeats of a pattern loop (E6x);
- * each further pass goes on to where that happens again. Found by walking the rows without
- * mixing; it equals the end that rendering finds. Does not change the playback state. */
+/* How long `passes` passes (>= 1) play at this rate (8,000 to 192,000). A song ends the first
+ * time it is about to play again a row it has already played, not counting the repeats of a
+ * pattern loop (E6x); each further pass goes on to where that happens again. A pass that finds
+ * no end within 30 minutes is cut there, and so is playback. Found by walking the rows without
+ * mixing, about as fast as the engine ticks; it equals the end that rendering finds. Does not
+ * change the playback state and allocates nothing: it may be called at any time. */
 OSTREL_API ostrel_error ostrel_measure(ostrel_player* player, int32_t rate, int32_t passes,
                                        ostrel_duration* duration);
 
 /* --- Rendering ------------------------------------------------------------------------------ */
 
 /* (Re)starts playback from the song's beginning at rate frames per second, 8,000 to 192,000.
- * Allocates; every later render, seek and position call works without allocating. Mutes and the
- * repeat count are kept. */
+ * Allocates; every later render, seek, position, repeat and mute call works without allocating.
+ * Mutes and the repeat count are kept. */
 OSTREL_API ostrel_error ostrel_start(ostrel_player* player, int32_t rate);
 
 /* Passes to play before rendering stops: 1 (the default) plays the song once, N plays N passes,
- * 0 plays for ever (the song wraps as it says). Counts from the start of playback. */
+ * 0 plays for ever (the song wraps as it says). Counts from the start of playback: set during
+ * playback, rendering ends at the end of pass N, or at once when N passes have already ended. */
 OSTREL_API ostrel_error ostrel_set_repeat(ostrel_player* player, int32_t passes);
 
 /* Renders up to `frames` interleaved stereo frames (left first) into out and returns how many
  * it wrote: fewer once the last pass ends, then 0; -1 before ostrel_start or with a bad
  * argument. Any split into calls gives the same frames. The float form is the mix before the
- * 16-bit conversion, with full scale at +-32768.0. */
+ * 16-bit conversion, with full scale at +-32768.0. The song is mixed a chunk (a fiftieth of a
+ * second) at a time, and the chunk of the next frame is always mixed before a call returns. */
 OSTREL_API int32_t ostrel_render_s16(ostrel_player* player, int16_t* out, int32_t frames);
 OSTREL_API int32_t ostrel_render_f32(ostrel_player* player, float* out, int32_t frames);
 
 typedef struct ostrel_position {
-    int32_t order; /* of the row the next frame belongs to */
+    int32_t order; /* of the row the next frame belongs to (the last frame, once ended) */
     int32_t pattern;
     int32_t row;
     int32_t tick;
@@ -149,20 +158,31 @@ typedef struct ostrel_position {
     double seconds; /* frame / rate, exact */
 } ostrel_position;
 
+/* Where playback stands: the row and tick of the next frame to be rendered, not of the chunk
+ * mixed ahead. Once the passes have ended, the row is that of the last frame played.
+ * OSTREL_ERROR_STATE before ostrel_start. */
 OSTREL_API ostrel_error ostrel_get_position(const ostrel_player* player, ostrel_position* position);
 
 /* Moves playback to the first time the song plays this row of this order, or to this many
  * seconds from the start (rounded to the nearest frame). The frames rendered afterwards are
- * exactly those that rendering from the start and discarding would give. A row the song never
- * plays gives OSTREL_ERROR_NOT_REACHED; a time past the end of the passes leaves the player at
- * that end. */
+ * exactly those that rendering from the start and discarding would give, and that is how they
+ * are reached: the frames in between are rendered (from the start again when the target lies
+ * behind), some 20 ms per minute of music on a desktop processor. A row the song never plays
+ * within the passes set (within the first pass when it plays for ever) gives
+ * OSTREL_ERROR_NOT_REACHED and leaves playback where it was; an order outside the song, a
+ * negative row or time, or a time beyond any song (2^62 frames) gives OSTREL_ERROR_ARGUMENT; a
+ * time past the end of the passes leaves the player at that end. OSTREL_ERROR_STATE before
+ * ostrel_start. */
 OSTREL_API ostrel_error ostrel_seek_order(ostrel_player* player, int32_t order, int32_t row);
 OSTREL_API ostrel_error ostrel_seek_seconds(ostrel_player* player, double seconds);
 
 /* --- Channels ------------------------------------------------------------------------------- */
 
-/* Mutes or unmutes channel (0 .. channels - 1) from the next frame on. A muted channel plays
- * on silently, so unmuting it brings it back where it would be. */
+/* Mutes or unmutes channel (0 .. channels - 1). A muted channel plays on silently, so unmuting
+ * it brings it back where it would be; only its share of the mix is left out. Mutes apply to
+ * every chunk mixed after the call: set before ostrel_start, from its first frame on (and through
+ * any seek after it); during playback, from the end of the chunk of the next frame, within a
+ * fiftieth of a second. */
 OSTREL_API ostrel_error ostrel_set_mute(ostrel_player* player, int32_t channel, int32_t muted);
 /* 1 when the channel is muted, 0 when not, -1 out of range. */
 OSTREL_API int32_t ostrel_muted(const ostrel_player* player, int32_t channel);
