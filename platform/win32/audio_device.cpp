@@ -2,7 +2,7 @@
 // ones) on the wave mapper, no callback, position queried in bytes.
 #include "platform/audio_device.h"
 
-#include <cstdio>
+#include <cstring>
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -17,6 +17,24 @@ WAVEHDR ringHeader;
 bool headerPrepared = false;
 // Why the last open failed, in wave-out's words; empty after an open that succeeded.
 char lastError[MAXERRORLENGTH + 32] = "";
+
+// "wave-out error N" for a code the system has no text for. Written out by hand: the demo is
+// size-coded, and snprintf would bring in the C library's whole formatter (about 20 KiB).
+void describeCode(MMRESULT code) {
+    static const char prefix[] = "wave-out error ";
+    char digits[10];
+    int count = 0;
+    uint32_t value = static_cast<uint32_t>(code);
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    size_t at = sizeof prefix - 1;
+    std::memcpy(lastError, prefix, at);
+    while (count > 0)
+        lastError[at++] = digits[--count];
+    lastError[at] = '\0';
+}
 
 int audioDeviceOpen(uint32_t rate) {
     WAVEFORMATEX format;
@@ -33,8 +51,7 @@ int audioDeviceOpen(uint32_t rate) {
     if (result != MMSYSERR_NOERROR) {
         waveDevice = nullptr;
         if (waveOutGetErrorTextA(result, lastError, MAXERRORLENGTH) != MMSYSERR_NOERROR)
-            std::snprintf(lastError, sizeof lastError, "wave-out error %u",
-                          static_cast<unsigned>(result));
+            describeCode(result);
         return static_cast<int>(result);
     }
     return 0;
