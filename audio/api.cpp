@@ -138,8 +138,13 @@ const ostrel::Instrument* instrumentAt(const ostrel_player* player, int32_t inst
 extern "C" {
 
 const char* ostrel_version(void) {
+#ifdef OSTREL_LIBRARY_VERSION
+    // The packaged library's build names the project's version.
+    return OSTREL_LIBRARY_VERSION;
+#else
     return OSTREL_NUMBER_TEXT(OSTREL_VERSION_MAJOR) "." OSTREL_NUMBER_TEXT(
         OSTREL_VERSION_MINOR) "." OSTREL_NUMBER_TEXT(OSTREL_VERSION_PATCH);
+#endif
 }
 
 uint32_t ostrel_version_number(void) {
