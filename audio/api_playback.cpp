@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "audio/api_player.h"
 #include "audio/renderer.h"
@@ -39,6 +40,7 @@ int64_t capAt(int32_t rate) {
 }
 
 // The watch is the course's first member and its player's row observer context.
+static_assert(std::is_standard_layout_v<Course>, "a course is reached through its first member");
 Course* courseOf(const ModulePlayer* player) {
     return reinterpret_cast<Course*>(static_cast<SongWatch*>(player->rowObserverContext));
 }
