@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/xmrender/scratch_files.h"
 #include "tools/xmrender/output_file.h"
 
 namespace ostrel::testing {
@@ -40,46 +41,6 @@ const char floatHeader[] = "RIFF\x4a\0\0\0WAVEfmt \x12\0\0\0\x03\0\x02\0\x44\xac
 std::string bytes(const char* literal, size_t sizeWithNul) {
     return std::string(literal, sizeWithNul - 1);
 }
-
-std::string readFile(const std::string& path) {
-    std::string content;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char block[4096];
-        for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;)
-            content.append(block, n);
-        std::fclose(file);
-    }
-    return content;
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    std::fwrite(content.data(), 1, content.size(), file);
-    std::fclose(file);
-}
-
-// A fresh folder per test case (CTest runs the cases as separate processes, side by side).
-struct Scratch {
-    std::string dir;
-    Scratch() {
-        std::string pattern = ::testing::TempDir() + "output_file_XXXXXX";
-        dir = mkdtemp(pattern.data()) ? pattern : "";
-    }
-    ~Scratch() { std::system(("chmod -R u+w '" + dir + "'; rm -rf '" + dir + "'").c_str()); }
-    std::string operator/(const std::string& name) const { return dir + "/" + name; }
-    // Every entry of the folder, hidden ones included, with the content of the files.
-    std::map<std::string, std::string> contents() const {
-        std::map<std::string, std::string> found;
-        if (DIR* folder = opendir(dir.c_str())) {
-            while (dirent* entry = readdir(folder))
-                if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
-                    found[entry->d_name] = readFile(*this / entry->d_name);
-            closedir(folder);
-        }
-        return found;
-    }
-};
 
 bool open16(OutputFile* out, const std::string& path, int64_t frames, bool force,
             const std::string& input, std::string* error) {
@@ -127,7 +88,7 @@ TEST(OutputFile, LeavesOnlyTheFinishedFileOrNothing) {
     for (const LeftBehindCase& c : cases) {
         SCOPED_TRACE(std::string(c.output) + (c.existing ? " existing" : "") +
                      (c.force ? " forced" : "") + " ending " + std::to_string(c.ending));
-        Scratch scratch;
+        ScratchDir scratch;
         const std::string song = scratch / "song.xm";
         writeFile(song, "Extended Module: a song");
         ASSERT_EQ(mkdir((scratch / "sub").c_str(), 0777), 0);
@@ -224,7 +185,7 @@ TEST(OutputFile, StandardOutputGetsTheHeaderFirst) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Scratch scratch;
+        ScratchDir scratch;
         const std::string captured = scratch / "stdout";
         int ends[2] = {-1, -1};
         int target = -1;
@@ -312,7 +273,7 @@ TEST(OutputFile, FloatWavHoldsTheMixOverFullScale) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Scratch scratch;
+        ScratchDir scratch;
         const std::string path = scratch / "mix.wav";
         OutputFile out = {};
         char error[512] = "";
@@ -358,7 +319,7 @@ TEST(OutputFile, FlacDecodesToTheSixteenBitWav) {
         noise = noise * 1664525u + 1013904223u;
         samples[i] = static_cast<int16_t>(i < 4 ? (i % 2 ? -32768 : 32767) : int(noise >> 16));
     }
-    Scratch scratch;
+    ScratchDir scratch;
     for (const char* name : {"song.wav", "song.FLAC"}) {
         SCOPED_TRACE(name);
         const std::string path = scratch / name;
