@@ -22,15 +22,17 @@ e2e_own_display() {
     fi
 }
 
-# Prints the id of the first window whose name matches the pattern; fails after the timeout.
+# Prints the id of the first window whose name matches the pattern; fails after the timeout,
+# or at once when the process PID, if given, has ended. e2e_wait_window PATTERN SECONDS [PID]
 e2e_wait_window() {
-    local pattern=$1 seconds=$2 id i
+    local pattern=$1 seconds=$2 pid=${3:-} id i
     for ((i = 0; i < seconds * 4; i++)); do
         id=$(xdotool search --name "$pattern" 2>/dev/null | head -1)
         if [ -n "$id" ]; then
             echo "$id"
             return 0
         fi
+        if [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null; then return 1; fi
         sleep 0.25
     done
     return 1
@@ -154,19 +156,7 @@ e2e_wine_stop() { "$E2E_WINESERVER" -k 2>/dev/null || true; }
 
 # e2e_wait_window for the window of the background program E2E_PID, which gives up at once
 # when that program has ended: no window can appear any more. e2e_expect_window PATTERN SECONDS
-e2e_expect_window() {
-    local pattern=$1 seconds=$2 id i
-    for ((i = 0; i < seconds * 4; i++)); do
-        id=$(xdotool search --name "$pattern" 2>/dev/null | head -1)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        kill -0 "$E2E_PID" 2>/dev/null || return 1
-        sleep 0.25
-    done
-    return 1
-}
+e2e_expect_window() { e2e_wait_window "$1" "$2" "$E2E_PID"; }
 
 # After e2e_expect_window gave up: fails, quoting the program's exit code and the end of its log
 # (E2E_LOG) when it has ended, which under Wine holds the loader's own message.
