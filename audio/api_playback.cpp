@@ -121,6 +121,15 @@ void settleCap(ostrel_player* player) {
     }
 }
 
+// Mixes the chunk of the next frame when the current one has been handed out, keeping the record
+// of the chunk it replaces: the one that holds the last frame handed out.
+int32_t mixNext(ostrel_player* player) {
+    Renderer& renderer = player->renderer;
+    if (renderer.readFrame == renderer.chunkFrames)
+        player->previousChunk = renderer.position;
+    return mixAhead(&renderer);
+}
+
 template <typename Frame, int32_t (*render)(Renderer*, Frame*, int32_t)>
 int32_t renderFrames(ostrel_player* player, Frame* out, int32_t frames) {
     if (!player || player->rate == 0 || frames < 0 || (!out && frames > 0))
@@ -132,7 +141,7 @@ int32_t renderFrames(ostrel_player* player, Frame* out, int32_t frames) {
             break;
         // The chunk of the next frame is mixed before any of it goes out: an end its ticks
         // find is known in time to cut it.
-        const int32_t ready = mixAhead(&player->renderer);
+        const int32_t ready = mixNext(player);
         settleCap(player);
         int64_t n = frames - done < ready ? frames - done : ready;
         if (course.end >= 0) {
@@ -150,7 +159,7 @@ int32_t renderFrames(ostrel_player* player, Frame* out, int32_t frames) {
     // The chunk of the next frame is mixed now rather than at the next call, so that the position
     // is that of the next frame with the tick that starts right there run.
     if (course.end < 0 || player->cursor < course.end)
-        mixAhead(&player->renderer);
+        mixNext(player);
     return done;
 }
 
@@ -160,6 +169,7 @@ void restartPlayback(ostrel_player* player) {
     restartRenderer(&player->renderer);
     restartCourse(&player->play, player->repeat, capAt(player->rate));
     player->cursor = 0;
+    player->previousChunk = ChunkInfo{};
 }
 
 // Renders and drops frames up to target, from the start again when it lies behind; stops early
@@ -286,6 +296,7 @@ ostrel_error ostrel_start(ostrel_player* player, int32_t rate) {
     song->mutedMix = player->unheard;
     player->rate = rate;
     player->cursor = 0;
+    player->previousChunk = ChunkInfo{};
     restartCourse(&player->play, player->repeat, capAt(rate));
     return OSTREL_OK;
 }
@@ -362,6 +373,27 @@ ostrel_error ostrel_get_position(const ostrel_player* player, ostrel_position* p
     position->frame = player->cursor;
     position->seconds = static_cast<double>(player->cursor) / player->rate;
     return OSTREL_OK;
+}
+
+ostrel_error ostrel_get_chunk_mark(const ostrel_player* player, ostrel_chunk_mark* mark) {
+    if (!player || !mark)
+        return OSTREL_ERROR_ARGUMENT;
+    if (player->rate == 0)
+        return OSTREL_ERROR_STATE;
+    // The chunk just mixed ahead holds no frame handed out yet: the last one is in the chunk
+    // before it.
+    const Renderer& renderer = player->renderer;
+    const ChunkInfo held = player->cursor == 0       ? ChunkInfo{}
+                           : renderer.readFrame == 0 ? player->previousChunk
+                                                     : renderer.position;
+    mark->order = held.order;
+    mark->row = held.row;
+    mark->clock_ms = held.timeMs;
+    return OSTREL_OK;
+}
+
+int32_t ostrel_chunk_frames(int32_t rate) {
+    return rateSupported(rate) ? chunkFramesAt(rate) : -1;
 }
 
 ostrel_error ostrel_seek_order(ostrel_player* player, int32_t order, int32_t row) {

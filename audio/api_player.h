@@ -80,6 +80,8 @@ struct ostrel_player {
     ostrel::Renderer renderer;
     int32_t rate;   // 0: not started
     int64_t cursor; // frames handed out since the start, seeks included
+    // The end position of the chunk before the renderer's current one (ostrel_get_chunk_mark).
+    ostrel::ChunkInfo previousChunk;
     float* scratch; // a chunk of frames a seek renders and drops; owned
     float* unheard; // the muted voices' mix (ModulePlayer::mutedMix); owned
 };

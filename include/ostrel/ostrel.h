@@ -163,6 +163,23 @@ typedef struct ostrel_position {
  * OSTREL_ERROR_STATE before ostrel_start. */
 OSTREL_API ostrel_error ostrel_get_position(const ostrel_player* player, ostrel_position* position);
 
+/* Frames in one chunk at this rate: a fiftieth of a second, rounded up to a multiple of 4. The
+ * song is mixed in this grid from its start; -1 for a rate outside 8,000 to 192,000. */
+OSTREL_API int32_t ostrel_chunk_frames(int32_t rate);
+
+typedef struct ostrel_chunk_mark {
+    int32_t order; /* the order and row the song stood at when the chunk's mixing ended */
+    int32_t row;
+    int32_t clock_ms; /* the demo's song clock at that point */
+} ostrel_chunk_mark;
+
+/* What the Ostrel demo records for the chunk holding the last frame rendered, and its visuals
+ * follow: where the song stood at the end of that chunk, and the song clock, which adds up each
+ * chunk's milliseconds truncated and so falls a few percent behind the frames. For tools that
+ * reproduce the demo's sync data; ostrel_get_position is the exact position. All zero before the
+ * first frame; OSTREL_ERROR_STATE before ostrel_start. */
+OSTREL_API ostrel_error ostrel_get_chunk_mark(const ostrel_player* player, ostrel_chunk_mark* mark);
+
 /* Moves playback to the first time the song plays this row of this order, or to this many
  * seconds from the start (rounded to the nearest frame). The frames rendered afterwards are
  * exactly those that rendering from the start and discarding would give, and that is how they

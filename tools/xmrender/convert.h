@@ -6,14 +6,15 @@
 #include <cstdint>
 
 #include "tools/xmrender/output_file.h"
-#include "tools/xmrender/render.h"
+#include "tools/xmrender/song.h"
 
 namespace ostrel::xmrender {
 
 struct ConvertJob {
     const char* song;      // null: the built-in song
-    const char* output;    // a file, or "-" for standard output
+    const char* output;    // a file, or "-" for standard output; null: only stems
     const char* positions; // null: none
+    const char* stemsDir;  // null: no stems
     OutputFormat format;   // of output
     uint32_t rate;
     int32_t passes; // at least 1; ignored when seconds is above 0
@@ -21,6 +22,8 @@ struct ConvertJob {
     bool force;
     const char* const* inputs; // every song of the run, which no output may replace
     int32_t inputCount;
+    StartPoint start;
+    ChannelChoice channels;
 };
 
 // The progress line on standard error, which covers the whole run.
@@ -32,25 +35,23 @@ struct Progress {
     int shownLength; // of the line shown last
 };
 
-// The song's name in messages.
-const char* songName(const char* song);
 // Prints one message line on standard error ("xmrender: " and the text), ending a progress line
 // first.
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
 void report(Progress* progress, const char* format, ...);
-// 0 when the song at path (null: the built-in one) can be opened; otherwise says why and
-// returns exitSong.
-int checkSongReadable(const char* song, Progress* progress);
+// Loads the song (see openSong), warning of damage. Null after the message.
+ostrel_player* loadSong(const char* song, Progress* progress);
 
 // Measures `passes` passes of the song (see measureSong), warning of a pass cut at the cap. 0, or
 // exitSong after the message.
-int measure(const char* song, uint32_t rate, int32_t passes, int64_t stopFrames, SongLength* length,
-            Progress* progress);
+int measure(ostrel_player* player, const char* song, uint32_t rate, int32_t passes,
+            int64_t stopFrames, SongLength* length, Progress* progress);
 
-// Renders the job and returns the exit code: 0, or exitUsage (too long for its format),
-// exitSong or exitOutput after a one-line message. Nothing is left at an output's path unless
+// Renders the job, and its stems one channel at a time, and returns the exit code: 0, or
+// exitUsage (too long for its format, or channels or a start the song does not have), exitSong
+// or exitOutput after a one-line message. Nothing is left at an output's path unless
 // the whole render went there.
 int convertSong(const ConvertJob& job, Progress* progress);
 

@@ -1,22 +1,26 @@
-// xmrender --play: a song played live through the demo's own path, on the host's sound card.
+// xmrender --play: songs played live on the host's sound card, one after the other, with keys to
+// pause, seek and change songs.
 #pragma once
 
 #include <cstdint>
 
-#include "tools/xmrender/render.h"
+#include "tools/xmrender/song.h"
 
 namespace ostrel::xmrender {
 
 struct LiveOptions {
-    const char* song; // null: the built-in song
+    const char* const* songs; // songCount paths
+    int32_t songCount;        // 0: the built-in song
     uint32_t rate;
     int32_t passes; // 0: loop until stopped
     bool status;    // keep a status line on standard error
+    StartPoint start;
+    ChannelChoice channels;
 };
 
-// Plays the song, whose length was measured before, until it has been heard to its end or a
-// stop key, and returns the exit code: 0, 2 when the song cannot be loaded, 4 when no sound
-// device can be opened.
-int32_t playLive(const LiveOptions& options, const SongLength& length);
+// Plays the songs until each has been heard to its end, or until a stop key, and returns the
+// exit code: 0, 2 when a song cannot be loaded (the others still play), 4 when no sound device
+// can be opened.
+int32_t playLive(const LiveOptions& options);
 
 } // namespace ostrel::xmrender

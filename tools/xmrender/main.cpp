@@ -60,15 +60,22 @@ void catchEndingSignals() {
 
 // Refuses, before anything is done, outputs that would replace an input song or each other.
 int checkOutputs(const ConvertJob* jobs, int32_t count, const Options& options) {
-    const int32_t outputCount = 2 * count;
+    const int32_t outputCount = 3 * count;
     const char** outputs = static_cast<const char**>(std::malloc(sizeof(char*) * outputCount));
     if (!outputs) {
         report(nullptr, "out of memory");
         return exitOutput;
     }
+    // The stems of two songs of one name would land on the same files: their common part,
+    // "DIR/NAME-ch", stands for them all.
+    char** stems = static_cast<char**>(std::calloc(count, sizeof(char*)));
     for (int32_t i = 0; i < count; ++i) {
-        outputs[2 * i] = jobs[i].output;
-        outputs[2 * i + 1] = jobs[i].positions;
+        outputs[3 * i] = jobs[i].output;
+        outputs[3 * i + 1] = jobs[i].positions;
+        if (stems && jobs[i].stemsDir)
+            stems[i] =
+                outputPathFor(jobs[i].stemsDir, jobs[i].song ? jobs[i].song : "builtin", "-ch");
+        outputs[3 * i + 2] = stems ? stems[i] : nullptr;
     }
     int code = 0;
     int32_t first = 0, second = 0;
@@ -82,12 +89,16 @@ int checkOutputs(const ConvertJob* jobs, int32_t count, const Options& options) 
                outputs[second]);
         code = exitOutput;
     }
+    for (int32_t i = 0; stems && i < count; ++i)
+        std::free(stems[i]);
+    std::free(stems);
     std::free(outputs);
     return code;
 }
 
 int runRender(const Options& options, Progress* progress) {
-    const int32_t count = options.outputDir ? options.songCount : 1;
+    const int32_t count =
+        options.outputDir || (options.stemsDir && !options.output) ? options.songCount : 1;
     ConvertJob* jobs = static_cast<ConvertJob*>(std::calloc(count, sizeof(ConvertJob)));
     char** named = static_cast<char**>(std::calloc(count, sizeof(char*))); // -d's paths
     int code = jobs && named ? 0 : exitOutput;
@@ -109,6 +120,7 @@ int runRender(const Options& options, Progress* progress) {
             }
         }
         job.positions = options.positions;
+        job.stemsDir = options.stemsDir;
         job.format = format;
         job.rate = options.rate;
         job.passes = options.loops ? options.loops : 1;
@@ -116,6 +128,8 @@ int runRender(const Options& options, Progress* progress) {
         job.force = options.force;
         job.inputs = options.songs;
         job.inputCount = options.songCount;
+        job.start = options.start;
+        job.channels = options.channels;
     }
     if (!code)
         code = checkOutputs(jobs, count, options);
@@ -148,24 +162,30 @@ int runInfo(const Options& options) {
     int32_t printed = 0;
     for (int32_t i = 0; i < count; ++i) {
         const char* song = options.songCount ? options.songs[i] : nullptr;
-        int code = checkSongReadable(song, nullptr);
-        SongFacts facts;
         const char* reason = "";
-        if (!code && !readSongFacts(song, &facts, &reason)) {
+        const char* damage = "";
+        ostrel_player* player = openSong(song, &reason, &damage);
+        if (!player) {
             report(nullptr, "%s: %s", songName(song), reason);
-            code = exitSong;
+            failed = failed ? failed : exitSong;
+            continue;
         }
         SongLength length;
-        if (!code)
-            code = measure(song, options.rate, 1, 0, &length, nullptr);
+        const int code = measure(player, song, options.rate, 1, 0, &length, nullptr);
         if (code) {
+            ostrel_free(player);
             failed = failed ? failed : code;
             continue;
         }
-        // One song prints its block alone; several are told apart by their files.
-        if (count > 1)
-            std::printf("%sFile: %s\n", printed ? "\n" : "", song);
-        printSongInfo(stdout, facts, length, options.rate);
+        if (options.json) {
+            printSongJson(stdout, song, player, length, options.rate, damage);
+        } else {
+            // One song prints its block alone; several are told apart by their files.
+            if (count > 1)
+                std::printf("%sFile: %s\n", printed ? "\n" : "", song);
+            printSongInfo(stdout, player, length, options.rate, damage);
+        }
+        ostrel_free(player);
         ++printed;
     }
     if (std::fflush(stdout) != 0) {
@@ -176,19 +196,15 @@ int runInfo(const Options& options) {
 }
 
 int runPlay(const Options& options) {
-    const char* song = options.songCount ? options.songs[0] : nullptr;
-    SongLength length;
-    if (const int code = checkSongReadable(song, nullptr))
-        return code;
-    if (const int code =
-            measure(song, options.rate, options.loops ? options.loops : 1, 0, &length, nullptr))
-        return code;
     LiveOptions live;
-    live.song = song;
+    live.songs = options.songs;
+    live.songCount = options.songCount;
     live.rate = options.rate;
     live.passes = options.loop ? 0 : (options.loops ? options.loops : 1);
     live.status = !options.quiet && isatty(fileno(stderr));
-    return playLive(live, length);
+    live.start = options.start;
+    live.channels = options.channels;
+    return playLive(live);
 }
 
 } // namespace

@@ -12,16 +12,19 @@
 namespace ostrel::xmrender {
 
 const char helpText[] =
-    "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--rate HZ] [--float]\n"
-    "                [--positions OUT.txt] [--force] [--quiet]\n"
-    "       xmrender FILE.xm... -d OUTDIR [--loops N | --seconds S] [--rate HZ] [--float]\n"
+    "usage: xmrender [FILE.xm] -o OUT.wav [--loops N | --seconds S] [--start POS] [--rate HZ]\n"
+    "                [--float] [--mute CH] [--solo CH] [--positions OUT.txt] [--stems DIR]\n"
     "                [--force] [--quiet]\n"
-    "       xmrender [FILE.xm...] --info [--rate HZ]\n"
-    "       xmrender [FILE.xm] --play [--loop | --loops N] [--rate HZ] [--quiet]\n"
+    "       xmrender FILE.xm... -d OUTDIR [--loops N | --seconds S] [--start POS] [--rate HZ]\n"
+    "                [--float] [--mute CH] [--solo CH] [--force] [--quiet]\n"
+    "       xmrender [FILE.xm...] --stems DIR [--loops N | --seconds S] [--start POS] ...\n"
+    "       xmrender [FILE.xm...] --info [--json] [--rate HZ]\n"
+    "       xmrender [FILE.xm...] --play [--loop | --loops N] [--start POS] [--mute CH]\n"
+    "                [--solo CH] [--rate HZ] [--quiet]\n"
     "       xmrender --help | --version\n"
     "\n"
     "Renders XM songs with the demo's own engine and mixer into 16-bit stereo PCM WAV files\n"
-    "(or FLAC, or 32-bit float WAV), tells what songs are, or plays one live on the sound\n"
+    "(or FLAC, or 32-bit float WAV), tells what songs are, or plays them live on the sound\n"
     "device. The WAV holds the bytes the demo's chunk ring plays, in the order the demo plays\n"
     "them.\n"
     "\n"
@@ -31,6 +34,9 @@ const char helpText[] =
     "  -d, --output-dir DIR render each song to DIR/NAME.wav, NAME being the song's file name\n"
     "                       without its extension; a song that fails is reported and the\n"
     "                       others go on. DIR is made when missing\n"
+    "  --stems DIR          write each channel on its own to DIR/NAME-chNN.wav (NAME as for -d,\n"
+    "                       or \"builtin\"), as 32-bit float WAVs: added frame by frame, they\n"
+    "                       make the float mix. Channels left out by --mute or --solo get none\n"
     "  -f, --force          replace output files that exist (an input song is never replaced)\n"
     "  --float              write a 32-bit float WAV: the mix before its 16-bit conversion\n"
     "  --loops N            render (or play) N passes of the song (default 1). A song ends the\n"
@@ -39,17 +45,25 @@ const char helpText[] =
     "                       from there to where that end comes again\n"
     "  --seconds S          render S seconds instead (at most 86400), rounded up to whole\n"
     "                       chunks\n"
-    "  --rate HZ            output rate in frames per second, 1000 to 384000 (default 44100)\n"
+    "  --start POS          start at POS: a time in seconds (90, 90.5) or minutes and seconds\n"
+    "                       (1:30, 1:30.5), or an order and row marked by o (o12 is order 12,\n"
+    "                       o12:16 its row 16; orders and rows count from 0). The sound from\n"
+    "                       there is exactly that of a render from the start\n"
+    "  --mute CH            silence channels, counted from 1 as trackers show them: 1,3-5\n"
+    "  --solo CH            silence every channel but these (a list, as for --mute)\n"
+    "  --rate HZ            output rate in frames per second, 8000 to 192000 (default 44100)\n"
     "  --positions OUT.txt  also write one line per chunk: \"order row timeMs seconds\", the\n"
     "                       song position reached at the end of that chunk. timeMs is the\n"
     "                       song clock the demo keeps, which falls a few percent behind the\n"
-    "                       sound; seconds is exact: the frames written so far / the rate\n"
+    "                       sound; seconds is exact: the song's time at the chunk's end\n"
     "  --info               print the song's title, tracker, channels, patterns, song length,\n"
     "                       restart position, instruments, samples, starting tempo and BPM,\n"
-    "                       frequency table and duration; renders nothing. With several\n"
-    "                       songs, one block each, headed by \"File: FILE.xm\"\n"
-    "  --play               play the song live through the demo's own audio path until its\n"
-    "                       end has been heard; q, Escape or Ctrl-C stops it\n"
+    "                       frequency table, duration, and the names of its instruments and\n"
+    "                       samples (numbered from 1, empty ones left out); renders nothing.\n"
+    "                       With several songs, one block each, headed by \"File: FILE.xm\"\n"
+    "  --json               with --info: one JSON object per song, one per line\n"
+    "  --play               play the songs live, one after the other, through the demo's own\n"
+    "                       audio path, each until its end has been heard\n"
     "  --loop               with --play: play on from the restart position until stopped\n"
     "  --quiet              no progress or status line (they appear only on a terminal)\n"
     "  -h, --help           show this text\n"
@@ -58,10 +72,18 @@ const char helpText[] =
     "\n"
     "An option's value follows it (--rate 48000) or is joined to it (--rate=48000).\n"
     "\n"
+    "Keys while playing: Space pauses and resumes; Left and Right go back and forward 5 s;\n"
+    "Up and Page Up go to the previous order, Down and Page Down to the next; n plays the next\n"
+    "song, p the previous one; q, Escape or Ctrl-C stop.\n"
+    "\n"
     "Limits: a WAV file holds at most 4 GiB of sound: 24,347 s of 16-bit stereo at 44.1 kHz,\n"
     "or 12,173 s as float; the seconds go down as the rate goes up (22,369 s and 11,184 s at\n"
     "48 kHz). FLAC holds far more. A render that would not fit is refused before anything is\n"
     "rendered. A song whose end is not found within 30 minutes stops there, with a warning.\n"
+    "\n"
+    "Damaged songs: a file cut short in its pattern or sample data plays what it holds, with a\n"
+    "warning saying what is missing; the rest of a sample is silence. A file cut inside its\n"
+    "headers is refused.\n"
     "\n"
     "Files: an output is written to a temporary file beside it and renamed into place once\n"
     "complete, so a failed or interrupted run leaves no partial file; every output is opened\n"
@@ -84,6 +106,10 @@ enum class Key {
     output,
     outputDir,
     positions,
+    stemsDir,
+    start,
+    mute,
+    solo,
     seconds,
     loops,
     rate,
@@ -91,6 +117,7 @@ enum class Key {
     floatWav,
     quiet,
     info,
+    json,
     play,
     loop,
     help,
@@ -109,6 +136,11 @@ const OptionName optionNames[] = {
     {"-d", Key::outputDir, true},
     {"--output-dir", Key::outputDir, true},
     {"--positions", Key::positions, true},
+    {"--stems", Key::stemsDir, true},
+    {"--start", Key::start, true},
+    {"--mute", Key::mute, true},
+    {"--solo", Key::solo, true},
+    {"--json", Key::json, false},
     {"--seconds", Key::seconds, true},
     {"--loops", Key::loops, true},
     {"--rate", Key::rate, true},
@@ -150,6 +182,79 @@ bool parseSeconds(const char* text, double* value) {
     return true;
 }
 
+// --start: a time as seconds ("90", "90.5") or minutes and seconds ("1:30", "1:30.5"), or a row
+// of an order marked by "o" ("o12", "o12:16").
+bool parseStart(const char* text, StartPoint* start) {
+    char* end = nullptr;
+    errno = 0;
+    if (text[0] == 'o') {
+        const long order = std::strtol(text + 1, &end, 10);
+        long row = 0;
+        if (end == text + 1 || order < 0 || order > 255)
+            return false;
+        if (*end == ':') {
+            const char* rowText = end + 1;
+            row = std::strtol(rowText, &end, 10);
+            if (end == rowText || row < 0 || row > 255)
+                return false;
+        }
+        if (*end != '\0' || errno != 0)
+            return false;
+        *start = StartPoint{StartPoint::Kind::order, 0, static_cast<int32_t>(order),
+                            static_cast<int32_t>(row)};
+        return true;
+    }
+    double seconds = 0;
+    const char* colon = std::strchr(text, ':');
+    if (colon) {
+        const long minutes = std::strtol(text, &end, 10);
+        if (end != colon || minutes < 0 || !(colon[1] >= '0' && colon[1] <= '9'))
+            return false;
+        const double rest = std::strtod(colon + 1, &end);
+        if (*end != '\0' || !(rest < 60))
+            return false;
+        seconds = minutes * 60.0 + rest;
+    } else {
+        seconds = std::strtod(text, &end);
+        if (end == text || *end != '\0')
+            return false;
+    }
+    if (errno != 0 || !(seconds >= 0) || seconds > 86400 || !(text[0] >= '0' && text[0] <= '9'))
+        return false;
+    *start = StartPoint{StartPoint::Kind::seconds, seconds, 0, 0};
+    return true;
+}
+
+// --mute and --solo: channels from 1 to 32 as trackers show them, single or as ranges, separated
+// by commas ("1,3-5").
+bool parseChannels(const char* text, uint32_t* channels, int32_t* highest) {
+    const char* at = text;
+    for (;;) {
+        char* end = nullptr;
+        const long first = std::strtol(at, &end, 10);
+        long last = first;
+        if (end == at || !(*at >= '0' && *at <= '9'))
+            return false;
+        if (*end == '-') {
+            at = end + 1;
+            last = std::strtol(at, &end, 10);
+            if (end == at || !(*at >= '0' && *at <= '9'))
+                return false;
+        }
+        if (first < 1 || last < first || last > 32)
+            return false;
+        for (long channel = first; channel <= last; ++channel)
+            *channels |= uint32_t{1} << (channel - 1);
+        if (last - 1 > *highest)
+            *highest = static_cast<int32_t>(last - 1);
+        if (*end == '\0')
+            return true;
+        if (*end != ',')
+            return false;
+        at = end + 1;
+    }
+}
+
 bool parseWhole(const char* text, long lowest, long highest, long* value) {
     char* end = nullptr;
     errno = 0;
@@ -179,6 +284,24 @@ int takeValue(Key key, const char* value, Options* options) {
             return usage("--positions needs a file name", nullptr);
         options->positions = value;
         break;
+    case Key::stemsDir:
+        if (!*value)
+            return usage("--stems needs a folder", nullptr);
+        options->stemsDir = value;
+        break;
+    case Key::start:
+        if (!parseStart(value, &options->start))
+            return usage(
+                "--start needs a time (90, 90.5, 1:30) or an order and row (o12, o12:16): ", value);
+        break;
+    case Key::mute:
+        if (!parseChannels(value, &options->channels.muted, &options->channels.highest))
+            return usage("--mute needs channels from 1 to 32, as in 1,3-5: ", value);
+        break;
+    case Key::solo:
+        if (!parseChannels(value, &options->channels.soloed, &options->channels.highest))
+            return usage("--solo needs channels from 1 to 32, as in 2 or 2,4: ", value);
+        break;
     case Key::seconds:
         if (!parseSeconds(value, &options->seconds))
             return usage("--seconds needs a length above 0 and up to 86400", nullptr);
@@ -189,8 +312,8 @@ int takeValue(Key key, const char* value, Options* options) {
         options->loops = static_cast<int32_t>(whole);
         break;
     case Key::rate:
-        if (!parseWhole(value, 1000, 384000, &whole))
-            return usage("--rate needs a whole number from 1000 to 384000", nullptr);
+        if (!parseWhole(value, 8000, 192000, &whole))
+            return usage("--rate needs a whole number from 8000 to 192000", nullptr);
         options->rate = static_cast<uint32_t>(whole);
         break;
     default:
@@ -213,6 +336,9 @@ void setFlag(Key key, Options* options) {
     case Key::info:
         options->info = true;
         break;
+    case Key::json:
+        options->json = true;
+        break;
     case Key::play:
         options->play = true;
         break;
@@ -226,13 +352,18 @@ void setFlag(Key key, Options* options) {
 
 // Options that only some modes take.
 int checkCombination(const Options& options) {
-    const bool writes = options.output || options.outputDir || options.positions;
+    const bool writes =
+        options.output || options.outputDir || options.positions || options.stemsDir;
+    const bool shapes = options.start.kind != StartPoint::Kind::beginning ||
+                        options.channels.muted || options.channels.soloed;
     if (options.info && (options.play || writes || options.seconds > 0 || options.loops ||
-                         options.loop || options.floatWav || options.force))
-        return usage("--info takes only songs and --rate", nullptr);
+                         options.loop || options.floatWav || options.force || shapes))
+        return usage("--info takes only songs, --rate and --json", nullptr);
+    if (options.json && !options.info)
+        return usage("--json goes with --info", nullptr);
     if (options.play && (writes || options.seconds > 0 || options.floatWav || options.force))
-        return usage("--play writes no file: -o, -d, --positions, --seconds, --float and "
-                     "--force do not apply",
+        return usage("--play writes no file: -o, -d, --stems, --positions, --seconds, --float "
+                     "and --force do not apply",
                      nullptr);
     if (options.play && options.songCount > 1)
         return usage("--play plays one song at a time; render several with -d OUTDIR", nullptr);
@@ -246,13 +377,15 @@ int checkCombination(const Options& options) {
         return usage("-o and -d exclude each other: -o names one file, -d a folder for each "
                      "song's",
                      nullptr);
-    if (options.outputDir && options.positions)
+    if (options.positions && !options.output)
         return usage("--positions goes with -o, for one song", nullptr);
     if (options.outputDir && options.songCount == 0)
         return usage("-d needs the songs to render; the built-in song goes with -o", nullptr);
-    if (options.songCount > 1 && !options.info && !options.play && !options.outputDir)
+    if (options.songCount > 1 && !options.info && !options.play && !options.outputDir &&
+        !(options.stemsDir && !options.output))
         return usage("several songs are rendered with -d OUTDIR, or told with --info", nullptr);
-    if (!options.info && !options.play && !options.output && !options.outputDir)
+    if (!options.info && !options.play && !options.output && !options.outputDir &&
+        !options.stemsDir)
         return usage("no output file given (-o OUT.wav, or -o - for standard output)", nullptr);
     if (options.floatWav && options.output &&
         formatForPath(options.output, true) == OutputFormat::flac)
@@ -265,6 +398,7 @@ int checkCombination(const Options& options) {
 Parsed parseArguments(int argc, char** argv, Options* options) {
     *options = Options{};
     options->rate = 44100;
+    options->channels.highest = -1;
     options->songs = static_cast<const char**>(std::malloc(sizeof(const char*) * (argc + 1)));
     if (!options->songs) {
         std::fprintf(stderr, "xmrender: out of memory\n");

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "tools/xmrender/song.h"
+
 namespace ostrel::xmrender {
 
 constexpr int exitUsage = 1;
@@ -16,6 +18,9 @@ struct Options {
     const char* output; // -o: a file, or "-" for standard output
     const char* outputDir;
     const char* positions;
+    const char* stemsDir; // --stems: one float WAV per channel
+    StartPoint start;
+    ChannelChoice channels;
     double seconds; // 0: the song's length
     int32_t loops;  // 0: not given
     uint32_t rate;
@@ -25,6 +30,7 @@ struct Options {
     bool loop;
     bool force;
     bool floatWav;
+    bool json;
 };
 
 enum class Parsed : int32_t { run, help, version, usageError };

@@ -1,33 +1,23 @@
-// What xmrender --info tells about a song: the header's texts and counts, the loaded song's
-// start settings, and its length from the song-end watch.
+// What xmrender --info tells about a song: the header's texts and counts, the values the engine
+// starts with, its length, and the names of its instruments and samples, where trackers' authors
+// write their messages; as "Name: value" lines or as one JSON object.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
-#include "tools/xmrender/render.h"
+#include "tools/xmrender/song.h"
 
 namespace ostrel::xmrender {
 
-struct SongFacts {
-    char title[21];   // printable, trailing blanks dropped
-    char tracker[21]; // the tracker name field, likewise
-    int32_t fileChannels;
-    int32_t channels; // played: at most 32
-    int32_t patterns; // as the header counts them
-    int32_t songLength;
-    int32_t restartPosition;
-    int32_t instruments;
-    int32_t samples;
-    int32_t tempo;
-    int32_t bpm;
-    int32_t linearFrequencies;
-};
-
-// Loads the song at path (null: the built-in one) and reads its facts. 1 on success; 0 with
-// the loader's reason in *reason.
-int32_t readSongFacts(const char* path, SongFacts* facts, const char** reason);
-// Prints the facts and the duration at this rate, one "Name: value" line each.
-void printSongInfo(std::FILE* out, const SongFacts& facts, const SongLength& length, uint32_t rate);
+// Prints the song's facts and its duration at this rate, one "Name: value" line each, then its
+// names, numbered from 1 as trackers show them; empty names are left out. damage is the
+// library's line on what a cut file lacks ("" for a whole file).
+void printSongInfo(std::FILE* out, ostrel_player* player, const SongLength& length, uint32_t rate,
+                   const char* damage);
+// The same as one JSON object on one line, with the file's path (null: the built-in song). Texts
+// are converted from code page 437, which DOS trackers wrote, so the JSON is valid UTF-8.
+void printSongJson(std::FILE* out, const char* file, ostrel_player* player,
+                   const SongLength& length, uint32_t rate, const char* damage);
 
 } // namespace ostrel::xmrender

@@ -1,5 +1,6 @@
-// Where songs end: small songs from the tests' XM writer are measured through the offline
-// renderer, and the frames are checked against counts made by hand from each song's rows,
+// Where songs end: small songs from the tests' XM writer are measured through the library's row
+// walk and, with other caps, by rendering with the song-end watch, and the frames are checked
+// against counts made by hand from each song's rows,
 // ticks per row and frames per tick. At 44,100 Hz BPM 125 gives 882 frames a tick and BPM 80
 // gives 1378; every song runs at 3 ticks a row, so a row at BPM 125 is 2646 frames.
 #include <gtest/gtest.h>
@@ -12,10 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "test_song.h"
-#include "tests/support/xm_writer.h"
+#include <ostrel/ostrel.h>
+
+#include "audio/renderer.h"
 #include "audio/song_end.h"
-#include "tools/xmrender/render.h"
+#include "module/stream.h"
+#include "tests/support/xm_writer.h"
+#include "tests/xmrender/test_song.h"
 
 namespace ostrel::testing {
 namespace {
@@ -66,11 +70,57 @@ std::string writeSong(const SongCase& song) {
     return path;
 }
 
-xmrender::SongLength measure(const std::string& path, int32_t passes, int64_t cap) {
-    xmrender::SongLength length{};
+struct Length {
+    int64_t frames;
+    int64_t passFrames;
+    int32_t capped;
+    int32_t repeatOrder;
+    int32_t repeatRow;
+};
+
+// Through the library, whose passes are cut at 30 minutes.
+Length measure(const std::string& path, int32_t passes) {
+    ostrel_player* player = ostrel_load_file(path.c_str(), nullptr, nullptr);
+    EXPECT_NE(player, nullptr);
+    ostrel_duration all{}, first{};
+    EXPECT_EQ(ostrel_measure(player, 44100, passes, &all), OSTREL_OK);
+    EXPECT_EQ(ostrel_measure(player, 44100, 1, &first), OSTREL_OK);
+    ostrel_free(player);
+    return {all.frames, first.frames, all.end_found ? 0 : 1, first.repeat_order, first.repeat_row};
+}
+
+// The song on the renderer, with the song-end watch set up when given: chunks of 884 frames
+// until `chunks` have been rendered, or until the watch finishes when it does not silence.
+std::vector<int16_t> renderChunks(const std::string& path, int32_t chunks, SongWatch* watch,
+                                  int32_t passes, int64_t cap, bool silence) {
+    std::vector<int16_t> samples;
+    std::vector<int16_t> chunk(884 * 2);
     const char* reason = "";
-    EXPECT_EQ(xmrender::measureSong(path.c_str(), 44100, passes, cap, &length, &reason), 1)
-        << reason;
+    ModulePlayer* player = createPlayer(&fileStreamHooks, path.c_str(), nullptr, &reason);
+    EXPECT_NE(player, nullptr) << reason;
+    if (watch) {
+        EXPECT_EQ(watchSong(watch, player, passes, cap, silence), 1);
+    }
+    Renderer renderer{};
+    EXPECT_EQ(startRenderer(&renderer, player, 44100), 1);
+    for (int32_t k = 0; k < chunks; ++k) {
+        renderS16(&renderer, chunk.data(), 884);
+        samples.insert(samples.end(), chunk.begin(), chunk.end());
+        if (watch && !silence && watch->finished.load())
+            break;
+    }
+    stopRenderer(&renderer);
+    destroyPlayer(player);
+    return samples;
+}
+
+// With a cap of its own, through the watch the library's walks use.
+Length measureWithCap(const std::string& path, int32_t passes, int64_t cap) {
+    SongWatch watch{};
+    renderChunks(path, int32_t(cap / 884) + 2, &watch, passes, cap, false);
+    const Length length = {watch.endFrame, watch.firstPassFrames, watch.capped, watch.repeatOrder,
+                           watch.repeatRow};
+    unwatchSong(&watch);
     return length;
 }
 
@@ -102,7 +152,7 @@ class SongEndTest : public ::testing::TestWithParam<SongCase> {};
 TEST_P(SongEndTest, EndsWhereARowWouldPlayAgain) {
     const SongCase& song = GetParam();
     const std::string path = writeSong(song);
-    const xmrender::SongLength length = measure(path, song.passes, 1800 * 44100);
+    const Length length = measure(path, song.passes);
     EXPECT_EQ(length.frames, song.frames);
     EXPECT_EQ(length.passFrames, song.passFrames);
     const std::string repeats =
@@ -131,31 +181,11 @@ TEST(SongEndCap, CutsAPassThatFindsNoEndAtTheCap) {
         {3, 10 * row125, 10 * row125, 1},         // a cut pass is the last, whatever was asked
     };
     for (const auto& row : table) {
-        const xmrender::SongLength length = measure(path, row.passes, row.cap);
+        const Length length = measureWithCap(path, row.passes, row.cap);
         EXPECT_EQ(length.frames, row.frames) << row.cap;
         EXPECT_EQ(length.capped, row.capped) << row.cap;
     }
     std::remove(path.c_str());
-}
-
-std::vector<int16_t> renderChunks(const std::string& path, int32_t chunks,
-                                  xmrender::PrepareSong prepare) {
-    std::vector<int16_t> samples(size_t(chunks) * 884 * 2);
-    const char* reason = "";
-    xmrender::Rendering rendering;
-    EXPECT_EQ(xmrender::beginRender(&rendering, path.c_str(), 44100, &reason, prepare, nullptr), 1)
-        << reason;
-    xmrender::ChunkPosition at;
-    for (int32_t k = 0; k < chunks; ++k)
-        xmrender::renderNextChunk(&rendering, 884, samples.data() + size_t(k) * 884 * 2, nullptr,
-                                  &at);
-    xmrender::endRender(&rendering);
-    return samples;
-}
-
-SongWatch silencingWatch;
-void watchAndSilence(ModulePlayer* player, void*) {
-    ASSERT_EQ(watchSong(&silencingWatch, player, 1, 0, true), 1);
 }
 
 // Live playback silences the song at its end: every frame before the end is the plain
@@ -167,10 +197,11 @@ TEST(SongEndSilence, SilenceStartsAtTheEndFrame) {
     const std::string path =
         ::testing::TempDir() + "song_end_silence_" + std::to_string(getpid()) + ".xm";
     ASSERT_TRUE(xmtest::writeTestSong(path, 4));
-    ASSERT_EQ(measure(path, 1, 1800 * 44100).frames, songFrames);
+    ASSERT_EQ(measure(path, 1).frames, songFrames);
     const int32_t chunks = int32_t(songFrames / 884) + 3;
-    const std::vector<int16_t> plain = renderChunks(path, chunks, nullptr);
-    const std::vector<int16_t> silenced = renderChunks(path, chunks, watchAndSilence);
+    const std::vector<int16_t> plain = renderChunks(path, chunks, nullptr, 0, 0, false);
+    SongWatch silencingWatch{};
+    const std::vector<int16_t> silenced = renderChunks(path, chunks, &silencingWatch, 1, 0, true);
     unwatchSong(&silencingWatch);
     ASSERT_EQ(plain.size(), silenced.size());
     const auto end = plain.begin() + songFrames * 2;
