@@ -256,7 +256,8 @@ TEST_F(XmrenderTest, HelpExplainsEveryOption) {
     // the command line's forms, the real limits, the formats and several songs
     for (const char* option :
          {"--version", "--rate=48000", "end of the options", "24,347 s", "22,369 s", "--float",
-          ".flac", "12,173 s", "-d, --output-dir", "the first that failed"})
+          ".flac", "12,173 s", "-d, --output-dir", "the first that failed", "--start POS",
+          "--mute CH", "--solo CH", "--stems DIR", "--json", "Space pauses", "n plays the next"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
