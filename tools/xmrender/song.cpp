@@ -61,10 +61,10 @@ bool seekToStart(ostrel_player* player, int32_t rate, const StartPoint& start, c
         ostrel_get_position(player, &at);
         // A time past the end leaves the player at the end, with nothing left to play.
         if (at.frame < std::llround(start.seconds * rate)) {
-            char end[32];
+            char asked[32], end[32];
+            formatTime(asked, sizeof asked, start.seconds);
             formatTime(end, sizeof end, at.seconds);
-            std::snprintf(error, size, "--start %.3f s is past the song's end, at %s",
-                          start.seconds, end);
+            std::snprintf(error, size, "--start %s is past the song's end, at %s", asked, end);
             return false;
         }
         return true;
