@@ -88,6 +88,7 @@ static void checkInfo(ostrel_player* player, const unsigned char* song) {
 static void checkPlayback(ostrel_player* player) {
     ostrel_duration once, twice;
     ostrel_position at;
+    ostrel_chunk_mark mark;
     int16_t s16[2 * 300];
     float f32[2 * 300];
     int k;
@@ -119,6 +120,18 @@ static void checkPlayback(ostrel_player* player) {
         CHECK(s16[k] == (int16_t)(f32[k] >= 32767.0f    ? 32767.0f
                                   : f32[k] <= -32768.0f ? -32768.0f
                                                         : truncf(f32[k])));
+    /* The demo's mark is that of the chunk (960 frames here) holding the last frame out, not of
+     * the one mixed ahead: its clock stands near 20 ms, then near 40. */
+    CHECK(ostrel_chunk_frames(48000) == 960 && ostrel_chunk_frames(7999) == -1);
+    CHECK(ostrel_get_chunk_mark(NULL, &mark) == OSTREL_ERROR_ARGUMENT);
+    CHECK(ostrel_seek_seconds(player, 0.0) == OSTREL_OK);
+    CHECK(ostrel_get_chunk_mark(player, &mark) == OSTREL_OK && mark.clock_ms == 0);
+    CHECK(ostrel_render_s16(player, s16, 300) == 300 && ostrel_render_f32(player, f32, 300) == 300);
+    CHECK(ostrel_render_s16(player, s16, 300) == 300 && ostrel_render_s16(player, s16, 60) == 60);
+    CHECK(ostrel_get_chunk_mark(player, &mark) == OSTREL_OK && mark.clock_ms > 15);
+    CHECK(mark.clock_ms <= 20 && ostrel_render_s16(player, s16, 1) == 1);
+    CHECK(ostrel_get_chunk_mark(player, &mark) == OSTREL_OK && mark.clock_ms > 35);
+    CHECK(mark.clock_ms <= 40 && ostrel_seek_seconds(player, 300.0 / 48000.0) == OSTREL_OK);
     CHECK(ostrel_get_position(NULL, &at) == OSTREL_ERROR_ARGUMENT);
     CHECK(ostrel_get_position(player, NULL) == OSTREL_ERROR_ARGUMENT);
     CHECK(ostrel_get_position(player, &at) == OSTREL_OK && at.frame == 300 && at.order == 0);
