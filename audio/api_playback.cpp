@@ -217,9 +217,9 @@ void courseTick(ModulePlayer* player) {
             course->rowRow == course->targetRow)
             course->targetFrame = frame;
     }
-    const int32_t passesBefore = watch.passesEnded.load(std::memory_order_relaxed);
+    const int32_t passesBefore = watch.passesEnded;
     playerTick(player);
-    const int32_t passes = watch.passesEnded.load(std::memory_order_relaxed);
+    const int32_t passes = watch.passesEnded;
     // A pass ends at the row tick that would play again a row of the pass.
     if (passes != passesBefore && course->end < 0 && course->passes > 0 && passes >= course->passes)
         course->end = frame;
@@ -230,7 +230,7 @@ void courseTick(ModulePlayer* player) {
 
 int32_t setUpCourse(Course* course, ModulePlayer* player) {
     player->tickFunction = courseTick;
-    if (!watchSong(&course->watch, player, 0, 0, false))
+    if (!watchSong(&course->watch, player, 0, 0))
         return 0;
     course->marks = nullptr;
     course->markSlots = 0;

@@ -44,20 +44,20 @@ void finish(SongWatch* watch, int64_t frame) {
 
 // A pass ends at the row tick now running; order and row name the row it would repeat.
 void endPass(SongWatch* watch, int32_t order, int32_t row) {
-    if (watch->passesEnded.load() == 0) {
+    if (watch->passesEnded == 0) {
         watch->firstPassFrames = watch->framesBeforeTick;
         watch->repeatOrder = order;
         watch->repeatRow = row;
     }
-    watch->passesEnded.fetch_add(1);
+    ++watch->passesEnded;
     watch->passStartFrame = watch->framesBeforeTick;
-    if (watch->passesWanted > 0 && watch->passesEnded.load() >= watch->passesWanted)
+    if (watch->passesWanted > 0 && watch->passesEnded >= watch->passesWanted)
         finish(watch, watch->framesBeforeTick);
 }
 
 void observeRow(void* context, const ModulePlayer* player, int32_t loopJump) {
     SongWatch* watch = static_cast<SongWatch*>(context);
-    if (watch->finished.load())
+    if (watch->finished)
         return;
     const int32_t order = player->order;
     const int32_t row = player->row;
@@ -78,39 +78,24 @@ void observeRow(void* context, const ModulePlayer* player, int32_t loopJump) {
     watch->lastRow = row;
 }
 
-// Every voice of the player stops at once, without a ramp: the mix is exact zeros from here on.
-void stopAllVoices(ModulePlayer* player) {
-    for (int32_t slot = 0; slot < voiceSlotCount; ++slot)
-        player->voices[slot].sample = nullptr;
-}
-
 void watchedTick(ModulePlayer* player) {
     SongWatch* watch = static_cast<SongWatch*>(player->rowObserverContext);
     // The renderer calls a tick once the previous one has been mixed whole. A pass that has
     // gone past its cap without an end is cut at the cap; one that ends right at it is not.
     watch->framesBeforeTick += watch->tickLength;
-    if (!watch->finished.load() && watch->capFrames > 0 &&
+    if (!watch->finished && watch->capFrames > 0 &&
         watch->framesBeforeTick - watch->passStartFrame > watch->capFrames) {
         watch->capped = 1;
         finish(watch, watch->passStartFrame + watch->capFrames);
     }
-    if (!watch->silent.load()) {
-        if (!(watch->silenceAtEnd && watch->finished.load()))
-            watch->engineTick(player);
-        // Checked after the tick: its row tick may be where the song ends.
-        if (watch->silenceAtEnd && watch->finished.load()) {
-            stopAllVoices(player);
-            watch->silent = 1;
-        }
-    }
+    watch->engineTick(player);
     // As the renderer reads it after the tick, a tick of no frames counted as one.
     watch->tickLength = player->samplesPerTick < 1 ? 1 : player->samplesPerTick;
 }
 
 } // namespace
 
-int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, int64_t capFrames,
-                  bool silenceAtEnd) {
+int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, int64_t capFrames) {
     watch->orderSlots = player->songLength > 0 ? player->songLength : 1;
     // A break may name rows up to 63 in any pattern, and a loop the rows of any pattern the
     // song plays.
@@ -126,7 +111,6 @@ int32_t watchSong(SongWatch* watch, ModulePlayer* player, int32_t passesWanted, 
     if (!watch->visited)
         return 0;
     watch->engineTick = player->tickFunction ? player->tickFunction : playerTick;
-    watch->silenceAtEnd = silenceAtEnd;
     restartSongWatch(watch, passesWanted, capFrames);
     player->rowObserver = observeRow;
     player->rowObserverContext = watch;
@@ -145,7 +129,6 @@ void restartSongWatch(SongWatch* watch, int32_t passesWanted, int64_t capFrames)
     watch->passStartFrame = 0;
     watch->passesEnded = 0;
     watch->finished = 0;
-    watch->silent = 0;
     watch->capped = 0;
     watch->endFrame = -1;
     watch->firstPassFrames = -1;

@@ -35,11 +35,10 @@ SongWatch* renderedEnd(const std::vector<uint8_t>& bytes, int32_t rate, int32_t 
     for (int run = 0; run < 2; ++run) {
         ModulePlayer* player = xmtest::createPlayerFromImage(bytes);
         Renderer renderer{};
-        EXPECT_TRUE(player &&
-                    (run == 1 || watchSong(&watch, player, passes, 1800LL * rate, false)) &&
+        EXPECT_TRUE(player && (run == 1 || watchSong(&watch, player, passes, 1800LL * rate)) &&
                     startRenderer(&renderer, player, rate));
         std::vector<int16_t> chunk(2 * size_t(renderer.chunkFrames));
-        for (int64_t left = watch.endFrame; run == 0 ? !watch.finished.load() : left > 0;
+        for (int64_t left = watch.endFrame; run == 0 ? !watch.finished : left > 0;
              left -= renderer.chunkFrames) {
             const int32_t n =
                 int32_t(std::min<int64_t>(run ? left : INT32_MAX, renderer.chunkFrames));
