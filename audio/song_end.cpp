@@ -1,6 +1,5 @@
 // The song-end watch: a row observer that keeps a visited set per pass, and a tick wrapper that
-// counts frames the way the renderer does, applies the cap and, when asked, silences the song
-// once the watch has finished.
+// counts frames the way the renderer does and applies the cap.
 #include "audio/song_end.h"
 
 #include <cstdlib>
