@@ -231,7 +231,6 @@ TEST_F(XmrenderTest, UsageErrorsExit1) {
         "-- -o " + out,                         // after "--", -o is a song's name
         "a.xm b.xm",                            // several songs go with -d
         "a.xm b.xm -o " + out,                  //
-        "a.xm b.xm --play",                     // --play plays one
         "-d dir",                               // -d takes songs
         "a.xm -d dir --positions p.txt",        // --positions goes with -o
         "a.xm -d dir -o " + out,                //
@@ -382,6 +381,16 @@ TEST_F(XmrenderTest, PlayReportsBadSongsAndAMissingDevice) {
     EXPECT_EQ(played.exitCode, 2);
     EXPECT_EQ(played.exitCode, rendered.exitCode);
     EXPECT_EQ(played.err, rendered.err);
+    // Each song that cannot play is told in its line and passed; the status is the first's. No
+    // song plays, so no device is opened.
+    const std::string missing = scratch("missing.xm");
+    const ToolRun both = runTool(missing + " " + bogus + " --play");
+    EXPECT_EQ(both.exitCode, 2);
+    EXPECT_EQ(both.err, "xmrender: " + missing + ": No such file or directory\n" + played.err);
+    const ToolRun channel = runTool("--play --mute 30 --quiet");
+    EXPECT_EQ(channel.exitCode, 1);
+    EXPECT_EQ(channel.err.rfind("xmrender: built-in song: channel 30 is not in the song", 0), 0u)
+        << channel.err;
     // SDL's own reason follows, naming the driver it was asked for
     const ToolRun noDevice = runTool("--play --quiet", "SDL_AUDIODRIVER=no_such_driver");
     EXPECT_EQ(noDevice.exitCode, 4);

@@ -19,8 +19,9 @@ struct LiveOptions {
 };
 
 // Plays the songs until each has been heard to its end, or until a stop key, and returns the
-// exit code: 0, 2 when a song cannot be loaded (the others still play), 4 when no sound device
-// can be opened.
+// exit code: 0, or that of the first song that could not play (2 when it cannot be loaded, 1
+// for a start or channels it does not have; the others still play), 4 when no sound device can
+// be opened.
 int32_t playLive(const LiveOptions& options);
 
 } // namespace ostrel::xmrender

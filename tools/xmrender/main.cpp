@@ -1,6 +1,6 @@
 // xmrender: renders XM songs (or the built-in one) to WAV or FLAC files with the demo's own
 // engine, mixer and chunk renderer, byte for byte what the demo's device would play; tells what
-// songs are (--info); and plays one live through the demo's own path (--play).
+// songs are (--info); and plays them live on the sound device (--play).
 #include <cerrno>
 #include <csignal>
 #include <cstdio>

@@ -365,8 +365,6 @@ int checkCombination(const Options& options) {
         return usage("--play writes no file: -o, -d, --stems, --positions, --seconds, --float "
                      "and --force do not apply",
                      nullptr);
-    if (options.play && options.songCount > 1)
-        return usage("--play plays one song at a time; render several with -d OUTDIR", nullptr);
     if (options.loop && !options.play)
         return usage("--loop goes with --play; to render passes, use --loops N", nullptr);
     if (options.loop && options.loops)

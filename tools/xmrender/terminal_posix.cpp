@@ -1,9 +1,9 @@
-// Stop keys on POSIX hosts: the terminal in non-canonical mode without echo (signals stay on,
-// so Ctrl-C still arrives as SIGINT), polled without blocking; SIGINT, SIGTERM and SIGHUP set a
-// flag.
+// Keys on POSIX hosts: the terminal in non-canonical mode without echo (signals stay on, so
+// Ctrl-C still arrives as SIGINT), read without blocking; SIGINT, SIGTERM and SIGHUP set a flag.
 #include "tools/xmrender/terminal.h"
 
 #include <csignal>
+#include <cstring>
 
 #include <termios.h>
 #include <unistd.h>
@@ -17,6 +17,9 @@ bool rawTerminal = false;
 termios savedTerminal;
 struct sigaction savedActions[3];
 const int caughtSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+// Bytes read but not yet taken apart: several keys can come in one read.
+unsigned char pending[64];
+int32_t pendingCount = 0;
 
 void onSignal(int) {
     signalled = 1;
@@ -24,8 +27,9 @@ void onSignal(int) {
 
 } // namespace
 
-void beginStopKeys() {
+void beginKeys() {
     signalled = 0;
+    pendingCount = 0;
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -40,23 +44,35 @@ void beginStopKeys() {
     }
 }
 
-int32_t stopAsked() {
-    if (rawTerminal) {
-        unsigned char keys[32];
-        const ssize_t count = read(STDIN_FILENO, keys, sizeof keys);
-        for (ssize_t i = 0; i < count; ++i) {
-            if (keys[i] == 'q' || keys[i] == 'Q')
-                signalled = 1;
-            // A lone Escape; the keys that send a sequence (arrows, function keys) begin with
-            // Escape too, but the rest of their sequence arrives in the same read.
-            if (keys[i] == 27 && count == 1)
-                signalled = 1;
+Key nextKey() {
+    // A sequence split between two reads is completed by the second: bytes that end inside one
+    // are kept until a read brings nothing new, and only then is a lone Escape an Escape.
+    bool fresh = false;
+    while (!signalled && rawTerminal) {
+        const auto space = static_cast<int32_t>(sizeof pending) - pendingCount;
+        const ssize_t got =
+            space > 0 ? read(STDIN_FILENO, pending + pendingCount, static_cast<size_t>(space)) : 0;
+        if (got > 0) {
+            pendingCount += static_cast<int32_t>(got);
+            fresh = true;
         }
+        if (pendingCount == 0)
+            return Key::none;
+        Key key = Key::none;
+        // A full buffer cannot wait for more: the sequence in it is taken as it is.
+        const bool moreMayFollow = fresh && pendingCount < static_cast<int32_t>(sizeof pending);
+        const int32_t used = parseTerminalKey(pending, pendingCount, moreMayFollow, &key);
+        if (used == 0)
+            return Key::none;
+        pendingCount -= used;
+        std::memmove(pending, pending + used, static_cast<size_t>(pendingCount));
+        if (key != Key::none)
+            return key;
     }
-    return signalled ? 1 : 0;
+    return signalled ? Key::stop : Key::none;
 }
 
-void endStopKeys() {
+void endKeys() {
     if (rawTerminal)
         tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
     rawTerminal = false;

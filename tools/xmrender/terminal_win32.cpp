@@ -1,4 +1,4 @@
-// Stop keys on Windows: the console's keys through _kbhit and _getch, and Ctrl-C or Ctrl-Break
+// Keys on Windows: the console's keys through _kbhit and _getch, and Ctrl-C or Ctrl-Break
 // through a console control handler, which only sets a flag.
 #include "tools/xmrender/terminal.h"
 
@@ -23,24 +23,24 @@ BOOL WINAPI onControl(DWORD event) {
 
 } // namespace
 
-void beginStopKeys() {
+void beginKeys() {
     InterlockedExchange(&signalled, 0);
     SetConsoleCtrlHandler(onControl, TRUE);
 }
 
-int32_t stopAsked() {
-    while (_kbhit()) {
-        const int key = _getch();
-        if (key == 'q' || key == 'Q' || key == 27)
-            InterlockedExchange(&signalled, 1);
-        // Arrows and function keys come as two codes; the second is no key of its own.
-        if (key == 0 || key == 0xE0)
-            _getch();
+Key nextKey() {
+    while (!InterlockedCompareExchange(&signalled, 0, 0) && _kbhit()) {
+        const int first = _getch();
+        // Arrows and the paging keys come as two codes: a prefix, then the key.
+        const int second = first == 0 || first == 0xE0 ? _getch() : 0;
+        const Key key = consoleKey(first, second);
+        if (key != Key::none)
+            return key;
     }
-    return InterlockedCompareExchange(&signalled, 0, 0) ? 1 : 0;
+    return InterlockedCompareExchange(&signalled, 0, 0) ? Key::stop : Key::none;
 }
 
-void endStopKeys() {
+void endKeys() {
     SetConsoleCtrlHandler(onControl, FALSE);
 }
 
