@@ -1,5 +1,5 @@
-// xmrender: renders XM songs (or the built-in one) to WAV or FLAC files with the demo's own
-// engine, mixer and chunk renderer, byte for byte what the demo's device would play; tells what
+// xmrender: renders XM songs (or the built-in one) to WAV or FLAC files through the engine's
+// library, byte for byte what the demo's device would play; writes stems; tells what
 // songs are (--info); and plays them live on the sound device (--play).
 #include <cerrno>
 #include <csignal>
