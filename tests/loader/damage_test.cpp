@@ -152,10 +152,6 @@ void cutEverywhereTolerantly(uint16_t version) {
         for (size_t k = 0; k < n + sampleSpareFrames; ++k) {
             ASSERT_EQ(got.data[k], k < frames ? want.data[k] : 0) << "cut " << cut << ", " << k;
         }
-        const std::string line = "sample " + std::to_string(in->index + 1) + " of instrument " +
-                                 std::to_string(in->instrument + 1) + ": " +
-                                 std::to_string(frames) + " of " + std::to_string(n) + " frames";
-        EXPECT_EQ(std::string(player->damage).substr(0, line.size()), line) << "cut " << cut;
     }
 }
 
@@ -168,6 +164,9 @@ TEST(LoaderTruncation, SampleLengthBeyondTheStreamFailsBeforeAllocating) {
     XmSample s = XmSample::eightBit({1, 2, 3});
     s.lengthBytesOverride = 0xFFFFFFF0u;
     EXPECT_FALSE(load(withSamples({s})));
+    EXPECT_STREQ(xmtest::lastImageReason(), "file is truncated");
+    // Nor does a tolerant load take so much more than the file holds for a cut.
+    EXPECT_FALSE(loadTolerantly(buildXm(withSamples({s})).bytes));
     EXPECT_STREQ(xmtest::lastImageReason(), "file is truncated");
 }
 
