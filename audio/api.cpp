@@ -112,11 +112,12 @@ ostrel_player* wrap(ModulePlayer* song, ostrel_error* error, const char** reason
     return player;
 }
 
-// Loads through the hooks and wraps the song; the reason of a failure is the loader's.
+// Loads through the hooks and wraps the song; the reason of a failure is the loader's. A file
+// cut short inside its data loads, and says so through ostrel_damaged.
 ostrel_player* load(const ostrel::StreamHooks* hooks, const char* name, ostrel_error* error,
                     const char** reason) {
     const char* why = "";
-    ModulePlayer* song = ostrel::createPlayer(hooks, name, nullptr, &why);
+    ModulePlayer* song = ostrel::createPlayer(hooks, name, nullptr, &why, ostrel::loadTolerant);
     if (!song) {
         if (std::strcmp(why, "out of memory") == 0)
             return fail(OSTREL_ERROR_MEMORY, why, error, reason);
@@ -226,6 +227,14 @@ ostrel_error ostrel_get_info(const ostrel_player* player, ostrel_info* info) {
     info->initial_tempo = song->defaultTempo;
     info->initial_bpm = song->defaultBpm;
     return OSTREL_OK;
+}
+
+int32_t ostrel_damaged(const ostrel_player* player, const char** what) {
+    if (what)
+        *what = player ? player->song->damage : "";
+    if (!player)
+        return -1;
+    return player->song->damage[0] != '\0' ? 1 : 0;
 }
 
 const char* ostrel_title(const ostrel_player* player) {

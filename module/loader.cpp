@@ -6,6 +6,11 @@
 // value the playback engine indexes with is brought into range here, so the engine and the
 // mixer can index without tests. Values are clamped where a tracker would still play the file
 // and rejected where no tracker could have written them.
+//
+// A tolerant load (loadTolerant) also takes a file whose end was cut off inside pattern or sample
+// data. The cut is where the stream ends, so at most one pattern or sample is cut part-way; all
+// that lay after it is gone whole. Headers must still be there in full: without one, the sizes
+// and counts after it are unknown.
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -49,6 +54,10 @@ constexpr int32_t addedPatternRows = 64;
 // than any tracker saves. Patterns with no packed data cost the file 8 or 9 bytes however many
 // rows they claim, so without this bound a small file could ask for terabytes.
 constexpr int64_t maxModuleCells = 256 * 1024 * 32;
+// A tolerant load allocates the sample data a cut took as well as what the file holds. It takes
+// up to this many times the file's size missing (a file cut to a fifth of itself); more is more
+// likely a garbage length than a cut, and would let a small file claim gigabytes.
+constexpr int64_t maxMissingFactor = 4;
 
 uint16_t le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
@@ -84,6 +93,14 @@ struct Loader {
     int64_t pendingDataBytes;
     ZeroAllocator allocate; // the stream's
     const char* error;      // why the load failed; "" while it has not
+    LoadMode mode;
+    // Set once the stream has ended inside pattern or sample data (tolerant loads only): that
+    // first loss is in the player's damage line, and the parts after it that the cut took whole
+    // are counted for the line's end.
+    bool cut;
+    int64_t samplesLost;
+    int64_t patternsLost;
+    int64_t instrumentsLost;
 };
 
 int32_t fail(Loader& loader, const char* reason) {
@@ -99,9 +116,137 @@ bool readByte(Loader& loader, uint8_t* value) {
     return readExact(loader, value, 1);
 }
 
+// Reads up to count bytes; how many arrived, 0..count.
+int32_t readSome(Loader& loader, void* destination, int32_t count) {
+    const int32_t got = streamRead(destination, count, loader.stream);
+    return got < 0 ? 0 : got > count ? count : got;
+}
+
 int64_t bytesLeft(Loader& loader) {
     int64_t left = loader.streamSize - streamTell(loader.stream);
     return left < 0 ? 0 : left;
+}
+
+// Whether the stream holds `headers` bytes of headers and, after them, the sample data announced
+// so far. A tolerant load needs only the headers there; the data may be cut short within
+// maxMissingFactor, and must stay within 32-bit sizes as a whole file's does.
+bool fits(Loader& loader, int64_t headers) {
+    const int64_t left = bytesLeft(loader);
+    const int64_t needed = headers + loader.pendingDataBytes;
+    if (loader.mode == loadStrict) {
+        return needed <= left;
+    }
+    const int64_t room = left + maxMissingFactor * loader.streamSize;
+    return headers <= left && needed <= (room < INT32_MAX ? room : INT32_MAX);
+}
+
+// The damage line, written into the player's fixed buffer; what would not fit is dropped.
+void putWords(ModulePlayer* player, const char* words) {
+    std::size_t length = std::strlen(player->damage);
+    while (*words && length + 1 < sizeof player->damage) {
+        player->damage[length++] = *words++;
+    }
+    player->damage[length] = '\0';
+}
+
+// A number as people read it, the thousands set off with commas: 9,000.
+void putNumber(ModulePlayer* player, uint64_t value) {
+    char reversed[32];
+    int32_t n = 0;
+    do {
+        if (n % 4 == 3) {
+            reversed[n++] = ',';
+        }
+        reversed[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    char digits[32];
+    for (int32_t k = 0; k < n; ++k) {
+        digits[k] = reversed[n - 1 - k];
+    }
+    digits[n] = '\0';
+    putWords(player, digits);
+}
+
+// The stream ended inside the packed data of pattern `pattern`, `present` bytes into it, in the
+// cell of `row` and file channel `channel`. Patterns and rows are numbered from 0 and channels
+// from 1, as trackers show them.
+void patternCut(Loader& loader, int32_t pattern, int64_t present, uint16_t declared, int32_t row,
+                int32_t channel) {
+    ModulePlayer* player = loader.player;
+    loader.cut = true;
+    putWords(player, "pattern ");
+    putNumber(player, static_cast<uint64_t>(pattern));
+    // The declared size does not bound the decoding, so it may undercount what was read.
+    putWords(player, present < declared ? ": " : ": cut after ");
+    putNumber(player, static_cast<uint64_t>(present));
+    if (present < declared) {
+        putWords(player, " of ");
+        putNumber(player, declared);
+    }
+    putWords(player, " bytes of data; empty from ");
+    if (channel > 0) {
+        putWords(player, "channel ");
+        putNumber(player, static_cast<uint64_t>(channel) + 1);
+        putWords(player, " of ");
+    }
+    putWords(player, "row ");
+    putNumber(player, static_cast<uint64_t>(row));
+    putWords(player, " on");
+}
+
+// Sample `sample` of instrument `instrument` (both from 0) kept `frames` of its `length`; the
+// first such loss is described, numbered from 1 as trackers show them, and the later ones, which
+// the cut took whole, counted.
+void sampleCut(Loader& loader, int32_t instrument, int32_t sample, uint32_t frames,
+               uint32_t length) {
+    ModulePlayer* player = loader.player;
+    if (loader.cut) {
+        ++loader.samplesLost;
+        return;
+    }
+    loader.cut = true;
+    putWords(player, "sample ");
+    putNumber(player, static_cast<uint64_t>(sample) + 1);
+    putWords(player, " of instrument ");
+    putNumber(player, static_cast<uint64_t>(instrument) + 1);
+    putWords(player, ": ");
+    putNumber(player, frames);
+    putWords(player, " of ");
+    putNumber(player, length);
+    putWords(player, " frames; the rest is silence");
+}
+
+// Ends the damage line with what else the cut took, e.g. "; 2 more samples and 1 instrument have
+// no data".
+void finishDamage(Loader& loader) {
+    struct Lost {
+        int64_t count;
+        const char* one;
+        const char* many;
+    };
+    const Lost lost[] = {{loader.samplesLost, " more sample", " more samples"},
+                         {loader.patternsLost, " more pattern", " more patterns"},
+                         {loader.instrumentsLost, " instrument", " instruments"}};
+    int32_t kinds = 0;
+    for (const Lost& kind : lost) {
+        kinds += kind.count > 0 ? 1 : 0;
+    }
+    int32_t listed = 0;
+    int64_t last = 0;
+    for (const Lost& kind : lost) {
+        if (kind.count == 0) {
+            continue;
+        }
+        ++listed;
+        putWords(loader.player, listed == 1 ? "; " : listed == kinds ? " and " : ", ");
+        putNumber(loader.player, static_cast<uint64_t>(kind.count));
+        putWords(loader.player, kind.count == 1 ? kind.one : kind.many);
+        last = kind.count;
+    }
+    if (kinds > 0) {
+        putWords(loader.player, kinds == 1 && last == 1 ? " has no data" : " have no data");
+    }
 }
 
 // A seek target start + size, or -1 when it leaves the stream's 32-bit range.
@@ -157,11 +302,35 @@ bool decodeCell(Loader& loader, PatternCell* cell) {
     return true;
 }
 
+// The packed cells of one pattern, each cell decoded whole or not at all. true when the stream
+// held them all; false when it ended inside one, with *row and *channel naming that cell.
+bool decodeCells(Loader& loader, Pattern& pattern, int32_t fileRows, int32_t* row,
+                 int32_t* channel) {
+    const int32_t channels = loader.player->channelCount;
+    // The packed size does not bound the decoding; the cell count does. Channels past 32 are
+    // decoded to keep the stream in step and then dropped.
+    for (int32_t r = 0; r < fileRows; ++r) {
+        for (int32_t c = 0; c < loader.fileChannels; ++c) {
+            PatternCell dropped;
+            PatternCell* cell = c < channels ? &pattern.cells[r * channels + c] : &dropped;
+            if (!decodeCell(loader, cell)) {
+                *row = r;
+                *channel = c;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
     ModulePlayer* player = loader.player;
     const int32_t headerBytes = loader.earlyLayout ? earlyPatternHeaderBytes : patternHeaderBytes;
-    if (static_cast<int64_t>(filePatternCount) * headerBytes + loader.pendingDataBytes >
-        bytesLeft(loader)) {
+    // A tolerant load cannot know in advance where the headers stop: the cut is found as it
+    // comes.
+    const bool strict = loader.mode == loadStrict;
+    if (strict && static_cast<int64_t>(filePatternCount) * headerBytes + loader.pendingDataBytes >
+                      bytesLeft(loader)) {
         return fail(loader, errorTruncated);
     }
     player->patterns = static_cast<Pattern*>(allocateZeroed(
@@ -171,6 +340,15 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
     }
     for (int32_t p = 0; p < filePatternCount; ++p) {
         Pattern& pattern = player->patterns[p];
+        if (loader.cut) {
+            // The cut took this pattern whole: it plays as the empty 64 rows of a missing one.
+            ++loader.patternsLost;
+            pattern.rowCount = addedPatternRows;
+            if (!allocateCells(loader, pattern)) {
+                return 0;
+            }
+            continue;
+        }
         int32_t start = streamTell(loader.stream);
         uint8_t header[patternHeaderBytes];
         if (!readExact(loader, header, headerBytes)) {
@@ -181,7 +359,8 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
         // fields, so any other length is read as that. An early header, 8 bytes of fields, may
         // well say 9, the usual size: it is read as 8 too.
         uint32_t headerLength = le32(header);
-        if (headerLength > patternHeaderBytes && headerLength <= loader.streamSize - start) {
+        const bool headerPastEnd = headerLength > loader.streamSize - start;
+        if (headerLength > patternHeaderBytes && !headerPastEnd) {
             streamSeek(loader.stream, static_cast<int32_t>(start + int64_t{headerLength}), 0);
         }
         // The early layout keeps the row count less one in a byte: 1..256 rows.
@@ -192,8 +371,8 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
         pattern.rowCount = fileRows ? fileRows : addedPatternRows;
         int64_t fileCells = static_cast<int64_t>(fileRows) * loader.fileChannels;
         // Every packed cell takes at least one byte: rows the stream cannot hold are refused
-        // before they are allocated.
-        if (packedSize != 0 && fileCells + loader.pendingDataBytes > bytesLeft(loader)) {
+        // before they are allocated. A tolerant load keeps them, empty, within maxModuleCells.
+        if (strict && packedSize != 0 && fileCells + loader.pendingDataBytes > bytesLeft(loader)) {
             return fail(loader, errorTruncated);
         }
         if (!allocateCells(loader, pattern)) {
@@ -202,18 +381,16 @@ int32_t loadPatterns(Loader& loader, uint16_t filePatternCount) {
         if (packedSize == 0) {
             continue;
         }
-        // The packed size does not bound the decoding; the cell count does. Channels past 32
-        // are decoded to keep the stream in step and then dropped.
-        for (int32_t r = 0; r < fileRows; ++r) {
-            for (int32_t c = 0; c < loader.fileChannels; ++c) {
-                PatternCell dropped;
-                PatternCell* cell = c < player->channelCount
-                                        ? &pattern.cells[r * player->channelCount + c]
-                                        : &dropped;
-                if (!decodeCell(loader, cell)) {
-                    return fail(loader, errorTruncated);
-                }
+        const int32_t dataStart = streamTell(loader.stream);
+        int32_t row = 0;
+        int32_t channel = 0;
+        if (!decodeCells(loader, pattern, fileRows, &row, &channel)) {
+            // A header length reaching past the end puts the cut inside the header: the bytes
+            // read as cells were the rest of it.
+            if (strict || (headerLength > patternHeaderBytes && headerPastEnd)) {
+                return fail(loader, errorTruncated);
             }
+            patternCut(loader, p, loader.streamSize - dataStart, packedSize, row, channel);
         }
     }
     // Song positions naming a pattern the file lacks play 64 empty rows.
@@ -380,7 +557,7 @@ int32_t readSampleHeader(Loader& loader, Sample* sample) {
         return fail(loader, errorTooLarge);
     }
     loader.pendingDataBytes += storedBytes(sample);
-    if (loader.pendingDataBytes > bytesLeft(loader)) {
+    if (!fits(loader, 0)) {
         return fail(loader, errorTruncated);
     }
     // length frames, the guard frame's room and spare frames for the mixer's look-ahead.
@@ -390,10 +567,10 @@ int32_t readSampleHeader(Loader& loader, Sample* sample) {
     return sample->data ? 1 : fail(loader, errorMemory);
 }
 
-// Brings the stored bytes at the start of the data block into absolute 16-bit frames, in place.
-void convertSampleData(Sample* sample, bool deltaCoded) {
+// Brings the stored bytes of the first `length` frames at the start of the data block into
+// absolute 16-bit frames, in place.
+void convertSampleData(Sample* sample, uint32_t length, bool deltaCoded) {
     auto* bytes = reinterpret_cast<uint8_t*>(sample->data);
-    uint32_t length = sample->length;
     if (sample->bitsPerSample == 8) {
         // Backwards, so each byte is read before the frame that overlaps it is written.
         for (uint32_t k = length; k-- > 0;) {
@@ -423,29 +600,40 @@ void convertSampleData(Sample* sample, bool deltaCoded) {
 // The packed bytes are read into the end of the data block and decoded from its start: the
 // block holds 2 * length + 48 bytes and the packed form 16 + (length + 1) / 2, so the two bytes
 // of frame k always lie before the index byte of any later frame.
-bool readAdpcmFrames(Loader& loader, Sample* sample) {
+//
+// *frames is set to the frames the file held: all of them, or in a tolerant load those whose
+// index arrived, none without the whole table.
+bool readAdpcmFrames(Loader& loader, Sample* sample, uint32_t* frames) {
     const uint32_t length = sample->length;
     const auto packedBytes = static_cast<int32_t>(storedBytes(sample));
     auto* block = reinterpret_cast<uint8_t*>(sample->data);
     uint8_t* packed = block +
                       (static_cast<std::size_t>(length) + sampleSpareFrames) * sizeof(int16_t) -
                       packedBytes;
-    if (!readExact(loader, packed, packedBytes)) {
-        return false;
+    const int32_t got = readSome(loader, packed, packedBytes);
+    uint32_t present = length;
+    if (got != packedBytes) {
+        if (loader.mode == loadStrict) {
+            return false;
+        }
+        const int64_t indexed = got < adpcmTableBytes ? 0 : 2 * int64_t{got - adpcmTableBytes};
+        present = indexed < length ? static_cast<uint32_t>(indexed) : length;
     }
     int8_t table[adpcmTableBytes];
     std::memcpy(table, packed, sizeof table);
     const uint8_t* indices = packed + adpcmTableBytes;
     uint8_t value = 0;
-    for (uint32_t k = 0; k < length; ++k) {
+    for (uint32_t k = 0; k < present; ++k) {
         uint8_t pair = indices[k / 2];
         uint8_t index = k % 2 ? pair >> 4 : pair & 15;
         value = static_cast<uint8_t>(value + table[index]);
         sample->data[k] = static_cast<int16_t>(static_cast<int8_t>(value) * 256);
     }
-    // Packed bytes are left in the spare frames, which must read as silence.
-    std::memset(sample->data + length, 0, sampleSpareFrames * sizeof(int16_t));
+    // Packed bytes are left behind the frames decoded, which must read as silence.
+    std::memset(sample->data + present, 0,
+                (static_cast<std::size_t>(length - present) + sampleSpareFrames) * sizeof(int16_t));
     sample->bitsPerSample = 16;
+    *frames = present;
     return true;
 }
 
@@ -464,6 +652,10 @@ int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
     const auto stored = static_cast<int32_t>(storedBytes(sample));
     loader.pendingDataBytes -= stored;
     ModulePlayer* player = loader.player;
+    // The frames the file holds. The sample keeps its length whatever a cut took, and the frames
+    // lost are silence: its loop points and the offsets notes start it at (9xx) stay as the file
+    // meant them, and a cut sample plays out its length as the song expects.
+    uint32_t frames = sample->length;
     if (player->sampleDataProvider) {
         // The provider supplies final frames, so a packed sample is an 8-bit one to it (one
         // byte per frame); the stream still moves over the packed bytes.
@@ -474,16 +666,28 @@ int32_t readSampleData(Loader& loader, Sample* sample, int32_t instrumentIndex,
         player->sampleDataProvider(sample->data, finalBytes, sample->bitsPerSample, instrumentIndex,
                                    sampleIndex);
         streamSeek(loader.stream, stored, 1);
-        convertSampleData(sample, false);
+        convertSampleData(sample, frames, false);
     } else if (sample->bitsPerSample == adpcmBits) {
-        if (!readAdpcmFrames(loader, sample)) {
+        if (!readAdpcmFrames(loader, sample, &frames)) {
             return fail(loader, errorTruncated);
         }
     } else {
-        if (!readExact(loader, sample->data, stored)) {
-            return fail(loader, errorTruncated);
+        const int32_t got = readSome(loader, sample->data, stored);
+        if (got != stored) {
+            if (loader.mode == loadStrict) {
+                return fail(loader, errorTruncated);
+            }
+            // Only whole frames count: the byte of a cut 16-bit frame goes with the rest.
+            const int32_t frameBytes = sample->bitsPerSample / 8;
+            const int32_t kept = got / frameBytes * frameBytes;
+            frames = static_cast<uint32_t>(got / frameBytes);
+            std::memset(reinterpret_cast<uint8_t*>(sample->data) + kept, 0,
+                        static_cast<std::size_t>(stored - kept));
         }
-        convertSampleData(sample, true);
+        convertSampleData(sample, frames, true);
+    }
+    if (frames < sample->length) {
+        sampleCut(loader, instrumentIndex, sampleIndex, frames, sample->length);
     }
     writeGuardFrame(sample);
     return 1;
@@ -521,8 +725,7 @@ int32_t readInstrumentHeaders(Loader& loader, Instrument& instrument, bool* cutO
         return 0;
     }
     streamSeek(loader.stream, static_cast<int32_t>(headerEnd), 0);
-    if (static_cast<int64_t>(count) * sampleHeaderBytes + loader.pendingDataBytes >
-        bytesLeft(loader)) {
+    if (!fits(loader, static_cast<int64_t>(count) * sampleHeaderBytes)) {
         return fail(loader, errorTruncated);
     }
     instrument.samples =
@@ -569,6 +772,10 @@ int32_t loadInstruments(Loader& loader) {
             return 0;
         }
         if (cutOff) {
+            // After a cut in the data before them, these instruments are known to be lost.
+            if (loader.cut) {
+                loader.instrumentsLost = player->instrumentCount - i;
+            }
             return 1;
         }
         if (!loader.earlyLayout && !readInstrumentData(loader, player->instruments[i], i)) {
@@ -689,9 +896,17 @@ int32_t readModule(Loader& loader) {
 
 } // namespace
 
-int32_t loadModule(ModulePlayer* player, ModuleStream* stream, const char** reason) {
-    Loader loader = {player, stream, 0, 0, 0, false, 0, streamAllocator(stream), ""};
+int32_t loadModule(ModulePlayer* player, ModuleStream* stream, const char** reason, LoadMode mode) {
+    Loader loader{};
+    loader.player = player;
+    loader.stream = stream;
+    loader.allocate = streamAllocator(stream);
+    loader.error = "";
+    loader.mode = mode;
     const int32_t loaded = player && stream ? readModule(loader) : fail(loader, errorNotXm);
+    if (loaded == 1 && loader.cut) {
+        finishDamage(loader);
+    }
     if (reason) {
         *reason = loader.error;
     }

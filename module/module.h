@@ -191,6 +191,10 @@ constexpr int channelStateCount = 32;
 constexpr int voiceSlotCount = 256;
 constexpr int mixedVoiceCount = 64;
 
+// Room for ModulePlayer::damage with its terminator: the longest line, with every number at
+// its largest, takes under 200 characters.
+constexpr int damageTextBytes = 256;
+
 struct ModulePlayer;
 using TickFunction = void (*)(ModulePlayer* player);
 // Supplies a sample's final (not delta-coded) bytes in place of the stream.
@@ -291,6 +295,11 @@ struct ModulePlayer {
     char tracker[21];
     int32_t fileChannelCount;
     int32_t filePatternCount;
+    // "" for a whole song. A load that took a file cut short (loadTolerant in module/stream.h)
+    // leaves here one line of printable ASCII naming the first pattern or sample whose data the
+    // cut took and how many more lost theirs, e.g. "sample 3 of instrument 7: 1,204 of 9,000
+    // frames; the rest is silence; 2 more samples have no data". Playback never reads it.
+    char damage[damageTextBytes];
 };
 
 constexpr uint16_t flagLinearFrequencies = 1;

@@ -166,7 +166,7 @@ int32_t memoryStreamTell(void* handle) {
 }
 
 ModulePlayer* createPlayer(const StreamHooks* hooks, const char* name, SampleDataProvider provider,
-                           const char** reason) {
+                           const char** reason, LoadMode mode) {
     const char* unused = "";
     const char** why = reason ? reason : &unused;
     *why = "";
@@ -187,7 +187,7 @@ ModulePlayer* createPlayer(const StreamHooks* hooks, const char* name, SampleDat
         return nullptr;
     }
     player->sampleDataProvider = provider;
-    int32_t loaded = loadModule(player, stream, why);
+    int32_t loaded = loadModule(player, stream, why, mode);
     streamClose(stream);
     if (loaded == 1) {
         return player;

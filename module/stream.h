@@ -61,11 +61,19 @@ void fileStreamSeek(void* handle, int32_t offset, int32_t whence);
 int32_t fileStreamTell(void* handle);
 extern const StreamHooks fileStreamHooks;
 
+// How a load meets a file that ends too early, as a bad copy leaves one. loadStrict refuses it
+// ("file is truncated"). loadTolerant loads a file whose end was cut off inside pattern or
+// sample data: the cells the cut took are empty, the sample frames it took are silence (each
+// sample keeps its length and loop), the patterns and instruments after it are empty, and
+// ModulePlayer::damage says what was lost. A cut inside any header is refused either way, as is
+// a cut that left less than a fifth of the file. Both load a whole file the same way.
+enum LoadMode : uint8_t { loadStrict, loadTolerant };
+
 // Opens name through the hooks and loads it into a new player; null on failure. *reason (when
 // reason is not null) is set to why it failed, as a short lower-case phrase for a user ("not an
 // XM module", "file is truncated", ...), or to "" on success.
 ModulePlayer* createPlayer(const StreamHooks* hooks, const char* name, SampleDataProvider provider,
-                           const char** reason);
+                           const char** reason, LoadMode mode = loadStrict);
 // Runs the player's playbackStop, if it has one, then frees the player and all it owns.
 int32_t destroyPlayer(ModulePlayer* player);
 
@@ -73,6 +81,7 @@ int32_t destroyPlayer(ModulePlayer* player);
 // *reason (when reason is not null; "" on success). The records and blocks come from the
 // stream's allocator. The player's tickFunction is left as it is: the renderer's start gives a
 // player without one the engine's playerTick.
-int32_t loadModule(ModulePlayer* player, ModuleStream* stream, const char** reason);
+int32_t loadModule(ModulePlayer* player, ModuleStream* stream, const char** reason,
+                   LoadMode mode = loadStrict);
 
 } // namespace ostrel

@@ -71,7 +71,9 @@ typedef struct ostrel_player ostrel_player;
 
 /* Loads an XM module from size bytes at data (copied: the caller may free them at once).
  * Returns NULL on failure, with the code in *error and a one-line reason in *reason, the same
- * xmrender prints ("not an XM module", "file is truncated", ...); either pointer may be NULL. */
+ * xmrender prints ("not an XM module", "file is truncated", ...); either pointer may be NULL.
+ * A file whose end was cut off inside its pattern or sample data loads what it still holds (see
+ * ostrel_damaged); one cut inside a header is refused as truncated. */
 OSTREL_API ostrel_player* ostrel_load_memory(const void* data, size_t size, ostrel_error* error,
                                              const char** reason);
 /* The same for the file at path. A file that cannot be opened gives OSTREL_ERROR_OPEN and the
@@ -108,6 +110,14 @@ OSTREL_API int32_t ostrel_sample_count(const ostrel_player* player, int32_t inst
 /* Sample s of instrument i's name, or NULL out of range; "" when empty. */
 OSTREL_API const char* ostrel_sample_name(const ostrel_player* player, int32_t instrument,
                                           int32_t sample);
+/* 1 when the file was cut short and the song plays what it still held: the pattern cells the
+ * cut took are empty, the sample frames it took are silence (each sample keeps its length and
+ * loop), and the patterns and instruments after it are empty. *what (when what is not NULL) is
+ * then one line of printable ASCII naming the first part the cut took and how many more lost
+ * their data, e.g. "sample 3 of instrument 7: 1,204 of 9,000 frames; the rest is silence; 2 more
+ * samples have no data" or "pattern 12: 1,100 of 2,048 bytes of data; empty from row 40 on", its
+ * numbers as trackers show them. 0 for a whole song, with *what = ""; -1 for a NULL player. */
+OSTREL_API int32_t ostrel_damaged(const ostrel_player* player, const char** what);
 
 /* --- How long it plays ---------------------------------------------------------------------- */
 

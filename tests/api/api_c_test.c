@@ -47,6 +47,7 @@ static void checkLoads(const unsigned char* song, size_t size) {
     unsigned char* copy = (unsigned char*)malloc(size);
     ostrel_error error;
     const char* why;
+    ostrel_player* player;
     size_t k;
     for (k = 0; k < sizeof refused / sizeof refused[0]; ++k) {
         memcpy(copy, song, size);
@@ -61,10 +62,18 @@ static void checkLoads(const unsigned char* song, size_t size) {
     CHECK(!ostrel_load_file("/nonexistent/song.xm", &error, &why) && error == OSTREL_ERROR_OPEN);
     CHECK(strcmp(why, "No such file or directory") == 0);
     CHECK(!ostrel_load_file("/nonexistent/song.xm", NULL, NULL));
+    /* The last 20 bytes gone: the song's only sample is cut short. */
+    player = ostrel_load_memory(song, size - 20, &error, &why);
+    CHECK(player && error == OSTREL_OK && ostrel_damaged(player, &why) == 1);
+    CHECK(player &&
+          strcmp(why, "sample 1 of instrument 1: 44 of 64 frames; the rest is silence") == 0);
+    ostrel_free(player);
+    CHECK(ostrel_damaged(NULL, &why) == -1);
 }
 
 static void checkInfo(ostrel_player* player, const unsigned char* song) {
     ostrel_info info;
+    const char* why = NULL;
     CHECK(ostrel_get_info(NULL, &info) == OSTREL_ERROR_ARGUMENT);
     CHECK(ostrel_get_info(player, NULL) == OSTREL_ERROR_ARGUMENT);
     CHECK(ostrel_get_info(player, &info) == OSTREL_OK);
@@ -82,6 +91,7 @@ static void checkInfo(ostrel_player* player, const unsigned char* song) {
     CHECK(ostrel_sample_count(player, 0) == 1 && ostrel_sample_count(player, 1) == -1);
     CHECK(ostrel_sample_count(NULL, 0) == -1);
     CHECK(strcmp(ostrel_sample_name(player, 0, 0), "") == 0 && !ostrel_sample_name(player, 0, 1));
+    CHECK(ostrel_damaged(player, &why) == 0 && strcmp(why, "") == 0);
     CHECK(!ostrel_sample_name(player, -1, 0) && !ostrel_sample_name(NULL, 0, 0));
 }
 

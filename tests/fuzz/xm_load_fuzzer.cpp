@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes through the stream hooks into createPlayer, and, when a
 // player comes out, about two seconds from the renderer before destroyPlayer. Any crash,
-// sanitizer report, leak or hang is a finding.
+// sanitizer report, leak or hang is a finding, and so is a strict load that disagrees with the
+// tolerant one about a whole file.
 #include <cstddef>
 #include <cstdint>
 
@@ -62,7 +63,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzSize = static_cast<int32_t>(size);
     static const StreamHooks hooks = {openFuzzInput,    memoryStreamClose, memoryStreamRead,
                                       memoryStreamSeek, memoryStreamTell,  nullptr};
-    ModulePlayer* player = createPlayer(&hooks, "fuzz.xm", nullptr, nullptr);
+    // The tolerant load, which also takes files cut short inside their data. A strict load must
+    // take exactly the files it takes whole, and a damage line must be one line of text.
+    ModulePlayer* player = createPlayer(&hooks, "fuzz.xm", nullptr, nullptr, loadTolerant);
+    ModulePlayer* strict = createPlayer(&hooks, "fuzz.xm", nullptr, nullptr);
+    const bool whole = player && player->damage[0] == '\0';
+    if ((strict != nullptr) != whole) {
+        __builtin_trap();
+    }
+    destroyPlayer(strict);
+    for (const char* c = player ? player->damage : ""; *c; ++c) {
+        if (*c < 32 || *c > 126) {
+            __builtin_trap();
+        }
+    }
     if (player) {
         play(player);
     }

@@ -21,6 +21,7 @@ namespace {
 using loadertest::cellAt;
 using loadertest::load;
 using loadertest::loadBytes;
+using loadertest::loadTolerantly;
 using loadertest::withSamples;
 using xmtest::buildXm;
 using xmtest::XmImage;
@@ -95,10 +96,77 @@ TEST(LoaderTruncation, EveryCutFailsExceptBeforeASampleCount) {
     cutEverywhere(0x0102);
 }
 
+// The same cuts loaded tolerantly. One inside a pattern's or a sample's data loads, and a sample
+// cut keeps the frames whose bytes came before the cut (a packed one, none without its 16-byte
+// table) and is silent after them. Any other cut loads or fails as a strict load does.
+void cutEverywhereTolerantly(uint16_t version) {
+    const XmModule m = richModule(version);
+    const XmImage image = buildXm(m);
+    const auto whole = loadBytes(image.bytes);
+    struct Part {
+        size_t start, end;
+        const XmSample* sample; // null for a pattern's data
+        int instrument, index;
+    };
+    std::vector<Part> parts;
+    const size_t fields = m.oldLayout() ? 8 : 9;
+    for (size_t p = 0; p < 2; ++p) {
+        const size_t start = image.patternOffsets[p] + fields + m.patterns[p].headerExtra.size();
+        const uint8_t* size = &image.bytes[image.patternOffsets[p] + fields - 2];
+        parts.push_back({start, start + (size[0] | size[1] << 8), nullptr, 0, 0});
+    }
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < int(m.instruments[i].samples.size()); ++j) {
+            const XmSample& s = m.instruments[i].samples[j];
+            const size_t n = s.frames.size();
+            const size_t stored = s.adpcm ? 16 + (n + 1) / 2 : n * (s.sixteenBit ? 2 : 1);
+            parts.push_back(
+                {image.sampleDataOffsets[i][j], image.sampleDataOffsets[i][j] + stored, &s, i, j});
+        }
+    }
+    for (size_t cut = 0; cut < image.bytes.size(); ++cut) {
+        const std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.begin() + long(cut));
+        const bool strictLoads = loadBytes(bytes) != nullptr;
+        const std::string strictReason = xmtest::lastImageReason();
+        const auto player = loadTolerantly(bytes);
+        const auto in = std::find_if(parts.begin(), parts.end(), [&](const Part& part) {
+            return cut >= part.start && cut < part.end;
+        });
+        if (in == parts.end()) {
+            ASSERT_EQ(bool(player), strictLoads) << "cut " << cut;
+            ASSERT_EQ(xmtest::lastImageReason(), strictReason) << "cut " << cut;
+            ASSERT_TRUE(!player || player->damage[0] == '\0') << "cut " << cut;
+            continue;
+        }
+        ASSERT_TRUE(player && player->damage[0] != '\0') << "cut " << cut;
+        if (!in->sample) {
+            continue;
+        }
+        const size_t kept = cut - in->start;
+        const size_t n = in->sample->frames.size();
+        const size_t frames = in->sample->adpcm ? (kept < 16 ? 0 : 2 * (kept - 16))
+                                                : kept / (in->sample->sixteenBit ? 2 : 1);
+        const Sample& got = *player->instruments[in->instrument].samples[in->index];
+        const Sample& want = *whole->instruments[in->instrument].samples[in->index];
+        ASSERT_EQ(got.length, want.length);
+        for (size_t k = 0; k < n + sampleSpareFrames; ++k) {
+            ASSERT_EQ(got.data[k], k < frames ? want.data[k] : 0) << "cut " << cut << ", " << k;
+        }
+    }
+}
+
+TEST(LoaderTruncation, ToleratedCutsKeepTheDataBeforeThem) {
+    cutEverywhereTolerantly(0x0104);
+    cutEverywhereTolerantly(0x0102);
+}
+
 TEST(LoaderTruncation, SampleLengthBeyondTheStreamFailsBeforeAllocating) {
     XmSample s = XmSample::eightBit({1, 2, 3});
     s.lengthBytesOverride = 0xFFFFFFF0u;
     EXPECT_FALSE(load(withSamples({s})));
+    EXPECT_STREQ(xmtest::lastImageReason(), "file is truncated");
+    // Nor does a tolerant load take so much more than the file holds for a cut.
+    EXPECT_FALSE(loadTolerantly(buildXm(withSamples({s})).bytes));
     EXPECT_STREQ(xmtest::lastImageReason(), "file is truncated");
 }
 

@@ -19,6 +19,12 @@ inline PlayerPtr loadBytes(const std::vector<uint8_t>& bytes,
     return PlayerPtr(xmtest::createPlayerFromImage(bytes, provider));
 }
 
+// A load that takes a file cut short inside its data (loadTolerant).
+inline PlayerPtr loadTolerantly(const std::vector<uint8_t>& bytes) {
+    return PlayerPtr(createPlayer(xmtest::imageHooks(bytes), "image.xm", nullptr,
+                                  &xmtest::lastImageReason(), loadTolerant));
+}
+
 inline PlayerPtr load(const xmtest::XmModule& module, SampleDataProvider provider = nullptr) {
     std::vector<uint8_t> bytes = xmtest::buildXm(module).bytes;
     return loadBytes(bytes, provider);
