@@ -17,7 +17,7 @@ ostrel_player* openSong(const char* path, const char** reason, const char** dama
         path ? ostrel_load_file(path, nullptr, reason)
              : ostrel_load_memory(builtinModule, static_cast<size_t>(builtinModuleSize), nullptr,
                                   reason);
-    if (damage)
+    if (damage && (!player || ostrel_damaged(player, damage) != 1))
         *damage = "";
     return player;
 }
