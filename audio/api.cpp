@@ -262,4 +262,10 @@ const char* ostrel_sample_name(const ostrel_player* player, int32_t instrument, 
     return at->samples[sample]->name;
 }
 
+int32_t ostrel_pattern_rows(const ostrel_player* player, int32_t pattern) {
+    if (!player || pattern < 0 || pattern >= player->song->patternSlotCount)
+        return -1;
+    return player->song->patterns[pattern].rowCount;
+}
+
 } // extern "C"

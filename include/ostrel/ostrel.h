@@ -45,7 +45,7 @@ extern "C" {
 #endif
 
 #define OSTREL_VERSION_MAJOR 1
-#define OSTREL_VERSION_MINOR 1
+#define OSTREL_VERSION_MINOR 2
 #define OSTREL_VERSION_PATCH 0
 
 /* The library's version, "MAJOR.MINOR.PATCH", as built (may differ from the header's). */
@@ -110,6 +110,9 @@ OSTREL_API int32_t ostrel_sample_count(const ostrel_player* player, int32_t inst
 /* Sample s of instrument i's name, or NULL out of range; "" when empty. */
 OSTREL_API const char* ostrel_sample_name(const ostrel_player* player, int32_t instrument,
                                           int32_t sample);
+/* Rows of pattern p, as ostrel_position names patterns (orders may name patterns the file does
+ * not hold: those play as 64 empty rows), or -1 out of range. */
+OSTREL_API int32_t ostrel_pattern_rows(const ostrel_player* player, int32_t pattern);
 /* 1 when the file was cut short and the song plays what it still held: the pattern cells the
  * cut took are empty, the sample frames it took are silence (each sample keeps its length and
  * loop), and the patterns and instruments after it are empty. *what (when what is not NULL) is

@@ -93,6 +93,10 @@ static void checkInfo(ostrel_player* player, const unsigned char* song) {
     CHECK(strcmp(ostrel_sample_name(player, 0, 0), "") == 0 && !ostrel_sample_name(player, 0, 1));
     CHECK(ostrel_damaged(player, &why) == 0 && strcmp(why, "") == 0);
     CHECK(!ostrel_sample_name(player, -1, 0) && !ostrel_sample_name(NULL, 0, 0));
+    /* Pattern 0's header follows the module header (its size at 60); its rows are at 5. */
+    CHECK(ostrel_pattern_rows(player, 0) == (int32_t)le16(song + 60 + le16(song + 60) + 5));
+    CHECK(ostrel_pattern_rows(player, -1) == -1 && ostrel_pattern_rows(NULL, 0) == -1);
+    CHECK(ostrel_pattern_rows(player, info.patterns) == -1);
 }
 
 static void checkPlayback(ostrel_player* player) {

@@ -241,8 +241,9 @@ void showStatus(Live* live, Song* song, const ostrel_position& heard, bool pause
     };
     if (live->count > 1)
         add(std::snprintf(line, sizeof line, "[%d/%d] ", live->index + 1, live->count));
-    add(std::snprintf(line + length, sizeof line - length, "order %3d/%-3d  pattern %3d  row %3d  ",
-                      heard.order, song->info.orders, heard.pattern, heard.row));
+    add(std::snprintf(line + length, sizeof line - length,
+                      "order %3d/%-3d  pattern %3d  row %3d/%-3d  ", heard.order, song->info.orders,
+                      heard.pattern, heard.row, ostrel_pattern_rows(song->player, heard.pattern)));
     int64_t time = heard.frame;
     int64_t duration = song->frames;
     if (options.passes == 0) {
