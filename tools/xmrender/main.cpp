@@ -66,15 +66,15 @@ int checkOutputs(const ConvertJob* jobs, int32_t count, const Options& options) 
         report(nullptr, "out of memory");
         return exitOutput;
     }
-    // The stems of two songs of one name would land on the same files: their common part,
-    // "DIR/NAME-ch", stands for them all.
+    // The stems of two songs of one name would land on the same files: "DIR/NAME-chNN.wav"
+    // stands for them all.
     char** stems = static_cast<char**>(std::calloc(count, sizeof(char*)));
     for (int32_t i = 0; i < count; ++i) {
         outputs[3 * i] = jobs[i].output;
         outputs[3 * i + 1] = jobs[i].positions;
         if (stems && jobs[i].stemsDir)
-            stems[i] =
-                outputPathFor(jobs[i].stemsDir, jobs[i].song ? jobs[i].song : "builtin", "-ch");
+            stems[i] = outputPathFor(jobs[i].stemsDir, jobs[i].song ? jobs[i].song : "builtin",
+                                     "-chNN.wav");
         outputs[3 * i + 2] = stems ? stems[i] : nullptr;
     }
     int code = 0;
