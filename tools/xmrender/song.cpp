@@ -90,26 +90,20 @@ bool seekToStart(ostrel_player* player, int32_t rate, const StartPoint& start, c
 ostrel_error measureSong(ostrel_player* player, int32_t rate, int32_t passes, int64_t stopFrames,
                          SongLength* length) {
     *length = SongLength{};
-    ostrel_duration first;
-    if (const ostrel_error error = ostrel_measure(player, rate, 1, &first))
-        return error;
-    length->passFrames = first.frames;
-    length->capped = first.end_found ? 0 : 1;
-    length->repeatOrder = first.repeat_order;
-    length->repeatRow = first.repeat_row;
-    length->frames = first.frames;
-    if (passes == 1)
-        return OSTREL_OK;
-    if (stopFrames > 0 && passes > 2 && first.end_found) {
+    if (stopFrames > 0 && passes > 2) {
         // The shortest of the second and third passes foretells the others.
-        ostrel_duration two, three;
-        ostrel_measure(player, rate, 2, &two);
-        ostrel_measure(player, rate, 3, &three);
-        const int64_t second = two.frames - first.frames;
-        const int64_t third = three.frames - two.frames;
-        const int64_t each = second < third ? second : third;
-        const int64_t foretold = three.frames + int64_t(passes - 3) * each;
-        if (two.end_found && three.end_found && foretold > stopFrames) {
+        ostrel_duration walked[3];
+        bool ended = true;
+        for (int32_t i = 0; i < 3; ++i) {
+            if (const ostrel_error error = ostrel_measure(player, rate, i + 1, &walked[i]))
+                return error;
+            ended = ended && walked[i].end_found;
+        }
+        const int64_t second = walked[1].frames - walked[0].frames;
+        const int64_t third = walked[2].frames - walked[1].frames;
+        const int64_t foretold =
+            walked[2].frames + int64_t(passes - 3) * (second < third ? second : third);
+        if (ended && foretold > stopFrames) {
             length->frames = foretold;
             length->foretold = 1;
             return OSTREL_OK;
@@ -120,6 +114,8 @@ ostrel_error measureSong(ostrel_player* player, int32_t rate, int32_t passes, in
         return error;
     length->frames = all.frames;
     length->capped = all.end_found ? 0 : 1;
+    length->repeatOrder = all.repeat_order;
+    length->repeatRow = all.repeat_row;
     return OSTREL_OK;
 }
 

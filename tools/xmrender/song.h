@@ -48,7 +48,6 @@ void formatTime(char* text, size_t size, double seconds);
 // How long a song plays, from ostrel_measure.
 struct SongLength {
     int64_t frames;      // to the end of the passes asked for, or to the cap
-    int64_t passFrames;  // to the end of the first pass
     int32_t capped;      // a pass found no end within the cap, so frames ends there
     int32_t repeatOrder; // the row the first pass would have played again (-1: none)
     int32_t repeatRow;

@@ -68,7 +68,7 @@ void printSongInfo(std::FILE* out, ostrel_player* player, const SongLength& leng
         std::fprintf(out, "End: goes back to order %d, row %d\n", length.repeatOrder,
                      length.repeatRow);
     std::fprintf(out, "Duration: %.3f s\n",
-                 static_cast<double>(length.passFrames) / static_cast<double>(rate));
+                 static_cast<double>(length.frames) / static_cast<double>(rate));
     if (damage[0])
         std::fprintf(out, "Damaged: %s\n", damage);
     // Names: instrument N, and sample N.S, the S-th of instrument N.
@@ -119,8 +119,8 @@ void printSongJson(std::FILE* out, const char* file, ostrel_player* player,
         std::fprintf(out, ",\"end\":{\"order\":%d,\"row\":%d}", length.repeatOrder,
                      length.repeatRow);
     std::fprintf(out, ",\"duration\":{\"seconds\":%.6f,\"frames\":%lld,\"rate\":%u}",
-                 static_cast<double>(length.passFrames) / static_cast<double>(rate),
-                 static_cast<long long>(length.passFrames), rate);
+                 static_cast<double>(length.frames) / static_cast<double>(rate),
+                 static_cast<long long>(length.frames), rate);
     std::fputs(",\"damage\":", out);
     putJsonString(out, damage[0] ? damage : nullptr);
     std::fputs(",\"instrument_names\":[", out);
