@@ -3,6 +3,7 @@
 // measured and checked, standard output opened with that length, then the chunks.
 #include "tools/xmrender/convert.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -173,6 +174,17 @@ bool startAt(ostrel_player* player, const ConvertJob& job, Progress* progress) {
     return true;
 }
 
+// Renders `take` frames into samples and writes them to out; frames past the song's end are
+// silence.
+template <typename Sample>
+bool renderChunk(ostrel_player* player, OutputFile* out, Sample* samples, int32_t take,
+                 int32_t (*render)(ostrel_player*, Sample*, int32_t),
+                 bool (*write)(OutputFile*, const Sample*, int32_t)) {
+    const int32_t made = render(player, samples, take);
+    std::fill(samples + 2 * (made > 0 ? made : 0), samples + 2 * take, Sample{});
+    return write(out, samples, take);
+}
+
 // Renders frames of the started player into out, as 16-bit samples or as the float mix, with a
 // positions line after each chunk when positions is open. False after the message.
 bool renderInto(ostrel_player* player, OutputFile* out, OutputFile* positions, int64_t frames,
@@ -190,19 +202,10 @@ bool renderInto(ostrel_player* player, OutputFile* out, OutputFile* positions, i
     for (int64_t done = 0; ok && done < frames;) {
         const int32_t take =
             frames - done < chunkFrames ? static_cast<int32_t>(frames - done) : chunkFrames;
-        if (floatMix) {
-            float* mix = static_cast<float*>(buffer);
-            const int32_t made = ostrel_render_f32(player, mix, take);
-            std::memset(mix + 2 * (made > 0 ? made : 0), 0,
-                        sizeof(float) * 2 * static_cast<size_t>(take - (made > 0 ? made : 0)));
-            ok = writeFramesFloat(out, mix, take);
-        } else {
-            int16_t* pcm = static_cast<int16_t*>(buffer);
-            const int32_t made = ostrel_render_s16(player, pcm, take);
-            std::memset(pcm + 2 * (made > 0 ? made : 0), 0,
-                        sizeof(int16_t) * 2 * static_cast<size_t>(take - (made > 0 ? made : 0)));
-            ok = writeFrames16(out, pcm, take);
-        }
+        ok = floatMix ? renderChunk(player, out, static_cast<float*>(buffer), take,
+                                    ostrel_render_f32, writeFramesFloat)
+                      : renderChunk(player, out, static_cast<int16_t*>(buffer), take,
+                                    ostrel_render_s16, writeFrames16);
         if (!ok) {
             report(progress, "%s", outputError(out));
             break;
