@@ -282,6 +282,13 @@ void showStatus(Live* live, Song* song, const ostrel_position& heard, bool pause
     live->progress.lineOpen = true;
 }
 
+// Fills the whole ring from where the player stands and, unless paused, hands it to the device.
+void playOnFromPlayer(Ring* ring, ostrel_player* player, bool paused) {
+    fillRing(ring, player);
+    if (!paused)
+        startDevice(ring);
+}
+
 // Moves to frame (from the song's start) and plays on from there. False when the song ends
 // before it: the move goes past the end.
 bool moveToFrame(Live* live, Song* song, int64_t frame, bool paused) {
@@ -291,9 +298,7 @@ bool moveToFrame(Live* live, Song* song, int64_t frame, bool paused) {
     ostrel_get_position(song->player, &at);
     if (at.frame < frame)
         return false;
-    fillRing(&live->ring, song->player);
-    if (!paused)
-        startDevice(&live->ring);
+    playOnFromPlayer(&live->ring, song->player, paused);
     return true;
 }
 
@@ -348,9 +353,7 @@ bool moveToOrder(Live* live, Song* song, const ostrel_position& heard, int32_t d
         if (!found)
             return false;
     }
-    fillRing(&live->ring, song->player);
-    if (!paused)
-        startDevice(&live->ring);
+    playOnFromPlayer(&live->ring, song->player, paused);
     return true;
 }
 
@@ -358,9 +361,8 @@ bool moveToOrder(Live* live, Song* song, const ostrel_position& heard, int32_t d
 Ending playSong(Live* live, Song* song) {
     Ring* ring = &live->ring;
     const int64_t step = stepSeconds * ring->rate;
-    fillRing(ring, song->player);
-    startDevice(ring);
     bool paused = false;
+    playOnFromPlayer(ring, song->player, paused);
     live->progress.lineOpen = live->progress.lineOpen && live->options->status;
     for (;;) {
         track(ring);
